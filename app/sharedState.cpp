@@ -1,0 +1,50 @@
+#include "app/sharedState.h"
+
+PlandisDlg* mainDialog = nullptr;
+void (*mainDialogRepaint)(PlandisDlg* dialog) = nullptr;
+
+int frameWidth = 0;
+int frameHeight = 0;
+int frameBitCount = 8;
+
+unsigned char* rgbFrame = nullptr;
+unsigned char* grayFrame = nullptr;
+unsigned char* outputFrame = nullptr;
+std::size_t rgbFrameBytes = 0;
+std::size_t grayFrameBytes = 0;
+std::size_t outputFrameBytes = 0;
+
+int calibrationOn = 0;
+double homographyTable[3][3] = {};
+
+void requestRepaint() {
+    if (mainDialog != nullptr && mainDialogRepaint != nullptr) {
+        mainDialogRepaint(mainDialog);
+    }
+}
+
+std::size_t framePixels() {
+    if (frameWidth <= 0 || frameHeight <= 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight);
+}
+
+void freeFrameBuffer(unsigned char*& buffer, std::size_t& bytes) {
+    delete[] buffer;
+    buffer = nullptr;
+    bytes = 0;
+}
+
+void dropMismatchedFrameBuffers() {
+    const std::size_t pixels = framePixels();
+    if (rgbFrame != nullptr && rgbFrameBytes != pixels * 3) {
+        freeFrameBuffer(rgbFrame, rgbFrameBytes);
+    }
+    if (grayFrame != nullptr && grayFrameBytes != pixels) {
+        freeFrameBuffer(grayFrame, grayFrameBytes);
+    }
+    if (outputFrame != nullptr && outputFrameBytes != pixels) {
+        freeFrameBuffer(outputFrame, outputFrameBytes);
+    }
+}

@@ -1,0 +1,48 @@
+// The process-wide state through which capture, the frame pipeline, painting, the BMP
+// commands, point picking, calibration and the warp exchange frames and the homography.
+// Everything runs on the dialog's thread, so nothing here is locked.
+//
+// This header needs no toolkit: the pipeline, the warp and their tests link it without a
+// display.
+#pragma once
+
+#include <cstddef>
+
+class PlandisDlg;
+
+// The running main dialog, published by its initialisation; never cleared.
+extern PlandisDlg* mainDialog;
+
+// Repaint seam: the dialog installs a function that redraws both views at once. The
+// pipeline calls it through requestRepaint() after each frame.
+extern void (*mainDialogRepaint)(PlandisDlg* dialog);
+void requestRepaint();
+
+extern int frameWidth;     // pixels; 0 until a format is known
+extern int frameHeight;    // rows; 0 until a format is known
+extern int frameBitCount;  // bits per pixel of delivered frames; 8 until a capture format is read
+
+// Packed frame buffers, first row first, no row padding. Owned byte blocks made with
+// new[] and freed with delete[]; null while absent.
+extern unsigned char* rgbFrame;     // frameWidth × frameHeight × 3 bytes: blue, green, red
+extern unsigned char* grayFrame;    // frameWidth × frameHeight bytes
+extern unsigned char* outputFrame;  // frameWidth × frameHeight bytes, the rectified picture
+
+// How many bytes each buffer above holds. Whoever replaces a buffer sets its count.
+extern std::size_t rgbFrameBytes;
+extern std::size_t grayFrameBytes;
+extern std::size_t outputFrameBytes;
+
+extern int calibrationOn;               // checkbox 1010 as last read: 0 or 1
+extern double homographyTable[3][3];    // row-major copy of the homography H
+
+// Bytes a one-byte-per-pixel buffer needs at the current frame size (0 for a size <= 0).
+std::size_t framePixels();
+
+// Frees every buffer that does not hold exactly the bytes the current frame size implies,
+// so that no reader ever runs past one after the size changed; the pipeline then makes
+// the absent buffers anew at the current size.
+void dropMismatchedFrameBuffers();
+
+// Frees one buffer and clears its pointer and byte count.
+void freeFrameBuffer(unsigned char*& buffer, std::size_t& bytes);
