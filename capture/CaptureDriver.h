@@ -1,0 +1,50 @@
+// A source of live frames behind a capture window: the system's cameras, or a stand-in.
+// Every call comes from the dialog's thread; a driver may produce frames on threads of
+// its own but hands them over only through takeFrame.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The layout of the delivered frames: 16 bits per pixel is packed YUY2 (Y0, U, Y1, V),
+// 24 bits is packed blue, green, red. Rows carry no padding.
+struct VideoFormat {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t bitCount = 0;
+};
+
+class CaptureDriver {
+  public:
+    virtual ~CaptureDriver() = default;
+
+    // Opens the device with this index; true once it is open. Opening an open driver
+    // closes it first.
+    virtual bool connect(int index) = 0;
+    virtual void disconnect() = 0;
+
+    // Asks for this frame period; the device takes the nearest rate it offers. Applies
+    // to the current connection and to later ones.
+    virtual void setFramePeriod(std::uint32_t microseconds) = 0;
+
+    // The layout frames arrive in; false while no device is open.
+    virtual bool format(VideoFormat& format) const = 0;
+
+    // Frames flow between start and stop.
+    virtual void start() = 0;
+    virtual void stop() = 0;
+
+    // Moves the newest frame not yet taken into frame (packed rows, in format's layout)
+    // and drops any older ones. False when no new frame is there. Never blocks.
+    virtual bool takeFrame(std::vector<unsigned char>& frame) = 0;
+};
+
+// Driver 0 is the first video capture device of the system, or the built-in virtual
+// camera when the system has none.
+std::unique_ptr<CaptureDriver> makeSystemCaptureDriver();
+
+// What each new capture window is given as its driver. Tests put their own drivers here;
+// by default it is makeSystemCaptureDriver.
+extern std::function<std::unique_ptr<CaptureDriver>()> captureDriverFactory;

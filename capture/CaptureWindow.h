@@ -1,0 +1,89 @@
+// The capture window: the live capture behind Start Capture and Stop Capture. It holds a
+// capture driver and the preview settings, and on each preview tick hands the newest
+// frame to the frame callback. It needs no toolkit: the dialog shows previewPicture() in
+// a widget at rect() and calls previewTick() every previewRate() milliseconds on its own
+// thread, so frames are processed between command handlers, one at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "capture/CaptureDriver.h"
+#include "capture/framePipeline.h"
+
+// The capture parameters: the requested frame period in microseconds.
+struct CaptureParms {
+    std::uint32_t microSecPerFrame = 0;
+};
+
+// Place and size of the window in the dialog's client area, in pixels.
+struct CaptureRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+class CaptureWindow {
+  public:
+    using FrameCallback = int (*)(CaptureWindow* window, VideoHeader* header);
+
+    CaptureWindow(CaptureRect rect, std::unique_ptr<CaptureDriver> driver);
+    ~CaptureWindow();
+    CaptureWindow(const CaptureWindow&) = delete;
+    CaptureWindow& operator=(const CaptureWindow&) = delete;
+
+    // Driver connect and disconnect. Connecting returns true once the driver is open.
+    bool driverConnect(int index);
+    void driverDisconnect();
+    bool connected() const { return isConnected; }
+
+    // Sequence set-up: the requested frame period.
+    CaptureParms sequenceSetup() const { return parms; }
+    void setSequenceSetup(const CaptureParms& newParms);
+
+    // The video format of the connected driver; false (format untouched) without one.
+    bool videoFormat(VideoFormat& format) const;
+
+    // Preview on/off, preview rate, scaling and overlay. Overlay needs display hardware
+    // that no driver here has, so it is only recorded.
+    void setPreview(bool on);
+    void setPreviewRate(int milliseconds);
+    void setScale(bool on);
+    void setOverlay(bool on);
+    bool previewing() const { return previewOn; }
+    int previewRate() const { return rateMs; }
+    bool scaling() const { return scaleOn; }
+    bool overlay() const { return overlayOn; }
+
+    // The frame callback; null removes it.
+    void setCallbackFrame(FrameCallback callback);
+    FrameCallback callbackFrame() const { return callback; }
+
+    CaptureRect rect() const { return placement; }
+
+    // One preview tick: while previewing, takes the newest frame of the driver, renews
+    // the preview picture and hands the frame to the callback. True if a frame came.
+    bool previewTick();
+
+    // The picture the window shows: rect().width × rect().height pixels, packed blue,
+    // green, red; the newest frame scaled to fit, or its top-left corner while scaling
+    // is off. Black until the first frame.
+    const std::vector<unsigned char>& previewPicture() const { return preview; }
+
+  private:
+    void renewPreview(const VideoFormat& format);
+
+    CaptureRect placement;
+    std::unique_ptr<CaptureDriver> driver;
+    bool isConnected = false;
+    CaptureParms parms;
+    bool previewOn = false;
+    int rateMs = 0;
+    bool scaleOn = false;
+    bool overlayOn = false;
+    FrameCallback callback = nullptr;
+    std::vector<unsigned char> frame;
+    std::vector<unsigned char> preview;
+};
