@@ -1,5 +1,7 @@
 #include "app/sharedState.h"
 
+#include <new>
+
 PlandisDlg* mainDialog = nullptr;
 void (*mainDialogRepaint)(PlandisDlg* dialog) = nullptr;
 
@@ -28,6 +30,21 @@ std::size_t framePixels() {
         return 0;
     }
     return static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight);
+}
+
+bool makeFrameBuffer(unsigned char*& buffer, std::size_t& bytes, std::size_t size) {
+    if (buffer != nullptr) {
+        return true;
+    }
+    // Cleared, so that a view shows black rather than stale memory before its first
+    // picture; nothrow, because a failure must not unwind through the capture callback.
+    buffer = new (std::nothrow) unsigned char[size]();
+    if (buffer == nullptr) {
+        bytes = 0;
+        return false;
+    }
+    bytes = size;
+    return true;
 }
 
 void freeFrameBuffer(unsigned char*& buffer, std::size_t& bytes) {

@@ -33,8 +33,8 @@ extern std::size_t rgbFrameBytes;
 extern std::size_t grayFrameBytes;
 extern std::size_t outputFrameBytes;
 
-extern int calibrationOn;               // checkbox 1010 as last read: 0 or 1
-extern double homographyTable[3][3];    // row-major copy of the homography H
+extern int calibrationOn;             // checkbox 1010 as last read: 0 or 1
+extern double homographyTable[3][3];  // row-major copy of the homography H
 
 // Bytes a one-byte-per-pixel buffer needs at the current frame size (0 for a size <= 0).
 std::size_t framePixels();
@@ -43,6 +43,10 @@ std::size_t framePixels();
 // so that no reader ever runs past one after the size changed; the pipeline then makes
 // the absent buffers anew at the current size.
 void dropMismatchedFrameBuffers();
+
+// Makes an absent buffer of `size` cleared bytes and records its count; a buffer that
+// exists is kept as it is. False when memory ran out: the buffer then stays absent.
+bool makeFrameBuffer(unsigned char*& buffer, std::size_t& bytes, std::size_t size);
 
 // Frees one buffer and clears its pointer and byte count.
 void freeFrameBuffer(unsigned char*& buffer, std::size_t& bytes);
