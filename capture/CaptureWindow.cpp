@@ -1,0 +1,132 @@
+#include "capture/CaptureWindow.h"
+
+#include <utility>
+
+namespace {
+
+std::size_t pictureBytes(const CaptureRect& rect) {
+    return rect.width > 0 && rect.height > 0
+               ? static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height) * 3
+               : 0;
+}
+
+}  // namespace
+
+CaptureWindow::CaptureWindow(CaptureRect rect, std::unique_ptr<CaptureDriver> captureDriver)
+    : placement(rect), driver(std::move(captureDriver)), preview(pictureBytes(rect), 0) {}
+
+CaptureWindow::~CaptureWindow() {
+    driverDisconnect();
+}
+
+bool CaptureWindow::driverConnect(int index) {
+    if (driver == nullptr) {
+        return false;
+    }
+    previewOn = false;
+    isConnected = driver->connect(index);
+    return isConnected;
+}
+
+void CaptureWindow::driverDisconnect() {
+    if (driver != nullptr && isConnected) {
+        driver->stop();
+        driver->disconnect();
+    }
+    isConnected = false;
+    previewOn = false;
+}
+
+void CaptureWindow::setSequenceSetup(const CaptureParms& newParms) {
+    parms = newParms;
+    if (driver != nullptr) {
+        driver->setFramePeriod(parms.microSecPerFrame);
+    }
+}
+
+bool CaptureWindow::videoFormat(VideoFormat& format) const {
+    return isConnected && driver->format(format);
+}
+
+void CaptureWindow::setPreview(bool on) {
+    previewOn = on && isConnected;
+    if (!isConnected) {
+        return;
+    }
+    if (on) {
+        driver->start();
+    } else {
+        driver->stop();
+    }
+}
+
+void CaptureWindow::setPreviewRate(int milliseconds) {
+    rateMs = milliseconds;
+}
+
+void CaptureWindow::setScale(bool on) {
+    scaleOn = on;
+}
+
+void CaptureWindow::setOverlay(bool on) {
+    overlayOn = on;
+}
+
+void CaptureWindow::setCallbackFrame(FrameCallback newCallback) {
+    callback = newCallback;
+}
+
+bool CaptureWindow::previewTick() {
+    VideoFormat format;
+    if (!previewOn || !driver->takeFrame(frame) || !driver->format(format)) {
+        return false;
+    }
+    renewPreview(format);
+    if (callback != nullptr) {
+        VideoHeader header{frame.data(), static_cast<std::uint32_t>(frame.size())};
+        callback(this, &header);
+    }
+    return true;
+}
+
+void CaptureWindow::renewPreview(const VideoFormat& format) {
+    const int bytesPerPixel = format.bitCount / 8;
+    const std::size_t expected = static_cast<std::size_t>(format.width) *
+                                 static_cast<std::size_t>(format.height) *
+                                 static_cast<std::size_t>(bytesPerPixel);
+    if ((format.bitCount != 16 && format.bitCount != 24) || format.width <= 0 ||
+        format.height <= 0 || frame.size() < expected) {
+        return;
+    }
+    unsigned char* out = preview.data();
+    for (int py = 0; py < placement.height; ++py) {
+        for (int px = 0; px < placement.width; ++px, out += 3) {
+            // Scaled: the frame pixel under the centre of the preview pixel. Unscaled: the
+            // frame's top-left corner at its own size, black beyond it.
+            const int x = scaleOn ? (2 * px + 1) * format.width / (2 * placement.width) : px;
+            const int y = scaleOn ? (2 * py + 1) * format.height / (2 * placement.height) : py;
+            if (x >= format.width || y >= format.height) {
+                out[0] = out[1] = out[2] = 0;
+                continue;
+            }
+            const std::size_t row =
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(format.width);
+            if (bytesPerPixel == 3) {
+                const unsigned char* p = frame.data() + (row + static_cast<std::size_t>(x)) * 3;
+                out[0] = p[0];
+                out[1] = p[1];
+                out[2] = p[2];
+            } else {
+                // The pair holding the pixel, converted as the pipeline converts it.
+                const int pairX = x & ~1;
+                unsigned char pair[6];
+                yuy2ToBgr(frame.data() + (row + static_cast<std::size_t>(pairX)) * 2,
+                          pairX + 1 < format.width ? 2 : 1, 1, pair);
+                const unsigned char* p = pair + (x - pairX) * 3;
+                out[0] = p[0];
+                out[1] = p[1];
+                out[2] = p[2];
+            }
+        }
+    }
+}

@@ -1,0 +1,366 @@
+#include "capture/GstCamera.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+// The size asked of a camera that offers several: the nearest to 640 × 480.
+constexpr int kPreferredWidth = 640;
+constexpr int kPreferredHeight = 480;
+
+// Preference among what a source offers: its own YUY2 first, then other raw layouts
+// (converted), then JPEG, then anything else a decoder knows.
+int layoutRank(const GstStructure* s) {
+    if (gst_structure_has_name(s, "video/x-raw")) {
+        const char* f = gst_structure_get_string(s, "format");
+        return f != nullptr && std::strcmp(f, "YUY2") == 0 ? 0 : 1;
+    }
+    return gst_structure_has_name(s, "image/jpeg") ? 2 : 3;
+}
+
+int intField(const GstStructure* s, const char* name) {
+    int value = 0;
+    return gst_structure_get_int(s, name, &value) ? value : 0;
+}
+
+// Frames per second of a fixed framerate field; 0 when there is none.
+double ratePerSecond(const GstStructure* s) {
+    int num = 0;
+    int den = 0;
+    if (!gst_structure_get_fraction(s, "framerate", &num, &den) || num <= 0 || den <= 0) {
+        return 0.0;
+    }
+    return static_cast<double>(num) / static_cast<double>(den);
+}
+
+// A copy of s with layout, size and rate fixed nearest to what is asked for.
+GstStructure* fixedChoice(const GstStructure* s, std::uint32_t period) {
+    GstStructure* c = gst_structure_copy(s);
+    if (gst_structure_has_name(c, "video/x-raw")) {
+        gst_structure_fixate_field_string(c, "format", "YUY2");
+    }
+    gst_structure_fixate_field_nearest_int(c, "width", kPreferredWidth);
+    gst_structure_fixate_field_nearest_int(c, "height", kPreferredHeight);
+    gst_structure_fixate_field_nearest_fraction(c, "framerate", 1000000, static_cast<int>(period));
+    return c;
+}
+
+// Caps that pin the chosen layout, size and rate and leave everything else to the source.
+GstCaps* filterCaps(const GstStructure* c) {
+    GstStructure* f = gst_structure_new_empty(gst_structure_get_name(c));
+    for (const char* field : {"format", "width", "height", "framerate"}) {
+        const GValue* v = gst_structure_get_value(c, field);
+        if (v != nullptr && gst_value_is_fixed(v)) {
+            gst_structure_set_value(f, field, v);
+        }
+    }
+    GstCaps* caps = gst_caps_new_empty();
+    gst_caps_append_structure(caps, f);
+    return caps;
+}
+
+// decodebin names its output pads late: link each video pad as it appears.
+void linkDecodedPad(GstElement* /*decoder*/, GstPad* pad, gpointer converter) {
+    GstPad* sinkPad = gst_element_get_static_pad(GST_ELEMENT(converter), "sink");
+    if (!gst_pad_is_linked(sinkPad)) {
+        gst_pad_link(pad, sinkPad);
+    }
+    gst_object_unref(sinkPad);
+}
+
+}  // namespace
+
+bool initGStreamer() {
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] { ready = gst_init_check(nullptr, nullptr, nullptr) != FALSE; });
+    return ready;
+}
+
+GstCamera::GstCamera(SourceList sources) : listSources(std::move(sources)) {}
+
+GstCamera::~GstCamera() {
+    teardown();
+}
+
+bool GstCamera::connect(int index) {
+    teardown();
+    if (!initGStreamer()) {
+        return false;
+    }
+    const std::vector<CameraSource> sources = listSources();
+    if (index < 0 || static_cast<std::size_t>(index) >= sources.size()) {
+        return false;
+    }
+    const CameraSource& source = sources[static_cast<std::size_t>(index)];
+    // A description with a mistake in it may still give a partial bin, with the error
+    // beside it: that is no camera either.
+    GError* error = nullptr;
+    GstElement* sourceBin =
+        gst_parse_bin_from_description(source.description.c_str(), TRUE, &error);
+    if (error != nullptr || sourceBin == nullptr) {
+        if (error != nullptr) {
+            g_error_free(error);
+        }
+        if (sourceBin != nullptr) {
+            gst_object_unref(sourceBin);
+        }
+        return false;
+    }
+    if (source.prepare) {
+        source.prepare(sourceBin);
+    }
+    pipeline = gst_pipeline_new("plandis-capture");
+    sourceFilter = gst_element_factory_make("capsfilter", nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), sourceBin, sourceFilter, nullptr);
+    if (!gst_element_link(sourceBin, sourceFilter)) {
+        teardown();
+        return false;
+    }
+
+    // Opening the source (READY) is what tells whether the device is there; it also lets
+    // the source say which layouts, sizes and rates it offers.
+    if (gst_element_set_state(sourceBin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
+        busReportsFailure()) {
+        teardown();
+        return false;
+    }
+    GstPad* pad = gst_element_get_static_pad(sourceBin, "src");
+    offered = gst_pad_query_caps(pad, nullptr);
+    gst_object_unref(pad);
+    if (!chooseSourceCaps()) {
+        teardown();
+        return false;
+    }
+    const bool raw = gst_structure_has_name(
+        gst_caps_get_structure(offered, static_cast<guint>(chosenStructure)), "video/x-raw");
+    if (!buildConverter(raw) ||
+        gst_element_set_state(pipeline, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
+        busReportsFailure()) {
+        teardown();
+        return false;
+    }
+    return true;
+}
+
+bool GstCamera::chooseSourceCaps() {
+    if (offered == nullptr || gst_caps_is_empty(offered) || gst_caps_is_any(offered)) {
+        return false;
+    }
+    // On the first choice every structure competes; later a new period only moves the
+    // rate within the chosen one, so the converter built for it stays right.
+    const guint count = gst_caps_get_size(offered);
+    const guint first = chosenStructure < 0 ? 0 : static_cast<guint>(chosenStructure);
+    const guint last = chosenStructure < 0 ? count : first + 1;
+    const double wantedRate = 1e6 / static_cast<double>(requestedPeriod);
+    GstStructure* best = nullptr;
+    int bestIndex = -1;
+    double bestScore[3] = {};
+    for (guint i = first; i < last; ++i) {
+        GstStructure* c = fixedChoice(gst_caps_get_structure(offered, i), requestedPeriod);
+        const double score[3] = {static_cast<double>(layoutRank(c)),
+                                 std::abs(intField(c, "width") - kPreferredWidth) +
+                                     std::abs(intField(c, "height") - kPreferredHeight) + 0.0,
+                                 std::abs(ratePerSecond(c) - wantedRate)};
+        if (best == nullptr ||
+            std::lexicographical_compare(score, score + 3, bestScore, bestScore + 3)) {
+            if (best != nullptr) {
+                gst_structure_free(best);
+            }
+            best = c;
+            bestIndex = static_cast<int>(i);
+            std::copy(score, score + 3, bestScore);
+        } else {
+            gst_structure_free(c);
+        }
+    }
+    const int width = intField(best, "width");
+    const int height = intField(best, "height");
+    const bool ownYuy2 = layoutRank(best) == 0 && width % 2 == 0;
+    const double rate = ratePerSecond(best);
+    if (width <= 0 || height <= 0) {
+        gst_structure_free(best);
+        return false;
+    }
+    GstCaps* caps = filterCaps(best);
+    g_object_set(sourceFilter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    gst_structure_free(best);
+
+    chosenStructure = bestIndex;
+    chosen = {width, height, static_cast<std::uint16_t>(ownYuy2 ? 16 : 24)};
+    periodInEffect = rate > 0.0 ? static_cast<std::uint32_t>(std::lround(1e6 / rate)) : 0;
+    return true;
+}
+
+bool GstCamera::buildConverter(bool raw) {
+    converter = gst_element_factory_make("videoconvert", nullptr);
+    GstElement* frameFilter = gst_element_factory_make("capsfilter", nullptr);
+    sink = gst_element_factory_make("appsink", nullptr);
+    GstElement* decoder = raw ? nullptr : gst_element_factory_make("decodebin", nullptr);
+    if (converter == nullptr || frameFilter == nullptr || sink == nullptr ||
+        (!raw && decoder == nullptr)) {
+        for (GstElement* e : {converter, frameFilter, sink, decoder}) {
+            if (e != nullptr) {
+                gst_object_unref(e);
+            }
+        }
+        converter = nullptr;
+        sink = nullptr;
+        return false;
+    }
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING,
+                                        chosen.bitCount == 16 ? "YUY2" : "BGR", "width", G_TYPE_INT,
+                                        chosen.width, "height", G_TYPE_INT, chosen.height, nullptr);
+    g_object_set(frameFilter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    // Only the newest frame waits for the dialog's timer; older ones are dropped. The sink
+    // keeps to the frames' timestamps, which paces sources that are not cameras.
+    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "enable-last-sample", FALSE,
+                 nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), converter, frameFilter, sink, nullptr);
+    bool linked = gst_element_link_many(converter, frameFilter, sink, nullptr);
+    if (raw) {
+        linked = linked && gst_element_link(sourceFilter, converter);
+    } else {
+        gst_bin_add(GST_BIN(pipeline), decoder);
+        g_signal_connect(decoder, "pad-added", G_CALLBACK(linkDecodedPad), converter);
+        linked = linked && gst_element_link(sourceFilter, decoder);
+    }
+    return linked;
+}
+
+bool GstCamera::busReportsFailure() {
+    if (pipeline == nullptr) {
+        return false;
+    }
+    GstBus* bus = gst_element_get_bus(pipeline);
+    bool failure = false;
+    while (GstMessage* m = gst_bus_pop_filtered(
+               bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
+        failure = true;
+        gst_message_unref(m);
+    }
+    gst_object_unref(bus);
+    return failure;
+}
+
+void GstCamera::disconnect() {
+    teardown();
+}
+
+void GstCamera::teardown() {
+    if (pipeline != nullptr) {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+    }
+    if (offered != nullptr) {
+        gst_caps_unref(offered);
+    }
+    pipeline = nullptr;
+    sourceFilter = nullptr;
+    converter = nullptr;
+    sink = nullptr;
+    offered = nullptr;
+    chosenStructure = -1;
+    chosen = {};
+    periodInEffect = 0;
+    playing = false;
+    hasFailed = false;
+}
+
+void GstCamera::setFramePeriod(std::uint32_t microseconds) {
+    if (microseconds == 0) {
+        return;
+    }
+    requestedPeriod = microseconds;
+    if (pipeline == nullptr || hasFailed) {
+        return;
+    }
+    const bool wasPlaying = playing;
+    if (wasPlaying) {
+        stop();
+    }
+    chooseSourceCaps();
+    if (wasPlaying) {
+        start();
+    }
+}
+
+bool GstCamera::format(VideoFormat& format) const {
+    if (pipeline == nullptr) {
+        return false;
+    }
+    format = chosen;
+    return true;
+}
+
+void GstCamera::start() {
+    if (pipeline == nullptr || hasFailed || playing) {
+        return;
+    }
+    playing = true;
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        hasFailed = true;
+        playing = false;
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+    }
+}
+
+void GstCamera::stop() {
+    if (pipeline == nullptr || !playing) {
+        return;
+    }
+    gst_element_set_state(pipeline, GST_STATE_READY);
+    playing = false;
+}
+
+bool GstCamera::takeFrame(std::vector<unsigned char>& frame) {
+    if (!playing) {
+        return false;
+    }
+    // A camera that was unplugged or broke says so only on the bus: stop its frames and
+    // free the device; the next connect starts afresh.
+    if (busReportsFailure()) {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        playing = false;
+        hasFailed = true;
+        return false;
+    }
+    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 0);
+    if (sample == nullptr) {
+        return false;
+    }
+    GstVideoInfo info;
+    GstVideoFrame mapped;
+    const GstVideoFormat expected =
+        chosen.bitCount == 16 ? GST_VIDEO_FORMAT_YUY2 : GST_VIDEO_FORMAT_BGR;
+    bool ok = gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
+              GST_VIDEO_INFO_FORMAT(&info) == expected &&
+              GST_VIDEO_INFO_WIDTH(&info) == chosen.width &&
+              GST_VIDEO_INFO_HEIGHT(&info) == chosen.height &&
+              gst_video_frame_map(&mapped, &info, gst_sample_get_buffer(sample), GST_MAP_READ);
+    if (ok) {
+        // GStreamer pads each row to a multiple of 4 bytes; the frame callback wants
+        // packed rows, so copy row by row at the buffer's own stride.
+        const std::size_t rowBytes =
+            static_cast<std::size_t>(chosen.width) * (chosen.bitCount / 8u);
+        const std::size_t stride =
+            static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&mapped, 0));
+        const auto* in = static_cast<const unsigned char*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped, 0));
+        frame.resize(rowBytes * static_cast<std::size_t>(chosen.height));
+        for (std::size_t r = 0; r < static_cast<std::size_t>(chosen.height); ++r) {
+            std::memcpy(frame.data() + r * rowBytes, in + r * stride, rowBytes);
+        }
+        gst_video_frame_unmap(&mapped);
+    }
+    gst_sample_unref(sample);
+    return ok;
+}

@@ -1,0 +1,14 @@
+# The live capture facility on GStreamer: cameras, the virtual camera and the capture
+# window. GStreamer stays inside this target; the pipeline target above needs none.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GST REQUIRED IMPORTED_TARGET GLOBAL gstreamer-1.0 gstreamer-app-1.0 gstreamer-video-1.0)
+
+add_library(capture_gst STATIC
+  CaptureWindow.cpp
+  GstCamera.cpp
+  SystemCameras.cpp
+  TestChart.cpp
+  VirtualCamera.cpp
+)
+target_include_directories(capture_gst PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(capture_gst PUBLIC capture PRIVATE PkgConfig::GST)
