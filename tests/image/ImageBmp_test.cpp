@@ -313,7 +313,7 @@ TEST(ImageReadBmp, SignatureMustBeBM) {
     writeFile(dir.file("ba.bmp"), file);
     Image image;
     EXPECT_FALSE(image.readBmp(dir.file("ba.bmp").c_str()));
-    EXPECT_EQ(image.fileHeader.type, 0x4142);
+    EXPECT_EQ(field(image.fileHeader.type), 0x4142);
     EXPECT_EQ(image.bitmapInfo, nullptr);
     EXPECT_EQ(image.pixels, nullptr);
 }

@@ -29,23 +29,23 @@ TEST(ImageCreate, Grey320x240HasTheSavedFrameHeaders) {
     EXPECT_EQ(image.rowBytes, 320);
     EXPECT_EQ(image.width4bytes, 320);
     EXPECT_EQ(image.bitmapInfoBytes, 1064u);
-    EXPECT_EQ(image.fileHeader.type, 0x4D42);
-    EXPECT_EQ(image.fileHeader.size, 77878u);
-    EXPECT_EQ(image.fileHeader.offBits, 1078u);
-    EXPECT_EQ(image.fileHeader.reserved1, 0);
-    EXPECT_EQ(image.fileHeader.reserved2, 0);
+    EXPECT_EQ(field(image.fileHeader.type), 0x4D42);
+    EXPECT_EQ(field(image.fileHeader.size), 77878u);
+    EXPECT_EQ(field(image.fileHeader.offBits), 1078u);
+    EXPECT_EQ(field(image.fileHeader.reserved1), 0);
+    EXPECT_EQ(field(image.fileHeader.reserved2), 0);
     const BitmapInfoHeader info = infoOf(image);
-    EXPECT_EQ(info.size, 40u);
-    EXPECT_EQ(info.width, 320);
-    EXPECT_EQ(info.height, 240);
-    EXPECT_EQ(info.planes, 1);
-    EXPECT_EQ(info.bitCount, 8);
-    EXPECT_EQ(info.compression, 0u);
-    EXPECT_EQ(info.sizeImage, 76800u);
-    EXPECT_EQ(info.xPelsPerMeter, 0);
-    EXPECT_EQ(info.yPelsPerMeter, 0);
-    EXPECT_EQ(info.clrUsed, 256u);
-    EXPECT_EQ(info.clrImportant, 0u);
+    EXPECT_EQ(field(info.size), 40u);
+    EXPECT_EQ(field(info.width), 320);
+    EXPECT_EQ(field(info.height), 240);
+    EXPECT_EQ(field(info.planes), 1);
+    EXPECT_EQ(field(info.bitCount), 8);
+    EXPECT_EQ(field(info.compression), 0u);
+    EXPECT_EQ(field(info.sizeImage), 76800u);
+    EXPECT_EQ(field(info.xPelsPerMeter), 0);
+    EXPECT_EQ(field(info.yPelsPerMeter), 0);
+    EXPECT_EQ(field(info.clrUsed), 256u);
+    EXPECT_EQ(field(info.clrImportant), 0u);
     for (int i = 0; i < 256; ++i) {
         const unsigned char* entry = image.bitmapInfo.get() + 40 + 4 * i;
         ASSERT_EQ(entry[0], i);
@@ -61,9 +61,9 @@ TEST(ImageCreate, Colour320x240HasNoPalette) {
     EXPECT_EQ(image.rowBytes, 960);
     EXPECT_EQ(image.width4bytes, 960);
     EXPECT_EQ(image.bitmapInfoBytes, 40u);
-    EXPECT_EQ(image.fileHeader.offBits, 54u);
-    EXPECT_EQ(image.fileHeader.size, 230454u);
-    EXPECT_EQ(infoOf(image).clrUsed, 0u);
+    EXPECT_EQ(field(image.fileHeader.offBits), 54u);
+    EXPECT_EQ(field(image.fileHeader.size), 230454u);
+    EXPECT_EQ(field(infoOf(image).clrUsed), 0u);
 }
 
 TEST(ImageCreate, OddWidthsPadRowsToFourBytes) {
@@ -87,7 +87,7 @@ TEST(ImageCreate, RowSizesMatchTheFileLayoutForAllDepths) {
                 << w << "x" << bits;
             const std::size_t colours = bits <= 8 ? std::size_t{1} << bits : 0;
             EXPECT_EQ(image.bitmapInfoBytes, 40 + 4 * colours);
-            EXPECT_EQ(image.fileHeader.size, 54 + 4 * colours + bmpStride(w, bits) * 3);
+            EXPECT_EQ(field(image.fileHeader.size), 54 + 4 * colours + bmpStride(w, bits) * 3);
         }
     }
 }
@@ -122,7 +122,7 @@ TEST_P(ImageCreateRefuses, AndLeavesTheImageAsItWas) {
     EXPECT_EQ(image.width4bytes, 8);
     EXPECT_EQ(image.pixels.get(), pixels);
     EXPECT_EQ(image.bitmapInfo.get(), info);
-    EXPECT_EQ(image.fileHeader.offBits, 1078u);
+    EXPECT_EQ(field(image.fileHeader.offBits), 1078u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -201,8 +201,8 @@ TEST(ImageSetData, SameGeometryReusesBlocksOtherDepthRemakesThem) {
     EXPECT_EQ(image.bitCount, 24);
     EXPECT_EQ(image.width4bytes, 20);
     EXPECT_EQ(image.bitmapInfoBytes, 40u);
-    EXPECT_EQ(infoOf(image).bitCount, 24);
-    EXPECT_EQ(image.fileHeader.offBits, 54u);
+    EXPECT_EQ(field(infoOf(image).bitCount), 24);
+    EXPECT_EQ(field(image.fileHeader.offBits), 54u);
     EXPECT_EQ(image.pixels[0], 2);
 }
 
