@@ -45,6 +45,9 @@ class CaptureDriver {
 // camera when the system has none.
 std::unique_ptr<CaptureDriver> makeSystemCaptureDriver();
 
+// A driver whose driver 0 is always the virtual camera, whatever the system has.
+std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver();
+
 // What each new capture window is given as its driver. Tests put their own drivers here;
 // by default it is makeSystemCaptureDriver.
 extern std::function<std::unique_ptr<CaptureDriver>()> captureDriverFactory;

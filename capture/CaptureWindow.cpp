@@ -30,7 +30,9 @@ bool CaptureWindow::driverConnect(int index) {
 
 void CaptureWindow::driverDisconnect() {
     if (driver != nullptr && isConnected) {
-        driver->stop();
+        if (previewOn) {
+            driver->stop();
+        }
         driver->disconnect();
     }
     isConnected = false;

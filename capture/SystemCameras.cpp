@@ -68,4 +68,9 @@ std::unique_ptr<CaptureDriver> makeSystemCaptureDriver() {
     return std::make_unique<GstCamera>(systemCameraSources);
 }
 
+std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver() {
+    return std::make_unique<GstCamera>(
+        [] { return std::vector<CameraSource>{virtualCameraSource()}; });
+}
+
 std::function<std::unique_ptr<CaptureDriver>()> captureDriverFactory = makeSystemCaptureDriver;
