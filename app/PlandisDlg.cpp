@@ -1,0 +1,127 @@
+#include "app/PlandisDlg.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+#include "app/AboutDlg.h"
+#include "app/PictureView.h"
+#include "app/dialogBuilder.h"
+#include "app/resource.h"
+#include "app/sharedState.h"
+#include "app/windowServices.h"
+#include "calib/pointPicking.h"
+#include "capture/CaptureWindow.h"
+
+PlandisDlg::PlandisDlg(QWidget* parent)
+    : QDialog(parent), controls(buildDialog(*this, plandisDialogTemplate())) {
+    icon = loadIcon(mainIcon);
+    // The menu the platform gives a window with a system menu: its close item.
+    sysMenu = new QMenu(this);
+    sysMenu->addAction(QString::fromUtf8("닫기(&C)"))->setData(closeCommand);
+    connect(sysMenu, &QMenu::triggered, this,
+            [this](QAction* action) { OnSysCommand(action->data().toInt()); });
+    DoDataExchange();
+    messageMap();
+    OnInitDialog();
+}
+
+PlandisDlg::~PlandisDlg() {
+    freeFrameBuffer(grayFrame, grayFrameBytes);
+    freeFrameBuffer(outputFrame, outputFrameBytes);
+    // No frame may reach a dialog that is gone.
+    if (mainDialog == this) {
+        mainDialog = nullptr;
+    }
+}
+
+QWidget* PlandisDlg::dialogItem(int id) const {
+    const auto found = controls.find(id);
+    return found == controls.end() ? nullptr : found->second;
+}
+
+void PlandisDlg::DoDataExchange() {
+    homographyList = qobject_cast<QListWidget*>(dialogItem(homographyListId));
+    outputPointList = qobject_cast<QListWidget*>(dialogItem(outputPointListId));
+    inputPointList = qobject_cast<QListWidget*>(dialogItem(inputPointListId));
+    inputView = qobject_cast<PictureView*>(dialogItem(inputViewId));
+    outputView = qobject_cast<PictureView*>(dialogItem(outputViewId));
+    calibrationBox = qobject_cast<QCheckBox*>(dialogItem(calibrationId));
+}
+
+// Each control's notification to its handler.
+void PlandisDlg::messageMap() {
+    const auto button = [this](int id) { return qobject_cast<QPushButton*>(dialogItem(id)); };
+    connect(button(startCaptureId), &QPushButton::clicked, this, &PlandisDlg::OnStartCapture);
+    connect(button(stopCaptureId), &QPushButton::clicked, this, &PlandisDlg::OnStopCapture);
+    connect(button(saveBmpId), &QPushButton::clicked, this, &PlandisDlg::OnSaveBmp);
+    connect(button(loadBmpId), &QPushButton::clicked, this, &PlandisDlg::OnLoadBmp);
+    connect(button(clearInputId), &QPushButton::clicked, this, &PlandisDlg::OnClearInput);
+    connect(button(clearOutputId), &QPushButton::clicked, this, &PlandisDlg::OnClearOutput);
+    connect(inputView, &PictureView::clicked, this, &PlandisDlg::OnInputViewClicked);
+    connect(outputView, &PictureView::clicked, this, &PlandisDlg::OnOutputViewClicked);
+    // clicked, not toggled: unchecking the box from OnCalibration is no new click.
+    connect(calibrationBox, &QCheckBox::clicked, this, &PlandisDlg::OnCalibration);
+    inputView->paintContent = [this](QPainter& painter) { paintInputView(painter); };
+    outputView->paintContent = [this](QPainter& painter) { paintOutputView(painter); };
+}
+
+bool PlandisDlg::OnInitDialog() {
+    const char* about = loadString(aboutBoxString);
+    if (*about != '\0') {
+        sysMenu->addSeparator();
+        sysMenu->addAction(QString::fromUtf8(about))->setData(aboutCommand);
+    }
+    setWindowIcon(icon);
+    mainDialog = this;
+    mainDialogRepaint = [](PlandisDlg* dialog) { dialog->OnPaint(); };
+    return true;
+}
+
+void PlandisDlg::OnSysCommand(int commandId) {
+    if ((commandId & 0xFFF0) == aboutCommand) {
+        AboutDlg about(this);
+        about.exec();
+    } else if (commandId == closeCommand) {
+        close();
+    }
+}
+
+void PlandisDlg::contextMenuEvent(QContextMenuEvent* event) {
+    sysMenu->exec(event->globalPos());
+}
+
+// Enter closes the dialog unless a push button takes it, as Esc does (QDialog's own).
+void PlandisDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void PlandisDlg::OnClearInput() {
+    listReset(*inputPointList);
+}
+
+void PlandisDlg::OnClearOutput() {
+    listReset(*outputPointList);
+}
+
+void PlandisDlg::OnInputViewClicked(QPoint position) {
+    addClickedPoint(*inputView, position, *inputPointList);
+}
+
+void PlandisDlg::OnOutputViewClicked(QPoint position) {
+    addClickedPoint(*outputView, position, *outputPointList);
+}
+
+// The frame pixel under the click, scaled from the view's client area to the frame.
+void PlandisDlg::addClickedPoint(const PictureView& view, QPoint position, QListWidget& list) {
+    const Point pixel = clickToFramePixel(position.x(), position.y(), view.width(), view.height(),
+                                          frameWidth, frameHeight);
+    listAppend(list, formatPoint(pixel));
+}

@@ -1,0 +1,87 @@
+// PlandisDlg: the program's main window, the modal dialog of template 102. It holds the
+// two picture views, the three lists, the push buttons and the Calibration checkbox,
+// routes each command to its handler, paints the views, and owns the capture window.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QPoint>
+
+#include <map>
+#include <memory>
+
+class CaptureWindow;
+class PictureView;
+class QCheckBox;
+class QListWidget;
+class QMenu;
+class QPainter;
+
+class PlandisDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit PlandisDlg(QWidget* parent = nullptr);
+    ~PlandisDlg() override;
+
+    // The dialog's menu (opened with the right mouse button): the platform's close item,
+    // then a separator and the About item.
+    QMenu& systemMenu() const { return *sysMenu; }
+
+    // The control with this template id, or null.
+    QWidget* dialogItem(int id) const;
+
+    // Menu commands: the About item (aboutCommand) opens the About box; the close item
+    // closes the dialog.
+    void OnSysCommand(int commandId);
+
+    // Redraws both views at once from the shared state: the repaint that the frame
+    // pipeline asks for after each frame.
+    void OnPaint();
+
+    void OnStartCapture();
+    void OnStopCapture();
+    void OnSaveBmp();
+    void OnLoadBmp();
+    void OnClearInput();
+    void OnClearOutput();
+    // A click at `position`, in the view's client coordinates.
+    void OnInputViewClicked(QPoint position);
+    void OnOutputViewClicked(QPoint position);
+    void OnCalibration();
+
+    // Creates the capture window and connects its driver (Start Capture).
+    void connectCapture();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void DoDataExchange();
+    bool OnInitDialog();
+    void messageMap();
+    void paintInputView(QPainter& painter);
+    void paintOutputView(QPainter& painter);
+    void drawMarkers(QPainter& painter, const PictureView& view, const QListWidget& list);
+    void addClickedPoint(const PictureView& view, QPoint position, QListWidget& list);
+
+    std::map<int, QWidget*> controls;  // by template id
+    QMenu* sysMenu = nullptr;
+    QCheckBox* calibrationBox = nullptr;
+
+  public:
+    // Bound to the template's controls by DoDataExchange; the dialog owns the widgets.
+    QListWidget* homographyList = nullptr;
+    QListWidget* outputPointList = nullptr;
+    QListWidget* inputPointList = nullptr;
+    PictureView* inputView = nullptr;
+    PictureView* outputView = nullptr;
+    QIcon icon;                                    // icon resource 128
+    std::unique_ptr<CaptureWindow> captureWindow;  // none until the first Start Capture
+};
+
+// Where a minimized window draws its icon: centred, (W − cx + 1) / 2 and (H − cy + 1) / 2,
+// the divisions truncating toward zero.
+QPoint minimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);

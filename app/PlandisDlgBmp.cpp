@@ -1,0 +1,66 @@
+// Load BMP and Save BMP.
+#include <optional>
+#include <string>
+
+#include "app/PlandisDlg.h"
+#include "app/sharedState.h"
+#include "app/windowServices.h"
+#include "image/Image.h"
+
+namespace {
+
+const FileDialogSettings bmpFileDialog = {
+    "bmp",
+    "test",
+    "Image (*.BMP) | *.BMP;*.GIF;*.JPG | All Files(*.*)|*.*||",
+};
+
+}  // namespace
+
+void PlandisDlg::OnLoadBmp() {
+    const std::optional<std::string> path = fileDialog(FileDialogKind::open, bmpFileDialog);
+    if (!path) {
+        return;
+    }
+    Image image;
+    if (!image.readBmp(path->c_str())) {
+        messageBox(this, QString::fromUtf8("파일을 읽을 수 없습니다."));
+        return;
+    }
+    frameWidth = image.width;
+    frameHeight = image.height;
+    const std::size_t bytes =
+        static_cast<std::size_t>(image.rowBytes) * static_cast<std::size_t>(image.height);
+    if (image.bitCount == 8) {
+        image.getData(grayFrame);
+        grayFrameBytes = bytes;
+    } else if (image.bitCount == 24) {
+        image.getData(rgbFrame);
+        rgbFrameBytes = bytes;
+        // The input view shows the grey frame first; without it, the loaded colour picture.
+        freeFrameBuffer(grayFrame, grayFrameBytes);
+    }
+    // Buffers of the former size would be read past their end.
+    dropMismatchedFrameBuffers();
+    messageBox(this, QString::fromStdString(image.headerText()));
+    update();
+}
+
+void PlandisDlg::OnSaveBmp() {
+    const std::optional<std::string> path = fileDialog(FileDialogKind::save, bmpFileDialog);
+    if (!path) {
+        return;
+    }
+    Image image;
+    if (!image.create(frameWidth, frameHeight, 8)) {
+        messageBox(this, QStringLiteral("Can not create image!"));
+        return;
+    }
+    // Without a grey frame of the current size, the picture that create made is saved:
+    // black.
+    const bool haveGray = grayFrame != nullptr && grayFrameBytes == framePixels();
+    if (!image.writeBmp(path->c_str(), haveGray ? grayFrame : nullptr, frameWidth, frameHeight,
+                        8)) {
+        messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
+    }
+}

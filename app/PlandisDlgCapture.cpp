@@ -1,0 +1,8 @@
+// Capture control: Start Capture and Stop Capture.
+#include "app/PlandisDlg.h"
+
+void PlandisDlg::OnStartCapture() {}
+
+void PlandisDlg::OnStopCapture() {}
+
+void PlandisDlg::connectCapture() {}
