@@ -12,8 +12,8 @@
 #include "app/resource.h"
 #include "app/sharedState.h"
 #include "capture/CaptureWindow.h"
-#include "tests/app/dialogTestSupport.h"
 #include "tests/capture/FakeCaptureDriver.h"
+#include "tests/capture/captureTestSupport.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ class CaptureControlTest : public QObject {
 
   private slots:
     void init() {
-        resetSharedState();
+        resetFrameState();
         fakes = std::make_unique<Drivers>();
         drivers = fakes.get();
         captureDriverFactory = makeFakeDriver;
@@ -69,7 +69,7 @@ class CaptureControlTest : public QObject {
         dialog.reset();
         captureDriverFactory = makeSystemCaptureDriver;
         drivers = nullptr;
-        resetSharedState();
+        resetFrameState();
     }
 
     void stopBeforeAnyStartDoesNothing() {

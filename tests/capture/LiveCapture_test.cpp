@@ -16,7 +16,7 @@
 #include "calib/rectify.h"
 #include "capture/CaptureDriver.h"
 #include "capture/TestChart.h"
-#include "tests/app/dialogTestSupport.h"
+#include "tests/capture/captureTestSupport.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ class LiveCaptureTest : public QObject {
 
   private slots:
     void init() {
-        resetSharedState();
+        resetFrameState();
         captureDriverFactory = makeVirtualCaptureDriver;
         dialog = std::make_unique<PlandisDlg>();
         dialog->show();
@@ -68,7 +68,7 @@ class LiveCaptureTest : public QObject {
         dialog.reset();
         mainDialogRepaint = dialogRepaint;
         captureDriverFactory = makeSystemCaptureDriver;
-        resetSharedState();
+        resetFrameState();
     }
 
     void theChartIsCapturedClickedCalibratedAndRectified() {

@@ -7,7 +7,7 @@ add_unit_test(gstCamera_test SOURCES GstCamera_test.cpp LIBS capture_gst PkgConf
 # drivers, and end to end with the virtual camera.
 find_package(Qt6 REQUIRED COMPONENTS Test)
 foreach(name CaptureControl_test LiveCapture_test)
-  add_executable(${name} ${name}.cpp ${PROJECT_SOURCE_DIR}/tests/app/dialogTestSupport.cpp)
+  add_executable(${name} ${name}.cpp)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE app capture_gst Qt6::Test)
   add_test(NAME ${name} COMMAND ${name})
