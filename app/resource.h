@@ -1,5 +1,5 @@
-// The program's resources: template, control, string, icon and command ids, the fixed texts
-// and the version record.
+// The program's resources: template, control, string, icon and command ids, string 101
+// and the version.
 #pragma once
 
 // Dialog templates, string and icon.
@@ -32,10 +32,5 @@ inline constexpr int closeCommand = 0xF060;
 inline constexpr const char* aboutItemText = "Veltro 정보(&A)...";
 const char* loadString(int id);
 
-// The version record (language 0x0412 Korean, code page 1200).
-inline constexpr const char* fileVersion = "1, 0, 0, 1";
+// The program's version; the desktop entry (plandis.desktop) carries its names.
 inline constexpr const char* versionNumber = "1.0.0.1";
-inline constexpr const char* fileDescription = "Veltro MFC 응용 프로그램";
-inline constexpr const char* internalName = "Veltro";
-inline constexpr const char* originalFilename = "Veltro.EXE";
-inline constexpr const char* productName = "Veltro 응용 프로그램";
