@@ -14,3 +14,7 @@ foreach(name CaptureControl_test LiveCapture_test)
   set_tests_properties(${name} PROPERTIES TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endforeach()
+
+# Not a test: the program behind the live-capture shot of scripts/screenshot.
+add_executable(plandis_live_screenshot liveScreenshotDriver.cpp)
+target_link_libraries(plandis_live_screenshot PRIVATE app capture_gst Qt6::Test)
