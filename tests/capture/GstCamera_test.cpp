@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -305,6 +306,30 @@ TEST(VirtualCamera, Delivers640By480Yuy2At30FramesPerSecond) {
     EXPECT_TRUE(quietFor(camera, 150ms));
     camera.start();  // restarts on time, not a stop's length late
     EXPECT_TRUE(waitForFrame(camera, frame));
+}
+
+}  // namespace
+
+namespace {
+
+// On a machine without a camera, driver 0 of the system is the virtual camera, so that the
+// program shows something out of the box.
+TEST(SystemCameras, WithoutACameraDriverZeroIsTheVirtualCamera) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
+        if (entry.path().filename().string().rfind("video", 0) == 0) {
+            GTEST_SKIP() << "this machine has " << entry.path() << "; driver 0 is a camera here";
+        }
+    }
+    std::unique_ptr<CaptureDriver> driver = makeSystemCaptureDriver();
+    ASSERT_TRUE(driver->connect(0));
+    EXPECT_FALSE(driver->connect(1));
+    ASSERT_TRUE(driver->connect(0));
+    VideoFormat format;
+    ASSERT_TRUE(driver->format(format));
+    EXPECT_EQ(format.width, 640);
+    EXPECT_EQ(format.height, 480);
+    EXPECT_EQ(format.bitCount, 16);
 }
 
 }  // namespace
