@@ -1,0 +1,155 @@
+// The warp on AVX2: eight output pixels per step, the projection and the blend in two halves
+// of four doubles, the neighbour reads as 32-bit gathers. Same operations, same order, same
+// bytes as warpPixel.
+#include "calib/warpKernels.h"
+
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#define PLANDIS_AVX2 __attribute__((target("avx2")))
+
+namespace warp_detail {
+
+namespace {
+
+struct Frame256 {
+    __m256d h00, h10, h20;
+    __m256i widthLast, heightLast;  // source width − 1, height − 1
+    __m256i stride;
+    __m256i lastDword;  // offset of the last four source bytes that may be read as one
+    const int* base;
+};
+
+struct Row256 {
+    __m256d u, v, w, cu, cv, cw;
+};
+
+// Four pixels: the source point, its floor and its integer indices.
+struct Projected {
+    __m256d u, v, floorU, floorV;
+    __m128i ix, iy;
+};
+
+PLANDIS_AVX2 inline Projected project(const Frame256& f, const Row256& r, __m256d xs) {
+    Projected p;
+    const __m256d w = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h20, xs), r.w), r.cw);
+    p.u = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h00, xs), r.u), r.cu), w);
+    p.v = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h10, xs), r.v), r.cv), w);
+    p.floorU = _mm256_round_pd(p.u, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    p.floorV = _mm256_round_pd(p.v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    // NaN or beyond the int range converts to INT_MIN: outside, like any negative index.
+    p.ix = _mm256_cvttpd_epi32(p.floorU);
+    p.iy = _mm256_cvttpd_epi32(p.floorV);
+    return p;
+}
+
+// (1−fx)·P00·(1−fy) + P10·fx·(1−fy) + P11·fx·fy + (1−fx)·P01·fy, left to right, truncated.
+PLANDIS_AVX2 inline __m128i blend(const Projected& p, __m128i i00, __m128i i10, __m128i i11,
+                                  __m128i i01) {
+    const __m256d fx = _mm256_sub_pd(p.u, p.floorU);  // u − ix inside, where floor is exact
+    const __m256d fy = _mm256_sub_pd(p.v, p.floorV);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d gx = _mm256_sub_pd(one, fx);
+    const __m256d gy = _mm256_sub_pd(one, fy);
+    __m256d value = _mm256_mul_pd(_mm256_mul_pd(gx, _mm256_cvtepi32_pd(i00)), gy);
+    value = _mm256_add_pd(value, _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(i10), fx), gy));
+    value = _mm256_add_pd(value, _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(i11), fx), fy));
+    value = _mm256_add_pd(value, _mm256_mul_pd(_mm256_mul_pd(gx, _mm256_cvtepi32_pd(i01)), fy));
+    return _mm256_cvttpd_epi32(value);
+}
+
+PLANDIS_AVX2 inline __m128i low(__m256i v) {
+    return _mm256_castsi256_si128(v);
+}
+PLANDIS_AVX2 inline __m128i high(__m256i v) {
+    return _mm256_extracti128_si256(v, 1);
+}
+
+// Eight output pixels from column xs[0] on: their bytes in the low 8 bytes of the result, 0
+// where the point is outside.
+PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d xs) {
+    const Projected a = project(f, r, xs);
+    const Projected b = project(f, r, _mm256_add_pd(xs, _mm256_set1_pd(4.0)));
+    const __m256i ix = _mm256_set_m128i(b.ix, a.ix);
+    const __m256i iy = _mm256_set_m128i(b.iy, a.iy);
+    // Unsigned: a negative index (INT_MIN included) is beyond every bound.
+    const __m256i inside =
+        _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(ix, f.widthLast), ix),
+                         _mm256_cmpeq_epi32(_mm256_min_epu32(iy, f.heightLast), iy));
+    const __m256i right = _mm256_cmpgt_epi32(f.widthLast, ix);  // read only where inside
+    const __m256i down = _mm256_cmpgt_epi32(f.heightLast, iy);
+
+    // A pair is read as the four bytes from its offset, moved back where those would run
+    // past the last source byte; the shift then finds the pixel within them.
+    const __m256i top = _mm256_add_epi32(_mm256_mullo_epi32(iy, f.stride), ix);
+    const __m256i bottom = _mm256_add_epi32(top, _mm256_and_si256(down, f.stride));
+    const __m256i topAt = _mm256_min_epi32(top, f.lastDword);
+    const __m256i bottomAt = _mm256_min_epi32(bottom, f.lastDword);
+    const __m256i topShift = _mm256_slli_epi32(_mm256_sub_epi32(top, topAt), 3);
+    const __m256i bottomShift = _mm256_slli_epi32(_mm256_sub_epi32(bottom, bottomAt), 3);
+    const __m256i rightShift = _mm256_and_si256(right, _mm256_set1_epi32(8));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i topPair = _mm256_mask_i32gather_epi32(zero, f.base, topAt, inside, 1);
+    const __m256i bottomPair = _mm256_mask_i32gather_epi32(zero, f.base, bottomAt, inside, 1);
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    const __m256i i00 = _mm256_and_si256(_mm256_srlv_epi32(topPair, topShift), byteMask);
+    const __m256i i10 = _mm256_and_si256(
+        _mm256_srlv_epi32(topPair, _mm256_add_epi32(topShift, rightShift)), byteMask);
+    const __m256i i01 = _mm256_and_si256(_mm256_srlv_epi32(bottomPair, bottomShift), byteMask);
+    const __m256i i11 = _mm256_and_si256(
+        _mm256_srlv_epi32(bottomPair, _mm256_add_epi32(bottomShift, rightShift)), byteMask);
+
+    const __m128i valueA = blend(a, low(i00), low(i10), low(i11), low(i01));
+    const __m128i valueB = blend(b, high(i00), high(i10), high(i11), high(i01));
+    const __m256i value = _mm256_and_si256(_mm256_set_m128i(valueB, valueA), inside);
+    const __m128i words = _mm_packs_epi32(low(value), high(value));
+    return _mm_packus_epi16(words, words);
+}
+
+}  // namespace
+
+PLANDIS_AVX2 void warpRowsAvx2(const HomographyTable& h, ConstPlane source, Plane target, int y0,
+                               int y1) {
+    // The gathers take 32-bit offsets, and the last read starts four bytes before the end.
+    const std::int64_t lastByte =
+        std::int64_t{source.height - 1} * source.stride + source.width - 1;
+    if (source.stride < source.width || lastByte < 3 || lastByte > INT32_MAX) {
+        warpRowsScalar(h, source, target, y0, y1);
+        return;
+    }
+    Frame256 f;
+    f.h00 = _mm256_set1_pd(h[0][0]);
+    f.h10 = _mm256_set1_pd(h[1][0]);
+    f.h20 = _mm256_set1_pd(h[2][0]);
+    f.widthLast = _mm256_set1_epi32(source.width - 1);
+    f.heightLast = _mm256_set1_epi32(source.height - 1);
+    f.stride = _mm256_set1_epi32(source.height > 1 ? static_cast<int>(source.stride) : 0);
+    f.lastDword = _mm256_set1_epi32(static_cast<int>(lastByte - 3));
+    f.base = reinterpret_cast<const int*>(source.data);
+
+    const __m256d firstColumns = _mm256_setr_pd(0, 1, 2, 3);
+    const __m256d eight = _mm256_set1_pd(8.0);
+    const int width = target.width;
+    for (int y = y0; y < y1; ++y) {
+        const RowTerms t = rowTerms(h, y);
+        const Row256 r{_mm256_set1_pd(t.u),  _mm256_set1_pd(t.v),  _mm256_set1_pd(t.w),
+                       _mm256_set1_pd(t.cu), _mm256_set1_pd(t.cv), _mm256_set1_pd(t.cw)};
+        unsigned char* out = target.data + y * target.stride;
+        __m256d xs = firstColumns;  // column numbers are exact in double
+        int x = 0;
+        for (; x + 8 <= width; x += 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), warpStep(f, r, xs));
+            xs = _mm256_add_pd(xs, eight);
+        }
+        for (; x < width; ++x) {
+            out[x] = warpPixel(h, source, t, x);
+        }
+    }
+}
+
+}  // namespace warp_detail
+
+#endif
