@@ -3,30 +3,12 @@
 #include <cstring>
 
 #include "app/sharedState.h"
+#include "calib/kernelPath.h"
+#include "calib/planeView.h"
 #include "calib/rectify.h"
+#include "capture/convertKernels.h"
 
 namespace {
-
-// BT.601 studio-range YCbCr to RGB factors, × 65536 and rounded: 1.164 for luma, 2.018
-// U to blue, 0.813 V and 0.391 U to green, 1.596 V to red.
-constexpr int kLuma = 76284;
-constexpr int kBlueU = 132252;
-constexpr int kGreenV = 53281;
-constexpr int kGreenU = 25625;
-constexpr int kRedV = 104595;
-
-unsigned char clampByte(int value) {
-    return static_cast<unsigned char>(value < 0 ? 0 : (value > 255 ? 255 : value));
-}
-
-// One pixel from its luma and the pair's chroma differences d = U − 128, e = V − 128.
-// No intermediate leaves 32 bits; >> on a negative int shifts arithmetically.
-void writePixel(int luma, int d, int e, unsigned char* bgr) {
-    const int k = (luma - 16) * kLuma;
-    bgr[0] = clampByte((k + kBlueU * d) >> 16);
-    bgr[1] = clampByte((k - kGreenV * e - kGreenU * d) >> 16);
-    bgr[2] = clampByte((k + kRedV * e) >> 16);
-}
 
 // Bytes a delivered frame of the current format holds; 0 for a layout that is not
 // converted or a size without pixels.
@@ -44,15 +26,36 @@ std::size_t deliveredFrameBytes() {
 // A frame shorter than its format says (a truncated buffer, a driver whose format changed
 // under us) is not converted at all: converting part of it would read past its end, so
 // rgbFrame keeps the previous picture, just as for a layout that is not converted.
-void convertDeliveredFrame(const VideoHeader* header) {
+bool convertible(const VideoHeader* header) {
     const std::size_t needed = deliveredFrameBytes();
-    if (needed == 0 || header == nullptr || header->data == nullptr || header->bytesUsed < needed) {
-        return;
-    }
-    if (frameBitCount == 24) {
-        std::memcpy(rgbFrame, header->data, needed);
+    return needed != 0 && header != nullptr && header->data != nullptr &&
+           header->bytesUsed >= needed;
+}
+
+// The frame's planes at the current size: colour, grey and the delivered data.
+Plane colourPlane() {
+    return {rgbFrame, frameWidth, frameHeight, std::ptrdiff_t{frameWidth} * 3};
+}
+Plane greyPlane() {
+    return {grayFrame, frameWidth, frameHeight, frameWidth};
+}
+ConstPlane deliveredPlane(const VideoHeader* header) {
+    return {header->data, frameWidth, frameHeight,
+            std::ptrdiff_t{frameWidth} * (frameBitCount / 8)};
+}
+
+// rgbFrame from the delivered frame and grayFrame from rgbFrame, in one pass over the rows
+// where the frame is converted.
+void convertFrame(const VideoHeader* header) {
+    const KernelPath path = bestKernelPath();
+    const Plane colour = colourPlane();
+    if (!convertible(header)) {
+        bgrToGreyRows(path, ConstPlane{rgbFrame, frameWidth, frameHeight, colour.stride},
+                      Plane{nullptr, 0, 0, 0}, greyPlane(), 0, frameHeight);
+    } else if (frameBitCount == 24) {
+        bgrToGreyRows(path, deliveredPlane(header), colour, greyPlane(), 0, frameHeight);
     } else {
-        yuy2ToBgr(header->data, frameWidth, frameHeight, rgbFrame);
+        yuy2ToBgrGreyRows(path, deliveredPlane(header), colour, greyPlane(), 0, frameHeight);
     }
 }
 
@@ -62,29 +65,18 @@ void yuy2ToBgr(const unsigned char* yuy2, int width, int height, unsigned char* 
     if (width <= 0 || height <= 0) {
         return;
     }
-    const std::size_t w = static_cast<std::size_t>(width);
-    for (int r = 0; r < height; ++r) {
-        const unsigned char* in = yuy2 + static_cast<std::size_t>(r) * w * 2;
-        unsigned char* out = bgr + static_cast<std::size_t>(r) * w * 3;
-        int c = 0;
-        for (; c + 1 < width; c += 2, in += 4, out += 6) {
-            const int d = in[1] - 128;
-            const int e = in[3] - 128;
-            writePixel(in[0], d, e, out);
-            writePixel(in[2], d, e, out + 3);
-        }
-        // An odd width ends each row with half a group, Y0 and U, whose V would lie in the
-        // next row. That last pixel is shown by its luma alone, with neutral chroma.
-        if (c < width) {
-            writePixel(in[0], 0, 0, out);
-        }
-    }
+    yuy2ToBgrGreyRows(bestKernelPath(), ConstPlane{yuy2, width, height, std::ptrdiff_t{width} * 2},
+                      Plane{bgr, width, height, std::ptrdiff_t{width} * 3}, Plane{nullptr, 0, 0, 0},
+                      0, height);
 }
 
 void bgrToGray(const unsigned char* bgr, std::size_t pixels, unsigned char* gray) {
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const unsigned char* p = bgr + 3 * i;
-        gray[i] = static_cast<unsigned char>((p[0] + p[1] + p[2]) / 3);
+    // One row per run of at most 2^30 pixels, so that a row's width fits an int.
+    constexpr std::size_t kRun = std::size_t{1} << 30;
+    for (std::size_t done = 0; done < pixels; done += kRun) {
+        const int run = static_cast<int>(pixels - done < kRun ? pixels - done : kRun);
+        bgrToGreyRows(bestKernelPath(), ConstPlane{bgr + 3 * done, run, 1, std::ptrdiff_t{run} * 3},
+                      Plane{nullptr, 0, 0, 0}, Plane{gray + done, run, 1, run}, 0, 1);
     }
 }
 
@@ -98,12 +90,17 @@ int frameCallback(CaptureWindow* /*window*/, VideoHeader* header) {
     if (!makeFrameBuffer(rgbFrame, rgbFrameBytes, pixels * 3)) {
         return 1;
     }
-    convertDeliveredFrame(header);
     if (!makeFrameBuffer(grayFrame, grayFrameBytes, pixels) ||
         !makeFrameBuffer(outputFrame, outputFrameBytes, pixels)) {
+        // The colour frame is still brought up to date.
+        if (convertible(header) && frameBitCount == 24) {
+            std::memcpy(rgbFrame, header->data, pixels * 3);
+        } else if (convertible(header)) {
+            yuy2ToBgr(header->data, frameWidth, frameHeight, rgbFrame);
+        }
         return 1;
     }
-    bgrToGray(rgbFrame, pixels, grayFrame);
+    convertFrame(header);
     if (calibrationOn != 0) {
         rectifyFrame(grayFrame, outputFrame);
     }
