@@ -21,6 +21,9 @@ QString refusal(PointSetFault fault) {
     if (fault == PointSetFault::wrongCount) {
         return QString::fromUtf8("입력 영상과 출력 영상에 점을 4개씩 찍어야 합니다.");
     }
+    if (fault == PointSetFault::unstable) {
+        return QString::fromUtf8("이 점들로는 호모그래피를 계산할 수 없습니다.");
+    }
     return QString::fromUtf8("두 점이 겹치거나 세 점이 한 직선 위에 있어 보정할 수 없습니다.");
 }
 
@@ -46,10 +49,7 @@ void PlandisDlg::OnCalibration() {
     const int checked = checkState(*calibrationBox);
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);
-    PointSetFault fault = checkPointSet(input);
-    if (fault == PointSetFault::none) {
-        fault = checkPointSet(output);
-    }
+    const PointSetFault fault = checkPointPairs(input, output);
     if (checked == 0) {
         calibrationOn = 0;
         if (fault != PointSetFault::none) {

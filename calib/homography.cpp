@@ -4,18 +4,18 @@
 
 using linal::Matrix;
 
+namespace {
+
 // Each pair gives two equations linear in the eight unknowns h11..h32 (h33 = 1):
 //   h11·x + h12·y + h13 − u·(h31·x + h32·y) = u
 //   h21·x + h22·y + h23 − v·(h31·x + h32·y) = v
 // Stacked they form A·h = b. A has room for five pairs; the fifth pair's rows stay zero and
 // add only exact zeros to every sum. h is taken from the normal equations as
 // (inverse(At·A)·At)·b; that grouping fixes how the result rounds.
-Matrix ComputeHomography(const std::array<Point, 4>& outputPoints,
-                         const std::array<Point, 4>& inputPoints) {
+void pointSystem(const std::array<Point, 4>& outputPoints, const std::array<Point, 4>& inputPoints,
+                 Matrix& A, Matrix& b) {
     Matrix from(5, 2, 0.0);  // output frame: x, y
     Matrix to(5, 2, 0.0);    // input frame: u, v
-    Matrix A(10, 8, 0.0);
-    Matrix b(10, 1, 0.0);
 
     for (int i = 1; i <= 4; ++i) {
         from(i, 1) = outputPoints[i - 1].x;
@@ -44,6 +44,24 @@ Matrix ComputeHomography(const std::array<Point, 4>& outputPoints,
         A(2 * i, 8) = (-v) * y;
         b(2 * i, 1) = v;
     }
+}
+
+}  // namespace
+
+Matrix normalMatrix(const std::array<Point, 4>& outputPoints,
+                    const std::array<Point, 4>& inputPoints) {
+    Matrix A(10, 8, 0.0);
+    Matrix b(10, 1, 0.0);
+    pointSystem(outputPoints, inputPoints, A, b);
+    const Matrix At = Transpose(A);
+    return At * A;
+}
+
+Matrix ComputeHomography(const std::array<Point, 4>& outputPoints,
+                         const std::array<Point, 4>& inputPoints) {
+    Matrix A(10, 8, 0.0);
+    Matrix b(10, 1, 0.0);
+    pointSystem(outputPoints, inputPoints, A, b);
 
     const Matrix At = Transpose(A);
     const Matrix N = At * A;

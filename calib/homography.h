@@ -15,3 +15,8 @@ struct Point {
 // A degenerate set of points ends the process through the matrix library's fatal error.
 linal::Matrix ComputeHomography(const std::array<Point, 4>& outputPoints,
                                 const std::array<Point, 4>& inputPoints);
+
+// N = At · A, the 8 × 8 normal matrix that ComputeHomography inverts, computed by the same
+// operations, so that it equals ComputeHomography's N bit for bit.
+linal::Matrix normalMatrix(const std::array<Point, 4>& outputPoints,
+                           const std::array<Point, 4>& inputPoints);

@@ -1,6 +1,10 @@
 #include "calib/pointSet.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+
+#include "linal/mes_factor.h"
 
 namespace {
 
@@ -22,6 +26,31 @@ Product multiply(std::int64_t a, std::int64_t b) {
         return {0, 0};
     }
     return {(a < 0) == (b < 0) ? 1 : -1, magnitudeOf(a) * magnitudeOf(b)};
+}
+
+// The library's inverse stops the process only where its back substitution meets an exactly
+// zero diagonal element of U; LUfactor on a copy yields that very U, since the same
+// operations run on the same values.
+bool pivotsNonZero(linal::Matrix m) {
+    linal::Permutation pivot(m.m, 0, 0);
+    linal::LUfactor(m, pivot);
+    for (int i = 1; i <= std::min(m.m, m.n); ++i) {
+        if (m(i, i) == 0.0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool allFinite(const linal::Matrix& m) {
+    for (int i = 1; i <= m.m; ++i) {
+        for (int j = 1; j <= m.n; ++j) {
+            if (!std::isfinite(m(i, j))) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -58,6 +87,29 @@ PointSetFault checkPointSet(std::span<const Point> points) {
         if (collinear(triple[0], triple[1], triple[2])) {
             return PointSetFault::collinear;
         }
+    }
+    return PointSetFault::none;
+}
+
+PointSetFault checkPointPairs(std::span<const Point> input, std::span<const Point> output) {
+    PointSetFault fault = checkPointSet(input);
+    if (fault == PointSetFault::none) {
+        fault = checkPointSet(output);
+    }
+    if (fault != PointSetFault::none) {
+        return fault;
+    }
+    std::array<Point, 4> inputPoints{};
+    std::array<Point, 4> outputPoints{};
+    std::copy(input.begin(), input.end(), inputPoints.begin());
+    std::copy(output.begin(), output.end(), outputPoints.begin());
+    // Exact arithmetic would always succeed here; rounding can still cancel a pivot to 0.
+    if (!pivotsNonZero(normalMatrix(outputPoints, inputPoints))) {
+        return PointSetFault::unstable;
+    }
+    const linal::Matrix H = ComputeHomography(outputPoints, inputPoints);
+    if (!allFinite(H) || !pivotsNonZero(H) || !allFinite(linal::inverse(H))) {
+        return PointSetFault::unstable;
     }
     return PointSetFault::none;
 }
