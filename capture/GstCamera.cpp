@@ -110,7 +110,7 @@ bool GstCamera::connect(int index) {
             g_error_free(error);
         }
         if (sourceBin != nullptr) {
-            gst_object_unref(sourceBin);
+            gst_object_unref(gst_object_ref_sink(sourceBin));  // it came floating
         }
         return false;
     }
@@ -165,10 +165,11 @@ bool GstCamera::chooseSourceCaps() {
     double bestScore[3] = {};
     for (guint i = first; i < last; ++i) {
         GstStructure* c = fixedChoice(gst_caps_get_structure(offered, i), requestedPeriod);
-        const double score[3] = {static_cast<double>(layoutRank(c)),
-                                 std::abs(intField(c, "width") - kPreferredWidth) +
-                                     std::abs(intField(c, "height") - kPreferredHeight) + 0.0,
-                                 std::abs(ratePerSecond(c) - wantedRate)};
+        const double score[3] = {
+            static_cast<double>(layoutRank(c)),
+            static_cast<double>(std::abs(intField(c, "width") - kPreferredWidth) +
+                                std::abs(intField(c, "height") - kPreferredHeight)),
+            std::abs(ratePerSecond(c) - wantedRate)};
         if (best == nullptr ||
             std::lexicographical_compare(score, score + 3, bestScore, bestScore + 3)) {
             if (best != nullptr) {

@@ -118,6 +118,32 @@ INSTANTIATE_TEST_SUITE_P(Sources, DeliveredLayout,
                              return p.param.name;
                          });
 
+// A camera that sends JPEG (most webcams do at larger sizes): decoded, then packed blue,
+// green, red; and decoded again after a stop, when the decoder offers its output anew.
+TEST(GstCamera, JpegFromTheSourceIsDecodedToPackedBgr) {
+    GstCamera camera = cameraOn(
+        "videotestsrc pattern=smpte ! jpegenc ! capsfilter "
+        "caps=image/jpeg,width=642,height=48,framerate=30/1");
+    ASSERT_TRUE(camera.connect(0));
+    VideoFormat format;
+    ASSERT_TRUE(camera.format(format));
+    EXPECT_EQ(format.width, 642);
+    EXPECT_EQ(format.height, 48);
+    EXPECT_EQ(format.bitCount, 24);
+    for (int round = 0; round < 2; ++round) {
+        camera.start();
+        std::vector<unsigned char> frame;
+        ASSERT_TRUE(waitForFrame(camera, frame)) << "round " << round;
+        ASSERT_EQ(frame.size(), 642u * 48 * 3);
+        // Left: light grey; right: blue. JPEG blurs the edges, not the middles of bars.
+        const std::size_t right = (20 * 642 + 630) * 3;
+        EXPECT_GT(frame[20 * 642 * 3 + 30], 150);
+        EXPECT_GT(frame[right], 150);
+        EXPECT_LT(frame[right + 2], 80);
+        camera.stop();
+    }
+}
+
 TEST(GstCamera, PrefersTheSourcesOwnYuy2AndASizeNearest640By480) {
     GstCamera camera = cameraOn(
         "videotestsrc ! capsfilter caps=\"video/x-raw,format=BGR,width=640,height=480;"
