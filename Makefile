@@ -1,5 +1,5 @@
 # The two set-up commands: `make run` and `make test`. Each installs what is missing first.
-.PHONY: run test deps build build-asan bench fuzz clean
+.PHONY: run test deps build build-asan build-fuzz bench fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -12,12 +12,25 @@ build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
 
+# The fuzz targets (clang, libFuzzer): fuzz_bmp, fuzz_frame and fuzz_calibration.
+build-fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+
 run: build
 	./build/default/app/plandis
 
-test: build build-asan
+# Every test, then every test again under the sanitizers, then a bounded run of each fuzz
+# target (18 s each) over its seeds and regression files.
+test: build build-asan build-fuzz
 	ctest --preset default
 	ctest --preset asan
+	ctest --preset fuzz
+
+# A longer fuzzing run: each target for FUZZ_SECONDS seconds.
+FUZZ_SECONDS ?= 60
+fuzz: build-fuzz
+	PLANDIS_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset fuzz --timeout $$(( $(FUZZ_SECONDS) + 120 ))
 
 bench: build
 	scripts/run-bench
