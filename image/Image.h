@@ -107,8 +107,10 @@ class Image {
     // Loads source (when not null) with setData, then stores the image as a BMP file: the
     // file header, the whole bitmapInfo block and the pixel rows. The file is written beside
     // the target under a temporary name and renamed over it only when complete, so a failed
-    // write leaves any file of that name as it was. False when the image is empty or any
-    // step fails.
+    // write leaves any file of that name as it was. A symbolic link is written through; a
+    // replaced file keeps its mode. False when the image is empty, when the path names
+    // something other than a regular file or a file that may not be written (both are left
+    // alone), or when any step fails.
     bool writeBmp(const char* path, const unsigned char* source, int width, int height,
                   int bitCount);
 
