@@ -2,8 +2,11 @@
 // (and every BMP regression file of fuzzing), loaded over a running picture with
 // calibration on. Each one shows its header text or "파일을 읽을 수 없습니다.", the dialog
 // keeps running, and every frame buffer keeps the size the current frame implies, also
-// through the next frame and repaint.
+// through the next frame and repaint. Point lists the estimation cannot use are refused the
+// same way.
+#include <QCheckBox>
 #include <QDir>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -193,6 +196,28 @@ class HostileLoad : public QObject {
         QCOMPARE(messages->texts, QStringList{cannotRead});
         QCOMPARE(frameWidth, captureWidth);
         QVERIFY(buffersFitTheFrame());
+    }
+
+    // Points far beyond the picture, as clicks on a huge loaded picture can give: usable
+    // sets whose estimation would lose a pivot to rounding are refused with a message,
+    // and the program goes on.
+    void pointsTheEstimationCannotUseAreRefused() {
+        calibrationOn = 0;
+        for (const char* entry : {"30,40", "0,2", "260,0", "214748333,-48364743"}) {
+            dialog->inputPointList->addItem(QString::fromLatin1(entry));
+        }
+        for (const char* entry : {"10,100", "2,0", "250,0", "25,180"}) {
+            dialog->outputPointList->addItem(QString::fromLatin1(entry));
+        }
+        auto* box = qobject_cast<QCheckBox*>(dialog->dialogItem(calibrationId));
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(messages->texts,
+                 QStringList{QString::fromUtf8("이 점들로는 호모그래피를 계산할 수 없습니다.")});
+        QVERIFY(!box->isChecked());
+        QCOMPARE(calibrationOn, 0);
+        QCOMPARE(dialog->homographyList->count(), 0);
+        deliverCaptureFrame(120);
+        QVERIFY(dialog->isVisible());
     }
 };
 
