@@ -56,6 +56,9 @@ void PlandisDlg::connectCapture() {
         frameWidth = format.width;
         frameHeight = format.height;
         frameBitCount = format.bitCount;
+        // Buffers of a picture loaded at another size no longer fit; the first frame makes
+        // them anew.
+        dropMismatchedFrameBuffers();
     }
 
     if (exists(captureWindow)) {
