@@ -39,7 +39,9 @@ struct Frame {
     const unsigned char* base;
     std::ptrdiff_t rowStride;
     int width, rowLast;
-    bool wide;  // rows of at least 64 bytes, so that a 64-byte piece always fits in a row
+    // The last source column a window may start from, so that it ends left of the last
+    // column; −1 for a source too narrow for any window.
+    double windowLastColumn;
 };
 
 struct Row {
@@ -60,11 +62,9 @@ PLANDIS_AVX512_INLINE __m512i rowPiece(const Frame& f, int row, int x) {
     return _mm512_loadu_si512(f.base + row * f.rowStride + x);
 }
 
-// Sixteen output pixels in two halves of eight: the source point, its floor, and which
-// points are inside and have a right-hand neighbour.
+// Eight output pixels: the source point and its floor.
 struct Half {
     __m512d u, v, floorU, floorV;
-    __mmask8 inside, right;
 };
 
 PLANDIS_AVX512_INLINE Half project(const Frame& f, const Row& r, __m512d xs) {
@@ -74,21 +74,26 @@ PLANDIS_AVX512_INLINE Half project(const Frame& f, const Row& r, __m512d xs) {
     p.v = _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h10, xs), r.v), r.cv), w);
     p.floorU = _mm512_roundscale_pd(p.u, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     p.floorV = _mm512_roundscale_pd(p.v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    // Ordered comparisons: NaN is outside. A floor in range is an exact int index.
-    const __m512d zero = _mm512_setzero_pd();
-    p.inside = _mm512_cmp_pd_mask(p.floorU, zero, _CMP_GE_OQ) &
-               _mm512_cmp_pd_mask(p.floorU, f.widthLast, _CMP_LE_OQ) &
-               _mm512_cmp_pd_mask(p.floorV, zero, _CMP_GE_OQ) &
-               _mm512_cmp_pd_mask(p.floorV, f.heightLast, _CMP_LE_OQ);
-    p.right = _mm512_cmp_pd_mask(p.floorU, f.widthLast, _CMP_LT_OQ);
     return p;
 }
 
-// Where the points of a half lie in a window of two rows and 64 columns from (x0, y0):
-// the byte index of each point and of its right-hand neighbour in the two rows' pieces
-// (0 to 63 the upper row, 64 to 127 the lower), and whether every point fits.
+// Points inside the source: ordered comparisons, so NaN is outside; a floor in range is an
+// exact int index.
+PLANDIS_AVX512_INLINE __mmask8 insideMask(const Frame& f, const Half& p) {
+    const __m512d zero = _mm512_setzero_pd();
+    return _mm512_cmp_pd_mask(p.floorU, zero, _CMP_GE_OQ) &
+           _mm512_cmp_pd_mask(p.floorU, f.widthLast, _CMP_LE_OQ) &
+           _mm512_cmp_pd_mask(p.floorV, zero, _CMP_GE_OQ) &
+           _mm512_cmp_pd_mask(p.floorV, f.heightLast, _CMP_LE_OQ);
+}
+
+// Where the points of a half lie in a window of two rows and 63 columns from (x0, y0): the
+// byte index of each point in the two rows' 64-byte pieces (0 to 62 the upper row, 64 to
+// 126 the lower), and whether every point fits. The window lies inside the source and left
+// of its last column, so every point in it is inside and has its right-hand neighbour at
+// the next index.
 struct WindowIndex {
-    __m512i at, atRight;
+    __m512i at;
     bool fits;
 };
 
@@ -96,36 +101,31 @@ PLANDIS_AVX512_INLINE WindowIndex windowIndex(const Half& p, __m512d x0, __m512d
     const __m512d column = _mm512_sub_pd(p.floorU, x0);
     const __m512d row = _mm512_sub_pd(p.floorV, y0);
     const __m512d zero = _mm512_setzero_pd();
-    // The right-hand neighbour is one column on, except in the last source column.
-    const __mmask8 fits =
-        _mm512_cmp_pd_mask(column, zero, _CMP_GE_OQ) &
-        _mm512_cmp_pd_mask(column, _mm512_set1_pd(63.0), _CMP_LE_OQ) &
-        (_mm512_mask_cmp_pd_mask(p.right, column, _mm512_set1_pd(62.0), _CMP_LE_OQ) |
-         static_cast<__mmask8>(~p.right)) &
-        _mm512_cmp_pd_mask(row, zero, _CMP_GE_OQ) &
-        _mm512_cmp_pd_mask(row, _mm512_set1_pd(1.0), _CMP_LE_OQ);
-    WindowIndex w;
-    w.at = _mm512_cvttpd_epi64(_mm512_add_pd(_mm512_mul_pd(row, _mm512_set1_pd(64.0)), column));
-    w.atRight = _mm512_mask_add_epi64(w.at, p.right, w.at, _mm512_set1_epi64(1));
-    w.fits = fits == 0xFF;
-    return w;
+    const __mmask8 fits = _mm512_cmp_pd_mask(column, zero, _CMP_GE_OQ) &
+                          _mm512_cmp_pd_mask(column, _mm512_set1_pd(62.0), _CMP_LE_OQ) &
+                          _mm512_cmp_pd_mask(row, zero, _CMP_GE_OQ) &
+                          _mm512_cmp_pd_mask(row, _mm512_set1_pd(1.0), _CMP_LE_OQ);
+    return {_mm512_cvttpd_epi64(_mm512_add_pd(_mm512_mul_pd(row, _mm512_set1_pd(64.0)), column)),
+            fits == 0xFF};
 }
 
 // The neighbours from the pieces of rows y0, y0 + 1 and y0 + 2 (a row below the last being
 // the last row itself): each picked byte lands in the low byte of its 64-bit lane.
-PLANDIS_AVX512_INLINE Neighbours fromRowPieces(const WindowIndex& w, __m512i rowA, __m512i rowB,
+PLANDIS_AVX512_INLINE Neighbours fromRowPieces(__m512i at, __m512i rowA, __m512i rowB,
                                                __m512i rowC) {
     const __mmask64 lowBytes = 0x0101010101010101;
-    return {greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowA, w.at, rowB)),
-            greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowA, w.atRight, rowB)),
-            greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowB, w.atRight, rowC)),
-            greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowB, w.at, rowC))};
+    const __m512i atRight = _mm512_add_epi64(at, _mm512_set1_epi64(1));
+    return {greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowA, at, rowB)),
+            greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowA, atRight, rowB)),
+            greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowB, atRight, rowC)),
+            greyLevels(_mm512_maskz_permutex2var_epi8(lowBytes, rowB, at, rowC))};
 }
 
 // Neighbours of any points inside: each pair is read as the 8 bytes from its offset, moved
 // back where those would run past the last source byte; a shift then finds the pixel.
 // Offsets are below 2^31, so exact in double.
-PLANDIS_AVX512_INLINE Neighbours fromGathers(const Frame& f, const Half& p) {
+PLANDIS_AVX512_INLINE Neighbours fromGathers(const Frame& f, const Half& p, __mmask8 inside) {
+    const __mmask8 right = _mm512_cmp_pd_mask(p.floorU, f.widthLast, _CMP_LT_OQ);
     const __mmask8 down = _mm512_cmp_pd_mask(p.floorV, f.heightLast, _CMP_LT_OQ);
     const __m512d top = _mm512_add_pd(_mm512_mul_pd(p.floorV, f.stride), p.floorU);
     const __m512d bottom = _mm512_mask_add_pd(top, down, top, f.stride);
@@ -135,12 +135,12 @@ PLANDIS_AVX512_INLINE Neighbours fromGathers(const Frame& f, const Half& p) {
     const __m512i topShift = _mm512_cvttpd_epi64(_mm512_mul_pd(_mm512_sub_pd(top, topAt), eight));
     const __m512i bottomShift =
         _mm512_cvttpd_epi64(_mm512_mul_pd(_mm512_sub_pd(bottom, bottomAt), eight));
-    const __m512i rightShift = _mm512_maskz_mov_epi64(p.right, _mm512_set1_epi64(8));
+    const __m512i rightShift = _mm512_maskz_mov_epi64(right, _mm512_set1_epi64(8));
     const __m512i zero = _mm512_setzero_si512();
     const __m512i topBytes =
-        _mm512_mask_i32gather_epi64(zero, p.inside, _mm512_cvttpd_epi32(topAt), f.base, 1);
+        _mm512_mask_i32gather_epi64(zero, inside, _mm512_cvttpd_epi32(topAt), f.base, 1);
     const __m512i bottomBytes =
-        _mm512_mask_i32gather_epi64(zero, p.inside, _mm512_cvttpd_epi32(bottomAt), f.base, 1);
+        _mm512_mask_i32gather_epi64(zero, inside, _mm512_cvttpd_epi32(bottomAt), f.base, 1);
     const __m512i byteMask = _mm512_set1_epi64(0xFF);
     auto pick = [&](__m512i bytes, __m512i shift) PLANDIS_AVX512 {
         return greyLevels(_mm512_and_si512(_mm512_srlv_epi64(bytes, shift), byteMask));
@@ -150,9 +150,8 @@ PLANDIS_AVX512_INLINE Neighbours fromGathers(const Frame& f, const Half& p) {
             pick(bottomBytes, bottomShift)};
 }
 
-// (1−fx)·P00·(1−fy) + P10·fx·(1−fy) + P11·fx·fy + (1−fx)·P01·fy, left to right, truncated;
-// the bytes in the low 8 bytes of the result, 0 where the point is outside.
-PLANDIS_AVX512_INLINE __m128i blend(const Half& p, const Neighbours& n) {
+// (1−fx)·P00·(1−fy) + P10·fx·(1−fy) + P11·fx·fy + (1−fx)·P01·fy, left to right, truncated.
+PLANDIS_AVX512_INLINE __m512i blend(const Half& p, const Neighbours& n) {
     const __m512d fx = _mm512_sub_pd(p.u, p.floorU);  // u − ix inside, where floor is exact
     const __m512d fy = _mm512_sub_pd(p.v, p.floorV);
     const __m512d one = _mm512_set1_pd(1.0);
@@ -162,45 +161,55 @@ PLANDIS_AVX512_INLINE __m128i blend(const Half& p, const Neighbours& n) {
     value = _mm512_add_pd(value, _mm512_mul_pd(_mm512_mul_pd(n.p10, fx), gy));
     value = _mm512_add_pd(value, _mm512_mul_pd(_mm512_mul_pd(n.p11, fx), fy));
     value = _mm512_add_pd(value, _mm512_mul_pd(_mm512_mul_pd(gx, n.p01), fy));
-    return _mm512_maskz_cvtepi64_epi8(p.inside, _mm512_cvttpd_epi64(value));
+    return _mm512_cvttpd_epi64(value);
+}
+
+// Eight output pixels of points anywhere: the bytes in the low 8 bytes of the result, 0 where
+// the point is outside.
+PLANDIS_AVX512_INLINE __m128i anywhere(const Frame& f, const Half& p) {
+    const __mmask8 inside = insideMask(f, p);
+    if (inside == 0) {
+        return _mm_setzero_si128();
+    }
+    return _mm512_maskz_cvtepi64_epi8(inside, blend(p, fromGathers(f, p, inside)));
 }
 
 // Sixteen output pixels from column xs[0] on.
 PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs) {
     const Half a = project(f, r, xs);
     const Half b = project(f, r, _mm512_add_pd(xs, _mm512_set1_pd(8.0)));
-    if ((a.inside | b.inside) == 0) {
-        return _mm_setzero_si128();
-    }
-    if ((a.inside & b.inside) == 0xFF && f.wide) {
-        // A 64-column window from 24 columns left of the first point, kept inside the row,
-        // on the first point's row or the row above it when some point lies higher. Every
-        // point is checked against it, whatever the guess.
-        const double firstU = _mm512_cvtsd_f64(a.floorU);
-        const double firstV = _mm512_cvtsd_f64(a.floorV);
+    // A window from 24 columns left of the first point, on the first point's row or the row
+    // above it when some point lies higher. Every point is checked against it, whatever the
+    // guess; a first point that is not finite or far outside takes the general way.
+    const double firstU = _mm512_cvtsd_f64(a.floorU);
+    const double firstV = _mm512_cvtsd_f64(a.floorV);
+    if (firstU >= 0.0 && firstU <= f.windowLastColumn && firstV >= 0.0 && firstV <= f.rowLast) {
         const __m512d first = _mm512_set1_pd(firstV);
         const bool higher = (_mm512_cmp_pd_mask(a.floorV, first, _CMP_LT_OQ) |
                              _mm512_cmp_pd_mask(b.floorV, first, _CMP_LT_OQ)) != 0;
-        const int x0 = std::clamp(static_cast<int>(firstU) - 24, 0, f.width - 64);
+        const int x0 = std::clamp(static_cast<int>(firstU) - 24, 0, f.width - 65);
         const int y0 = static_cast<int>(firstV) - (higher ? 1 : 0);
-        const __m512d x0s = _mm512_set1_pd(x0);
-        const __m512d y0s = _mm512_set1_pd(y0);
-        const WindowIndex wa = windowIndex(a, x0s, y0s);
-        const WindowIndex wb = windowIndex(b, x0s, y0s);
-        if (wa.fits && wb.fits) {
-            const __m512i rowA = rowPiece(f, y0, x0);
-            const __m512i rowB = rowPiece(f, std::min(y0 + 1, f.rowLast), x0);
-            const __m512i rowC = rowPiece(f, std::min(y0 + 2, f.rowLast), x0);
-            // The next output row reads about one source row lower.
-            _mm_prefetch(reinterpret_cast<const char*>(
-                             f.base + std::min(y0 + 3, f.rowLast) * f.rowStride + x0 + 32),
-                         _MM_HINT_T0);
-            return _mm_unpacklo_epi64(blend(a, fromRowPieces(wa, rowA, rowB, rowC)),
-                                      blend(b, fromRowPieces(wb, rowA, rowB, rowC)));
+        if (y0 >= 0 && y0 < f.rowLast) {
+            const __m512d x0s = _mm512_set1_pd(x0);
+            const __m512d y0s = _mm512_set1_pd(y0);
+            const WindowIndex wa = windowIndex(a, x0s, y0s);
+            const WindowIndex wb = windowIndex(b, x0s, y0s);
+            if (wa.fits && wb.fits) {
+                const __m512i rowA = rowPiece(f, y0, x0);
+                const __m512i rowB = rowPiece(f, y0 + 1, x0);
+                const __m512i rowC = rowPiece(f, std::min(y0 + 2, f.rowLast), x0);
+                // The next output row reads about one source row lower.
+                _mm_prefetch(reinterpret_cast<const char*>(
+                                 f.base + std::min(y0 + 3, f.rowLast) * f.rowStride + x0 + 32),
+                             _MM_HINT_T0);
+                const __m512i valueA = blend(a, fromRowPieces(wa.at, rowA, rowB, rowC));
+                const __m512i valueB = blend(b, fromRowPieces(wb.at, rowA, rowB, rowC));
+                return _mm_unpacklo_epi64(_mm512_cvtepi64_epi8(valueA),
+                                          _mm512_cvtepi64_epi8(valueB));
+            }
         }
     }
-    return _mm_unpacklo_epi64(a.inside != 0 ? blend(a, fromGathers(f, a)) : _mm_setzero_si128(),
-                              b.inside != 0 ? blend(b, fromGathers(f, b)) : _mm_setzero_si128());
+    return _mm_unpacklo_epi64(anywhere(f, a), anywhere(f, b));
 }
 
 }  // namespace
@@ -226,7 +235,7 @@ PLANDIS_AVX512 void warpRowsAvx512(const HomographyTable& h, ConstPlane source, 
     f.rowStride = source.stride;
     f.width = source.width;
     f.rowLast = source.height - 1;
-    f.wide = source.width >= 64;
+    f.windowLastColumn = source.width >= 65 ? source.width - 2 : -1.0;
 
     const __m512d firstColumns = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
     const __m512d sixteen = _mm512_set1_pd(16.0);

@@ -40,6 +40,16 @@ PLANDIS_AVX512_INLINE __m512i unpackIndex() {
 constexpr __mmask64 kPixelBytes = (__mmask64{1} << 48) - 1;  // 16 pixels of 3 bytes
 constexpr __mmask64 kColourBytes = 0x7777777777777777;       // blue, green, red of each lane
 
+// Stores the 48 bytes of sixteen pixels; with `more`, as a whole 64-byte store whose last
+// 16 bytes the next step overwrites.
+PLANDIS_AVX512_INLINE void storePixels(unsigned char* out, __m512i packed, bool more) {
+    if (more) {
+        _mm512_storeu_si512(out, packed);
+    } else {
+        _mm512_mask_storeu_epi8(out, kPixelBytes, packed);
+    }
+}
+
 // (b + g + r) / 3 of sixteen pixels held as blue, green, red, 0 in 32-bit lanes.
 PLANDIS_AVX512_INLINE __m128i greyOfLanes(__m512i pixels) {
     const __m512i pairs = _mm512_maddubs_epi16(pixels, _mm512_set1_epi8(1));  // b+g, r
@@ -92,8 +102,7 @@ PLANDIS_AVX512 void yuy2ToBgrGreyRowsAvx512(ConstPlane yuy2, Plane bgr, Plane gr
         int x = 0;
         for (; x + 16 <= width; x += 16) {
             const __m512i pixels = yuy2Pixels(in + 2 * x);
-            _mm512_mask_storeu_epi8(out + 3 * x, kPixelBytes,
-                                    _mm512_permutexvar_epi8(pack, pixels));
+            storePixels(out + 3 * x, _mm512_permutexvar_epi8(pack, pixels), x + 22 <= width);
             if (greyRow != nullptr) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(greyRow + x), greyOfLanes(pixels));
             }
@@ -111,9 +120,13 @@ PLANDIS_AVX512 void bgrToGreyRowsAvx512(ConstPlane bgr, Plane copy, Plane grey, 
         unsigned char* greyRow = grey.data + y * grey.stride;
         int x = 0;
         for (; x + 16 <= width; x += 16) {
-            const __m512i bytes = _mm512_maskz_loadu_epi8(kPixelBytes, in + 3 * x);
+            // Whole 64-byte loads and stores while the row goes on past them: the 16 bytes
+            // beyond this step's 48 belong to the next step, which rewrites them.
+            const bool more = x + 22 <= width;
+            const __m512i bytes = more ? _mm512_loadu_si512(in + 3 * x)
+                                       : _mm512_maskz_loadu_epi8(kPixelBytes, in + 3 * x);
             if (copyRow != nullptr) {
-                _mm512_mask_storeu_epi8(copyRow + 3 * x, kPixelBytes, bytes);
+                storePixels(copyRow + 3 * x, bytes, more);
             }
             const __m512i pixels = _mm512_maskz_permutexvar_epi8(kColourBytes, unpack, bytes);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(greyRow + x), greyOfLanes(pixels));
