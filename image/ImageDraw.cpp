@@ -9,15 +9,24 @@
 #include <QPainter>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "image/Image.h"
 
 // Kept between frames; made again only when the rectangle or the picture geometry changes.
 struct DrawSurface {
-    QImage scaled;                           // w × h, opaque 32-bit
-    std::vector<std::size_t> columnOffsets;  // per target column: byte offset in a buffer row
+    QImage scaled;                             // w × h, opaque 32-bit
+    std::vector<std::uint32_t> columnOffsets;  // per target column: byte offset in a buffer row
+    // For 8-bit pictures: the leading groups of four target columns whose bytes lie within
+    // 16 bytes of a row, and per group the byte shuffle that spreads them into colours.
+    std::vector<unsigned char> shuffles;
+    int shuffleGroups = 0;
     int pictureWidth = 0;
     int pictureBitCount = 0;
 };
@@ -48,6 +57,87 @@ std::array<QRgb, 256> paletteColours(const unsigned char* block, std::size_t blo
     return colours;
 }
 
+// The colours of the linear grey ramp that create() gives every 8-bit image.
+bool isGreyRamp(const std::array<QRgb, 256>& colours) {
+    for (int i = 0; i < 256; ++i) {
+        if (colours[static_cast<std::size_t>(i)] != qRgb(i, i, i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Groups of four target columns of an 8-bit picture whose bytes lie within 16 bytes of a row
+// (a picture at most about five times as wide as the view) and not past the row's stride.
+void findShuffleGroups(DrawSurface& s, int w, int width4bytes) {
+    s.shuffles.clear();
+    s.shuffleGroups = 0;
+    const std::uint32_t* offsets = s.columnOffsets.data();
+    for (int g = 0; 4 * g + 3 < w; ++g) {
+        const std::uint32_t start = offsets[4 * g];
+        if (offsets[4 * g + 3] - start > 15 || start + 16 > static_cast<std::uint32_t>(width4bytes))
+            break;
+        for (int k = 0; k < 4; ++k) {
+            const auto at = static_cast<unsigned char>(offsets[4 * g + k] - start);
+            s.shuffles.insert(s.shuffles.end(), {at, at, at, 0x80});  // v v v, then 0
+        }
+        ++s.shuffleGroups;
+    }
+}
+
+#if defined(__x86_64__)
+bool hasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
+// The shuffle groups of one row: one 16-byte load and one byte shuffle give four colours.
+__attribute__((target("ssse3"))) int shuffledGreyGroups(const unsigned char* in,
+                                                        const DrawSurface& s, QRgb* out) {
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const std::uint32_t* offsets = s.columnOffsets.data();
+    for (int g = 0; g < s.shuffleGroups; ++g) {
+        const __m128i bytes =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + offsets[4 * g]));
+        const __m128i spread =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.shuffles.data() + 16 * g));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g),
+                         _mm_or_si128(_mm_shuffle_epi8(bytes, spread), opaque));
+    }
+    return 4 * s.shuffleGroups;
+}
+#endif
+
+// One target row of an 8-bit picture on the grey ramp: the level v shows as (v, v, v). The
+// loop is bound by its loads and stores, so it gathers four levels into one word and spreads
+// them into four colours with one store.
+void greyRow(const unsigned char* in, const DrawSurface& s, int w, QRgb* out) {
+    const std::uint32_t* offsets = s.columnOffsets.data();
+    int tx = 0;
+#if defined(__x86_64__)
+    if (s.shuffleGroups > 0 && hasSsse3())
+        tx = shuffledGreyGroups(in, s, out);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; tx + 4 <= w; tx += 4) {
+        std::uint64_t first;
+        std::uint64_t second;
+        std::memcpy(&first, offsets + tx, 8);  // two offsets per load
+        std::memcpy(&second, offsets + tx + 2, 8);
+        const std::uint32_t levels = in[static_cast<std::uint32_t>(first)] |
+                                     std::uint32_t{in[first >> 32]} << 8 |
+                                     std::uint32_t{in[static_cast<std::uint32_t>(second)]} << 16 |
+                                     std::uint32_t{in[second >> 32]} << 24;
+        __m128i grey = _mm_cvtsi32_si128(static_cast<int>(levels));
+        grey = _mm_unpacklo_epi8(grey, grey);   // v v per pixel
+        grey = _mm_unpacklo_epi16(grey, grey);  // v v v v per pixel
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + tx), _mm_or_si128(grey, opaque));
+    }
+#endif
+    for (; tx < w; ++tx) {
+        out[tx] = 0xFF000000u | in[offsets[tx]] * 0x010101u;
+    }
+}
+
 }  // namespace
 
 void Image::draw(QPainter& target, int x, int y, int w, int h) {
@@ -67,8 +157,11 @@ void Image::draw(QPainter& target, int x, int y, int w, int h) {
         s.columnOffsets.resize(static_cast<std::size_t>(w));
         for (int tx = 0; tx < w; ++tx) {
             const auto column = static_cast<std::size_t>(std::int64_t{tx} * width / w);
-            s.columnOffsets[static_cast<std::size_t>(tx)] = column * pixelBytes;
+            s.columnOffsets[static_cast<std::size_t>(tx)] =
+                static_cast<std::uint32_t>(column * pixelBytes);
         }
+        if (bitCount == 8)
+            findShuffleGroups(s, w, width4bytes);
         s.pictureWidth = width;
         s.pictureBitCount = bitCount;
     }
@@ -76,9 +169,10 @@ void Image::draw(QPainter& target, int x, int y, int w, int h) {
     std::array<QRgb, 256> colours{};
     if (bitCount == 8)
         colours = paletteColours(bitmapInfo.get(), bitmapInfoBytes);
+    const bool greyRamp = bitCount == 8 && isGreyRamp(colours);
     // DIB rows are bottom line first unless the info header's height is negative.
     const bool topDown = infoHeader().height < 0;
-    const std::size_t* offsets = s.columnOffsets.data();
+    const std::uint32_t* offsets = s.columnOffsets.data();
     auto* out = reinterpret_cast<QRgb*>(s.scaled.bits());
     const unsigned char* previousRow = nullptr;
     for (int ty = 0; ty < h; ++ty, out += w) {
@@ -91,7 +185,9 @@ void Image::draw(QPainter& target, int x, int y, int w, int h) {
             continue;
         }
         previousRow = in;
-        if (bitCount == 8) {
+        if (greyRamp) {
+            greyRow(in, s, w, out);
+        } else if (bitCount == 8) {
             for (int tx = 0; tx < w; ++tx)
                 out[tx] = colours[in[offsets[tx]]];
         } else {

@@ -84,6 +84,25 @@ TEST(ImageDraw, CameraFrameIntoAView) {
     EXPECT_EQ(target.pixel(19, 29), pictureColour(frame, 64, 8, 60, 46));
 }
 
+// Grey pictures from a little wider than the view to many times wider, as camera frames
+// into the two views: the fast row paths (four columns per shuffle, four per store) and
+// their ends at the right edge of the picture show the same pixels as the plain mapping.
+TEST(ImageDraw, GreyFramesOfManyWidthsIntoViews) {
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{213, 7}, std::pair{837, 5},
+                                        std::pair{1046, 3}, std::pair{1919, 4}, std::pair{65, 9}}) {
+        const Bytes frame = randomBytes(static_cast<std::size_t>(width * height),
+                                        static_cast<unsigned>(width + height));
+        Image image;
+        ASSERT_TRUE(image.setData(frame.data(), width, height, 8));
+        for (const auto& [w, h] :
+             {std::pair{209, 280}, std::pair{203, 5}, std::pair{4, 3}, std::pair{61, 2}}) {
+            QImage target = canvas(w + 3, h + 2);
+            drawInto(target, image, 1, 2, w, h);
+            expectMapped(target, frame, width, height, 8, 1, 2, w, h);
+        }
+    }
+}
+
 // The surface and column table kept between frames follow changes of the rectangle,
 // the picture size and the depth.
 TEST(ImageDraw, KeptSurfaceFollowsRectangleAndPictureChanges) {
