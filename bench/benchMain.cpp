@@ -1,0 +1,194 @@
+// Runs the benchmarks (one thread), keeps the median of each, then prints the comparison:
+// our stages and whole pipeline against OpenCV's, the ratios, the painting's share, and the
+// memory-bandwidth bound of each. --table=PATH also writes it there as markdown.
+#include <benchmark/benchmark.h>
+
+#include <opencv2/core.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "calib/kernelPath.h"
+
+namespace {
+
+struct Figure {
+    double ms = 0;
+    double bytes = 0;
+    bool median = false;
+};
+
+// The console output as usual; besides, the median (or the only run) of every benchmark.
+class Collector : public benchmark::ConsoleReporter {
+  public:
+    std::map<std::string, Figure> figures;  // "BM_Ours_Whole/640/480" -> figure
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const bool isMedian =
+                run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const std::string key = run.run_name.function_name + "/" + run.run_name.args;
+            Figure& f = figures[key];
+            if (run.error_occurred || (run.run_type == Run::RT_Aggregate && !isMedian) ||
+                (f.median && !isMedian)) {
+                continue;
+            }
+            f.ms = run.GetAdjustedRealTime();
+            const auto bytes = run.counters.find("bytes");
+            f.bytes = bytes != run.counters.end() ? bytes->second.value : 0;
+            f.median = isMedian;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+struct Size {
+    int width;
+    int height;
+};
+const Size kSizes[] = {{640, 480}, {1920, 1080}, {3840, 2160}};
+
+struct Stage {
+    const char* name;
+    const char* ours;
+    const char* openCv;  // nullptr: OpenCV has no such stage
+};
+const Stage kStages[] = {
+    {"YUY2 → BGR", "BM_Ours_Yuy2ToBgr", "BM_OpenCV_Yuy2ToBgr"},
+    {"BGR → grey", "BM_Ours_BgrToGrey", "BM_OpenCV_BgrToGrey"},
+    {"YUY2 → BGR + grey, one pass", "BM_Ours_Yuy2ToBgrGrey", nullptr},
+    {"warp", "BM_Ours_Warp", "BM_OpenCV_Warp"},
+    {"**whole pipeline**", "BM_Ours_Whole", "BM_OpenCV_Chain"},
+    {"painting (setData ×2, draw ×2)", "BM_Ours_Paint", nullptr},
+};
+
+std::string number(double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// Milliseconds with three significant figures or so.
+std::string ms(double value) {
+    return number(value, value < 1 ? 3 : value < 10 ? 2 : 1);
+}
+
+std::string table(const Collector& c) {
+    auto get = [&](const std::string& family, const Size& s) -> const Figure* {
+        const auto it =
+            c.figures.find(family + "/" + std::to_string(s.width) + "/" + std::to_string(s.height));
+        return it == c.figures.end() || it->second.ms <= 0 ? nullptr : &it->second;
+    };
+    std::ostringstream out;
+    out << "| frame | stage | ours (ms) | OpenCV 4.6 (ms) | ours / OpenCV | memory bound (ms) |\n"
+        << "|---|---|---:|---:|---:|---:|\n";
+    for (const Size& s : kSizes) {
+        const std::string frame = std::to_string(s.width) + " × " + std::to_string(s.height);
+        const Figure* copy = get("BM_Memory_Copy", s);
+        // Bytes read plus bytes written per millisecond of a plain copy of the same amount.
+        const double bytesPerMs = copy != nullptr ? copy->bytes / copy->ms : 0;
+        for (const Stage& stage : kStages) {
+            const Figure* ours = get(stage.ours, s);
+            const Figure* peer = stage.openCv != nullptr ? get(stage.openCv, s) : nullptr;
+            if (ours == nullptr) {
+                continue;
+            }
+            out << "| " << frame << " | " << stage.name << " | " << ms(ours->ms) << " | "
+                << (peer != nullptr ? ms(peer->ms) : "–") << " | "
+                << (peer != nullptr ? number(ours->ms / peer->ms, 2) : "–") << " | "
+                << (bytesPerMs > 0 ? ms(ours->bytes / bytesPerMs) : "–") << " |\n";
+        }
+    }
+    out << "\n| frame | copy bandwidth (GB/s, read + written) | painting / pipeline |";
+    const std::vector<KernelPath> paths = availableKernelPaths();
+    for (const KernelPath path : paths) {
+        out << " whole on " << kernelPathName(path) << " (ms) |";
+    }
+    out << "\n|---|---:|---:|";
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        out << "---:|";
+    }
+    out << "\n";
+    for (const Size& s : kSizes) {
+        const Figure* copy = get("BM_Memory_Copy", s);
+        const Figure* whole = get("BM_Ours_Whole", s);
+        const Figure* paint = get("BM_Ours_Paint", s);
+        out << "| " << s.width << " × " << s.height << " | "
+            << (copy != nullptr ? number(copy->bytes / copy->ms / 1e6, 1) : "–") << " | "
+            << (whole != nullptr && paint != nullptr ? number(100 * paint->ms / whole->ms, 1) + " %"
+                                                     : "–")
+            << " |";
+        for (const KernelPath path : paths) {
+            const Figure* f = get(std::string("BM_Path_") + kernelPathName(path), s);
+            out << " " << (f != nullptr ? ms(f->ms) : "–") << " |";
+        }
+        out << "\n";
+    }
+    return out.str();
+}
+
+std::string context() {
+    double load[3] = {0, 0, 0};
+    const int loads = getloadavg(load, 3);
+    const std::time_t now = std::time(nullptr);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
+    std::ostringstream out;
+    out << "Medians of real time, one thread, " << date << "; kernel path "
+        << kernelPathName(bestKernelPath()) << "; load average at the end "
+        << (loads > 0 ? number(load[0], 2) : "unknown")
+        << ". Memory bound: the bytes a stage must read and write divided by the copy "
+           "bandwidth measured at the same size.\n";
+    return out.str();
+}
+
+// Takes --table=PATH out of the arguments.
+std::string tablePath(int& argc, char** argv) {
+    std::string path;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.rfind("--table=", 0) == 0) {
+            path = argument.substr(8);
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    cv::setNumThreads(1);  // OpenCV on one thread, as the pipeline
+    const std::string path = tablePath(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    benchmark::Shutdown();
+
+    const std::string text = context() + "\n" + table(collector);
+    std::cout << "\n" << text;
+    if (!path.empty()) {
+        std::ofstream file(path);
+        file << "# Frame pipeline speed\n\n"
+             << "Made by `make bench` (scripts/run-bench) on the machine it ran on.\n\n"
+             << text;
+        if (!file) {
+            std::cerr << "cannot write " << path << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
