@@ -198,9 +198,13 @@ PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs)
                 const __m512i rowA = rowPiece(f, y0, x0);
                 const __m512i rowB = rowPiece(f, y0 + 1, x0);
                 const __m512i rowC = rowPiece(f, std::min(y0 + 2, f.rowLast), x0);
-                // The next output row reads about one source row lower.
+                // The next output rows read the rows below: fetched now, they are in the cache
+                // when those rows come by.
                 _mm_prefetch(reinterpret_cast<const char*>(
                                  f.base + std::min(y0 + 3, f.rowLast) * f.rowStride + x0 + 32),
+                             _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(
+                                 f.base + std::min(y0 + 4, f.rowLast) * f.rowStride + x0 + 32),
                              _MM_HINT_T0);
                 const __m512i valueA = blend(a, fromRowPieces(wa.at, rowA, rowB, rowC));
                 const __m512i valueB = blend(b, fromRowPieces(wb.at, rowA, rowB, rowC));
