@@ -14,7 +14,7 @@ using HomographyTable = double[3][3];
 // Writes every column of target rows [y0, y1) (clipped to the target). target.width and
 // target.height bound the output; the range test and the neighbours use source.width and
 // source.height. Rows outside [y0, y1) are not touched, so disjoint ranges may run on
-// separate threads.
+// separate threads. A path this processor cannot run is replaced by the best one it can.
 void warpRows(KernelPath path, const HomographyTable& h, ConstPlane source, Plane target, int y0,
               int y1);
 

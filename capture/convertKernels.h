@@ -14,6 +14,8 @@ void yuy2ToBgrGreyRows(KernelPath path, ConstPlane yuy2, Plane bgr, Plane grey, 
 
 // Rows [y0, y1) of a blue, green, red frame to grey and, when copy.data is not null, copied
 // unchanged to copy as well.
+//
+// Both run on `path`, or on the best path this processor has where it cannot run that one.
 void bgrToGreyRows(KernelPath path, ConstPlane bgr, Plane copy, Plane grey, int y0, int y1);
 
 namespace convert_detail {

@@ -22,7 +22,8 @@ struct VideoHeader {
 // otherwise rgbFrame keeps its previous picture and the remaining steps run on it.
 int frameCallback(CaptureWindow* window, VideoHeader* header);
 
-// The conversion stages over plain packed buffers, in the order frameCallback runs them.
+// The two conversion stages alone, over plain packed buffers. frameCallback runs both in one
+// pass over the rows (capture/convertKernels.h), on the fastest kernel path of the processor.
 
 // Packed YUV 4:2:2 (Y0 U Y1 V per pixel pair, rows of width × 2 bytes) to blue, green, red
 // (rows of width × 3 bytes), BT.601 studio range in 16.16 fixed point. Reads exactly
