@@ -7,6 +7,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #define PLANDIS_AVX2 __attribute__((target("avx2")))
@@ -21,6 +22,9 @@ struct Frame256 {
     __m256i stride;
     __m256i lastDword;  // offset of the last four source bytes that may be read as one
     const int* base;
+    const unsigned char* bytes;  // base, as bytes
+    std::ptrdiff_t rowStride;
+    int width, rowLast;
 };
 
 struct Row256 {
@@ -79,6 +83,18 @@ PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d
     const __m256i inside =
         _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(ix, f.widthLast), ix),
                          _mm256_cmpeq_epi32(_mm256_min_epu32(iy, f.heightLast), iy));
+    // The next output rows read the source rows below the first point: fetched now, they
+    // are in the cache when those rows come by.
+    const int firstColumn = _mm256_cvtsi256_si32(ix);
+    const int firstRow = _mm256_cvtsi256_si32(iy);
+    if (firstColumn >= 0 && firstColumn < f.width && firstRow >= 0 && firstRow <= f.rowLast) {
+        for (int below = 3; below <= 4; ++below) {
+            _mm_prefetch(
+                reinterpret_cast<const char*>(
+                    f.bytes + std::min(firstRow + below, f.rowLast) * f.rowStride + firstColumn),
+                _MM_HINT_T0);
+        }
+    }
     const __m256i right = _mm256_cmpgt_epi32(f.widthLast, ix);  // read only where inside
     const __m256i down = _mm256_cmpgt_epi32(f.heightLast, iy);
 
@@ -129,6 +145,10 @@ PLANDIS_AVX2 void warpRowsAvx2(const HomographyTable& h, ConstPlane source, Plan
     f.stride = _mm256_set1_epi32(source.height > 1 ? static_cast<int>(source.stride) : 0);
     f.lastDword = _mm256_set1_epi32(static_cast<int>(lastByte - 3));
     f.base = reinterpret_cast<const int*>(source.data);
+    f.bytes = source.data;
+    f.rowStride = source.stride;
+    f.width = source.width;
+    f.rowLast = source.height - 1;
 
     const __m256d firstColumns = _mm256_setr_pd(0, 1, 2, 3);
     const __m256d eight = _mm256_set1_pd(8.0);
