@@ -72,6 +72,86 @@ PLANDIS_AVX2 inline __m128i high(__m256i v) {
     return _mm256_extracti128_si256(v, 1);
 }
 
+// The four neighbours of eight points, as eight int32 lanes each.
+struct Neighbours {
+    __m256i p00, p10, p11, p01;
+};
+
+// Neighbours of points whose columns lie in [x0, x0 + 14] and rows in [y0, y0 + 1], where
+// the window lies inside the source, left of its last column and above its last row: picked
+// out of 16-byte pieces of the rows y0, y0 + 1 and y0 + 2 (a row below the last being the
+// last row itself) by byte shuffles. False, with nothing read, where some point lies
+// elsewhere; the first point's place decides the window.
+PLANDIS_AVX2 inline bool fromRowPieces(const Frame256& f, __m256i ix, __m256i iy, Neighbours& n) {
+    const int firstColumn = _mm256_cvtsi256_si32(ix);
+    const int firstRow = _mm256_cvtsi256_si32(iy);
+    if (f.width < 17 || firstColumn < 0 || firstColumn >= f.width || firstRow < 0 ||
+        firstRow > f.rowLast) {
+        return false;
+    }
+    const bool higher =
+        _mm256_movemask_epi8(_mm256_cmpgt_epi32(_mm256_set1_epi32(firstRow), iy)) != 0;
+    const int x0 = std::clamp(firstColumn - 4, 0, f.width - 17);
+    const int y0 = firstRow - (higher ? 1 : 0);
+    if (y0 < 0 || y0 >= f.rowLast) {
+        return false;
+    }
+    // Unsigned: a negative offset (or a point that is not finite) is beyond every bound.
+    const __m256i column = _mm256_sub_epi32(ix, _mm256_set1_epi32(x0));
+    const __m256i row = _mm256_sub_epi32(iy, _mm256_set1_epi32(y0));
+    const __m256i fits = _mm256_and_si256(
+        _mm256_cmpeq_epi32(_mm256_min_epu32(column, _mm256_set1_epi32(14)), column),
+        _mm256_cmpeq_epi32(_mm256_min_epu32(row, _mm256_set1_epi32(1)), row));
+    if (_mm256_movemask_epi8(fits) != -1) {
+        return false;
+    }
+    auto piece = [&](int r) PLANDIS_AVX2 {
+        return _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(f.bytes + r * f.rowStride + x0)));
+    };
+    const __m256i rowA = piece(y0);
+    const __m256i rowB = piece(y0 + 1);
+    const __m256i rowC = piece(std::min(y0 + 2, f.rowLast));
+    // Shuffle indices: the column in the lane's low byte, the other three bytes cleared; the
+    // high bit of the low byte clears it too, choosing the upper or the lower row's piece.
+    const __m256i at = _mm256_or_si256(column, _mm256_set1_epi32(static_cast<int>(0x80808000u)));
+    const __m256i atRight = _mm256_add_epi32(at, _mm256_set1_epi32(1));
+    const __m256i upper = _mm256_slli_epi32(row, 7);                         // 0x80 on row 1
+    const __m256i lower = _mm256_xor_si256(upper, _mm256_set1_epi32(0x80));  // 0x80 on row 0
+    auto pick = [&](__m256i first, __m256i second, __m256i index) PLANDIS_AVX2 {
+        return _mm256_or_si256(_mm256_shuffle_epi8(first, _mm256_or_si256(index, upper)),
+                               _mm256_shuffle_epi8(second, _mm256_or_si256(index, lower)));
+    };
+    n = {pick(rowA, rowB, at), pick(rowA, rowB, atRight), pick(rowB, rowC, atRight),
+         pick(rowB, rowC, at)};
+    return true;
+}
+
+// Neighbours of any points inside: a pair is read as the four bytes from its offset, moved
+// back where those would run past the last source byte; the shift then finds the pixel.
+PLANDIS_AVX2 inline Neighbours fromGathers(const Frame256& f, __m256i ix, __m256i iy,
+                                           __m256i inside) {
+    const __m256i right = _mm256_cmpgt_epi32(f.widthLast, ix);  // read only where inside
+    const __m256i down = _mm256_cmpgt_epi32(f.heightLast, iy);
+    const __m256i top = _mm256_add_epi32(_mm256_mullo_epi32(iy, f.stride), ix);
+    const __m256i bottom = _mm256_add_epi32(top, _mm256_and_si256(down, f.stride));
+    const __m256i topAt = _mm256_min_epi32(top, f.lastDword);
+    const __m256i bottomAt = _mm256_min_epi32(bottom, f.lastDword);
+    const __m256i topShift = _mm256_slli_epi32(_mm256_sub_epi32(top, topAt), 3);
+    const __m256i bottomShift = _mm256_slli_epi32(_mm256_sub_epi32(bottom, bottomAt), 3);
+    const __m256i rightShift = _mm256_and_si256(right, _mm256_set1_epi32(8));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i topPair = _mm256_mask_i32gather_epi32(zero, f.base, topAt, inside, 1);
+    const __m256i bottomPair = _mm256_mask_i32gather_epi32(zero, f.base, bottomAt, inside, 1);
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    return {_mm256_and_si256(_mm256_srlv_epi32(topPair, topShift), byteMask),
+            _mm256_and_si256(_mm256_srlv_epi32(topPair, _mm256_add_epi32(topShift, rightShift)),
+                             byteMask),
+            _mm256_and_si256(
+                _mm256_srlv_epi32(bottomPair, _mm256_add_epi32(bottomShift, rightShift)), byteMask),
+            _mm256_and_si256(_mm256_srlv_epi32(bottomPair, bottomShift), byteMask)};
+}
+
 // Eight output pixels from column xs[0] on: their bytes in the low 8 bytes of the result, 0
 // where the point is outside.
 PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d xs) {
@@ -95,31 +175,12 @@ PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d
                 _MM_HINT_T0);
         }
     }
-    const __m256i right = _mm256_cmpgt_epi32(f.widthLast, ix);  // read only where inside
-    const __m256i down = _mm256_cmpgt_epi32(f.heightLast, iy);
-
-    // A pair is read as the four bytes from its offset, moved back where those would run
-    // past the last source byte; the shift then finds the pixel within them.
-    const __m256i top = _mm256_add_epi32(_mm256_mullo_epi32(iy, f.stride), ix);
-    const __m256i bottom = _mm256_add_epi32(top, _mm256_and_si256(down, f.stride));
-    const __m256i topAt = _mm256_min_epi32(top, f.lastDword);
-    const __m256i bottomAt = _mm256_min_epi32(bottom, f.lastDword);
-    const __m256i topShift = _mm256_slli_epi32(_mm256_sub_epi32(top, topAt), 3);
-    const __m256i bottomShift = _mm256_slli_epi32(_mm256_sub_epi32(bottom, bottomAt), 3);
-    const __m256i rightShift = _mm256_and_si256(right, _mm256_set1_epi32(8));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i topPair = _mm256_mask_i32gather_epi32(zero, f.base, topAt, inside, 1);
-    const __m256i bottomPair = _mm256_mask_i32gather_epi32(zero, f.base, bottomAt, inside, 1);
-    const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    const __m256i i00 = _mm256_and_si256(_mm256_srlv_epi32(topPair, topShift), byteMask);
-    const __m256i i10 = _mm256_and_si256(
-        _mm256_srlv_epi32(topPair, _mm256_add_epi32(topShift, rightShift)), byteMask);
-    const __m256i i01 = _mm256_and_si256(_mm256_srlv_epi32(bottomPair, bottomShift), byteMask);
-    const __m256i i11 = _mm256_and_si256(
-        _mm256_srlv_epi32(bottomPair, _mm256_add_epi32(bottomShift, rightShift)), byteMask);
-
-    const __m128i valueA = blend(a, low(i00), low(i10), low(i11), low(i01));
-    const __m128i valueB = blend(b, high(i00), high(i10), high(i11), high(i01));
+    Neighbours n;
+    if (!fromRowPieces(f, ix, iy, n)) {
+        n = fromGathers(f, ix, iy, inside);
+    }
+    const __m128i valueA = blend(a, low(n.p00), low(n.p10), low(n.p11), low(n.p01));
+    const __m128i valueB = blend(b, high(n.p00), high(n.p10), high(n.p11), high(n.p01));
     const __m256i value = _mm256_and_si256(_mm256_set_m128i(valueB, valueA), inside);
     const __m128i words = _mm_packs_epi32(low(value), high(value));
     return _mm_packus_epi16(words, words);
