@@ -25,7 +25,8 @@ struct Figure {
     bool median = false;
 };
 
-// The console output as usual; besides, the median (or the only run) of every benchmark.
+// The console output as usual; besides, the median CPU time (or that of the only run) of
+// every benchmark.
 class Collector : public benchmark::ConsoleReporter {
   public:
     std::map<std::string, Figure> figures;  // "BM_Ours_Whole/640/480" -> figure
@@ -40,7 +41,7 @@ class Collector : public benchmark::ConsoleReporter {
                 (f.median && !isMedian)) {
                 continue;
             }
-            f.ms = run.GetAdjustedRealTime();
+            f.ms = run.GetAdjustedCPUTime();
             const auto bytes = run.counters.find("bytes");
             f.bytes = bytes != run.counters.end() ? bytes->second.value : 0;
             f.median = isMedian;
@@ -154,9 +155,10 @@ std::string context() {
     char date[32];
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
     std::ostringstream out;
-    out << "Medians of real time, one thread, " << date << "; kernel path "
-        << kernelPathName(bestKernelPath()) << "; load average at the end "
-        << (loads > 0 ? number(load[0], 2) : "unknown")
+    out << "Medians of the benchmark thread's CPU time (the machine may be shared; real time "
+           "also counts the time the thread waited for a core), one thread, "
+        << date << "; kernel path " << kernelPathName(bestKernelPath())
+        << "; load average at the end " << (loads > 0 ? number(load[0], 2) : "unknown")
         << ". Memory bound: the bytes a stage must read and write divided by the copy "
            "bandwidth measured at the same size.\n";
     return out.str();
