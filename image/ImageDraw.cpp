@@ -110,8 +110,10 @@ __attribute__((target("ssse3"))) int shuffledGreyGroups(const unsigned char* in,
 
 // One target row of an 8-bit picture on the grey ramp: the level v shows as (v, v, v). The
 // loop is bound by its loads and stores, so it gathers four levels into one word and spreads
-// them into four colours with one store.
-void greyRow(const unsigned char* in, const DrawSurface& s, int w, QRgb* out) {
+// them into four colours with one store. A large picture's rows lie far apart: the bytes the
+// next target row will read (from `next`, when not null) are fetched meanwhile.
+void greyRow(const unsigned char* in, const unsigned char* next, const DrawSurface& s, int w,
+             QRgb* out) {
     const std::uint32_t* offsets = s.columnOffsets.data();
     int tx = 0;
 #if defined(__x86_64__)
@@ -123,6 +125,10 @@ void greyRow(const unsigned char* in, const DrawSurface& s, int w, QRgb* out) {
         std::uint64_t second;
         std::memcpy(&first, offsets + tx, 8);  // two offsets per load
         std::memcpy(&second, offsets + tx + 2, 8);
+        if (next != nullptr) {
+            __builtin_prefetch(next + static_cast<std::uint32_t>(first));
+            __builtin_prefetch(next + static_cast<std::uint32_t>(second));
+        }
         const std::uint32_t levels = in[static_cast<std::uint32_t>(first)] |
                                      std::uint32_t{in[first >> 32]} << 8 |
                                      std::uint32_t{in[static_cast<std::uint32_t>(second)]} << 16 |
@@ -175,18 +181,21 @@ void Image::draw(QPainter& target, int x, int y, int w, int h) {
     const std::uint32_t* offsets = s.columnOffsets.data();
     auto* out = reinterpret_cast<QRgb*>(s.scaled.bits());
     const unsigned char* previousRow = nullptr;
-    for (int ty = 0; ty < h; ++ty, out += w) {
+    auto bufferRowOf = [&](int ty) {
         const int row = static_cast<int>(std::int64_t{ty} * height / h);  // 0 = top line
         const int bufferRow = topDown ? row : height - 1 - row;
-        const unsigned char* in =
-            pixels.get() + static_cast<std::size_t>(bufferRow) * std::size_t(width4bytes);
+        return pixels.get() + static_cast<std::size_t>(bufferRow) * std::size_t(width4bytes);
+    };
+    for (int ty = 0; ty < h; ++ty, out += w) {
+        const unsigned char* in = bufferRowOf(ty);
         if (in == previousRow) {  // enlarged: the line above shows the same picture row
             std::memcpy(out, out - w, static_cast<std::size_t>(w) * sizeof(QRgb));
             continue;
         }
         previousRow = in;
         if (greyRamp) {
-            greyRow(in, s, w, out);
+            greyRow(in, s.shuffleGroups == 0 && ty + 1 < h ? bufferRowOf(ty + 1) : nullptr, s, w,
+                    out);
         } else if (bitCount == 8) {
             for (int tx = 0; tx < w; ++tx)
                 out[tx] = colours[in[offsets[tx]]];
