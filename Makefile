@@ -17,7 +17,10 @@ build-fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 
-run: build
+# Only the program itself: starting it needs none of the tests or benchmarks.
+run: deps
+	cmake --preset default
+	cmake --build --preset default --target plandis
 	./build/default/app/plandis
 
 # Every test, then every test again under the sanitizers, then a bounded run of each fuzz
