@@ -89,8 +89,7 @@ TEST_P(ConvertPaths, EveryYuvCombinationMatchesTheFormula) {
                 const std::size_t at = static_cast<std::size_t>(v) * width + x;
                 ASSERT_TRUE(bgr[3 * at] == expected[0] && bgr[3 * at + 1] == expected[1] &&
                             bgr[3 * at + 2] == expected[2])
-                    << "Y " << int{row[2 * x]} << " U " << u << " V "
-                    << v << " pixel " << x;
+                    << "Y " << int{row[2 * x]} << " U " << u << " V " << v << " pixel " << x;
                 ASSERT_EQ(grey[at], referenceGrey(expected)) << "U " << u << " V " << v;
             }
         }
