@@ -5,7 +5,6 @@
 // colour, grey and rectified pictures equal per-pixel references.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +13,8 @@
 #include "app/sharedState.h"
 #include "capture/framePipeline.h"
 #include "fuzz/fuzzCheck.h"
+#include "tests/support/naiveReference.h"
+#include "tests/support/sharedStateReset.h"
 
 namespace {
 
@@ -21,21 +22,6 @@ using Bytes = std::vector<unsigned char>;
 
 // Small pictures keep the run fast; the odd sizes and the edges matter, not the area.
 constexpr int maxSide = 96;
-
-void resetSharedState() {
-    freeFrameBuffer(rgbFrame, rgbFrameBytes);
-    freeFrameBuffer(grayFrame, grayFrameBytes);
-    freeFrameBuffer(outputFrame, outputFrameBytes);
-    frameWidth = 0;
-    frameHeight = 0;
-    frameBitCount = 8;
-    calibrationOn = 0;
-    for (auto& row : homographyTable) {
-        for (double& h : row) {
-            h = 0.0;
-        }
-    }
-}
 
 // Pixel bytes beyond what the input spells out: a xorshift sequence from a seed the input
 // chooses, so that large frames carry varied pictures without long inputs.
@@ -118,58 +104,6 @@ bool sameBytes(const unsigned char* a, const unsigned char* b, std::size_t n) {
     return n == 0 || std::memcmp(a, b, n) == 0;
 }
 
-int clampByte(int value) {
-    return value < 0 ? 0 : (value > 255 ? 255 : value);
-}
-
-Bytes referenceYuy2(const unsigned char* yuy2, int width, int height) {
-    const auto w = static_cast<std::size_t>(width);
-    Bytes bgr(w * static_cast<std::size_t>(height) * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::size_t group =
-                (static_cast<std::size_t>(y) * w + std::size_t(x - x % 2)) * 2;
-            const int luma = yuy2[group + (x % 2 == 0 ? 0 : 2)];
-            const bool lone = x % 2 == 0 && x == width - 1;
-            const int d = lone ? 0 : yuy2[group + 1] - 128;
-            const int e = lone ? 0 : yuy2[group + 3] - 128;
-            const int k = (luma - 16) * 76284;
-            unsigned char* out = &bgr[(static_cast<std::size_t>(y) * w + std::size_t(x)) * 3];
-            out[0] = static_cast<unsigned char>(clampByte((k + 132252 * d) >> 16));
-            out[1] = static_cast<unsigned char>(clampByte((k - 53281 * e - 25625 * d) >> 16));
-            out[2] = static_cast<unsigned char>(clampByte((k + 104595 * e) >> 16));
-        }
-    }
-    return bgr;
-}
-
-// Backward mapping with bilinear sampling; neighbours beyond the last column or row are
-// that column or row.
-unsigned char referenceWarpPixel(const unsigned char* grey, int width, int height, int x, int y) {
-    const double(*h)[3] = homographyTable;
-    const double w = h[2][0] * x + h[2][1] * y + h[2][2] * 1.0;
-    const double u = (h[0][0] * x + h[0][1] * y + h[0][2] * 1.0) / w;
-    const double v = (h[1][0] * x + h[1][1] * y + h[1][2] * 1.0) / w;
-    const double fu = std::floor(u);
-    const double fv = std::floor(v);
-    if (!(fu >= 0.0 && fu <= width - 1.0 && fv >= 0.0 && fv <= height - 1.0)) {
-        return 0;
-    }
-    const int ix = static_cast<int>(fu);
-    const int iy = static_cast<int>(fv);
-    const double fx = u - ix;
-    const double fy = v - iy;
-    const int ix1 = ix < width - 1 ? ix + 1 : ix;
-    const int iy1 = iy < height - 1 ? iy + 1 : iy;
-    const auto at = [&](int cx, int cy) {
-        return static_cast<double>(
-            grey[static_cast<std::size_t>(cy) * std::size_t(width) + std::size_t(cx)]);
-    };
-    const double value = (1 - fx) * at(ix, iy) * (1 - fy) + at(ix1, iy) * fx * (1 - fy) +
-                         at(ix1, iy1) * fx * fy + (1 - fx) * at(ix, iy1) * fy;
-    return static_cast<unsigned char>(static_cast<int>(value));
-}
-
 // One frame of `count` bytes: as many as the input still holds, then pseudo-random ones.
 void deliverFrame(FuzzedDataProvider& in) {
     const std::size_t pixels = framePixels();
@@ -213,15 +147,15 @@ void deliverFrame(FuzzedDataProvider& in) {
     }
     for (std::size_t i = 0; i < pixels; ++i) {
         const unsigned char* p = rgbFrame + 3 * i;
-        FUZZ_CHECK(grayFrame[i] == (p[0] + p[1] + p[2]) / 3);
+        FUZZ_CHECK(grayFrame[i] == referenceGreyPixel(p));
     }
     if (calibrationOn != 0) {
         for (int y = 0; y < frameHeight; ++y) {
             for (int x = 0; x < frameWidth; ++x) {
                 const std::size_t i =
                     static_cast<std::size_t>(y) * std::size_t(frameWidth) + std::size_t(x);
-                FUZZ_CHECK(outputFrame[i] ==
-                           referenceWarpPixel(grayFrame, frameWidth, frameHeight, x, y));
+                FUZZ_CHECK(outputFrame[i] == referenceWarpPixel(grayFrame, frameWidth, frameHeight,
+                                                                frameWidth, homographyTable, x, y));
             }
         }
     }
@@ -231,7 +165,7 @@ void deliverFrame(FuzzedDataProvider& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    resetSharedState();
+    resetFrameState();
     FuzzedDataProvider in(data, size);
     for (int step = 0; step < 16 && in.remaining_bytes() > 0; ++step) {
         switch (in.ConsumeIntegralInRange(0, 3)) {
@@ -249,6 +183,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
         }
     }
-    resetSharedState();
+    resetFrameState();
     return 0;
 }

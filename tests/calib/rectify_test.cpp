@@ -11,11 +11,13 @@
 
 #include "app/sharedState.h"
 #include "calib/rectify.h"
+#include "tests/support/naiveReference.h"
+#include "tests/support/sharedStateReset.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-using Homography = std::array<std::array<double, 3>, 3>;
+using Homography = HomographyRows;
 
 const Homography kIdentity = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
 
@@ -26,45 +28,6 @@ Homography translation(double tx, double ty) {
 std::size_t at(int width, int x, int y) {
     return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
            static_cast<std::size_t>(x);
-}
-
-// The warp of one output pixel, straight from its definition: project, floor, range test,
-// bilinear blend with the right and lower neighbours clamped to the frame, truncate.
-unsigned char referencePixel(const Bytes& grey, int width, int height, const Homography& h, int x,
-                             int y) {
-    const double px = x;
-    const double py = y;
-    const double w = h[2][0] * px + h[2][1] * py + h[2][2] * 1.0;
-    const double u = (h[0][0] * px + h[0][1] * py + h[0][2] * 1.0) / w;
-    const double v = (h[1][0] * px + h[1][1] * py + h[1][2] * 1.0) / w;
-    const double floorU = std::floor(u);
-    const double floorV = std::floor(v);
-    if (!std::isfinite(floorU) || !std::isfinite(floorV)) {
-        return 0;
-    }
-    if (floorU < 0 || floorU > width - 1 || floorV < 0 || floorV > height - 1) {
-        return 0;
-    }
-    const int ix = static_cast<int>(floorU);
-    const int iy = static_cast<int>(floorV);
-    const double fx = u - ix;
-    const double fy = v - iy;
-    auto pixel = [&](int cx, int cy) -> double {
-        return grey[at(width, std::min(cx, width - 1), std::min(cy, height - 1))];
-    };
-    const double value = (1 - fx) * pixel(ix, iy) * (1 - fy) + pixel(ix + 1, iy) * fx * (1 - fy) +
-                         pixel(ix + 1, iy + 1) * fx * fy + (1 - fx) * pixel(ix, iy + 1) * fy;
-    return static_cast<unsigned char>(static_cast<int>(value));
-}
-
-Bytes referenceWarp(const Bytes& grey, int width, int height, const Homography& h) {
-    Bytes out(grey.size());
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            out[at(width, x, y)] = referencePixel(grey, width, height, h, x, y);
-        }
-    }
-    return out;
 }
 
 // Runs the real warp into an output frame that starts out filled with `fill`.
@@ -84,45 +47,12 @@ Bytes warp(const Bytes& grey, int width, int height, const Homography& h,
 }
 
 Bytes randomFrame(int width, int height, std::mt19937& rng) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    Bytes frame(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (unsigned char& b : frame) {
-        b = static_cast<unsigned char>(byte(rng));
-    }
-    return frame;
-}
-
-// Rotation, scale, shift and a perspective row strong enough that w changes sign inside
-// some frames; now and then an overall factor, since h33 need not be 1 in the table.
-Homography randomPerspective(int width, int height, std::mt19937& rng) {
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    const double angle = 0.4 * unit(rng);
-    const double scale = 1.0 + 0.4 * unit(rng);
-    Homography h = {{{scale * std::cos(angle), -scale * std::sin(angle), 0.3 * width * unit(rng)},
-                     {scale * std::sin(angle), scale * std::cos(angle), 0.3 * height * unit(rng)},
-                     {1.5 * unit(rng) / width, 1.5 * unit(rng) / height, 1.0}}};
-    if (unit(rng) > 0.5) {
-        const double factor = 1.5 + unit(rng);
-        for (auto& row : h) {
-            for (double& e : row) {
-                e *= factor;
-            }
-        }
-    }
-    return h;
+    return randomBytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), rng);
 }
 
 class Rectify : public ::testing::Test {
   protected:
-    void TearDown() override {
-        frameWidth = 0;
-        frameHeight = 0;
-        for (auto& row : homographyTable) {
-            for (double& e : row) {
-                e = 0.0;
-            }
-        }
-    }
+    void TearDown() override { resetFrameState(); }
 };
 
 struct FrameSize {
@@ -149,7 +79,7 @@ TEST_P(RectifySizes, MatchesThePerPixelReferenceOnRandomPerspectives) {
     for (int round = 0; round < 25; ++round) {
         const Bytes grey = randomFrame(width, height, rng);
         const Homography h = randomPerspective(width, height, rng);
-        ASSERT_EQ(warp(grey, width, height, h), referenceWarp(grey, width, height, h))
+        ASSERT_EQ(warp(grey, width, height, h), referenceWarp(grey.data(), width, height, h))
             << "round " << round;
     }
 }
@@ -262,7 +192,7 @@ TEST_F(Rectify, EveryOutputByteIsRewrittenOnEachCall) {
     std::mt19937 rng(21);
     const Bytes grey = randomFrame(width, height, rng);
     const Homography h = randomPerspective(width, height, rng);
-    const Bytes expected = referenceWarp(grey, width, height, h);
+    const Bytes expected = referenceWarp(grey.data(), width, height, h);
     EXPECT_EQ(warp(grey, width, height, h, 0x00), expected);
     EXPECT_EQ(warp(grey, width, height, h, 0xFF), expected);
 }

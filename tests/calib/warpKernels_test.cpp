@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <ostream>
@@ -21,6 +20,7 @@
 
 #include "calib/kernelPath.h"
 #include "calib/warpKernels.h"
+#include "tests/support/naiveReference.h"
 
 void PrintTo(KernelPath path, std::ostream* out) {
     *out << kernelPathName(path);
@@ -29,7 +29,7 @@ void PrintTo(KernelPath path, std::ostream* out) {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-using Matrix = std::array<std::array<double, 3>, 3>;
+using Matrix = HomographyRows;
 
 struct Table {
     HomographyTable h;
@@ -41,74 +41,6 @@ struct Table {
         }
     }
 };
-
-// floor(value) as an int index, or false where it is not finite or leaves the int range.
-bool floorIndex(double value, int& index) {
-    const double whole = std::floor(value);
-    if (!(whole >= double{INT_MIN} && whole <= double{INT_MAX})) {
-        return false;
-    }
-    index = static_cast<int>(whole);
-    return true;
-}
-
-// One output pixel from the definition: project, floor to int, range test on the ints,
-// bilinear blend with the right and lower neighbours clamped to the last column and row,
-// summed in the stated order, truncated.
-unsigned char referencePixel(const Bytes& src, int width, int height, std::ptrdiff_t stride,
-                             const Matrix& h, int x, int y) {
-    const double px = x;
-    const double py = y;
-    const double w = h[2][0] * px + h[2][1] * py + h[2][2] * 1.0;
-    const double u = (h[0][0] * px + h[0][1] * py + h[0][2] * 1.0) / w;
-    const double v = (h[1][0] * px + h[1][1] * py + h[1][2] * 1.0) / w;
-    int ix = 0;
-    int iy = 0;
-    if (!floorIndex(v, iy) || !floorIndex(u, ix)) {
-        return 0;
-    }
-    if (iy < 0 || iy > height - 1 || ix < 0 || ix > width - 1) {
-        return 0;
-    }
-    const double fy = v - iy;
-    const double fx = u - ix;
-    auto pixel = [&](int cx, int cy) -> double {
-        return src[static_cast<std::size_t>(std::min(cy, height - 1) * stride +
-                                            std::min(cx, width - 1))];
-    };
-    const double value = (1 - fx) * pixel(ix, iy) * (1 - fy) + pixel(ix + 1, iy) * fx * (1 - fy) +
-                         pixel(ix + 1, iy + 1) * fx * fy + (1 - fx) * pixel(ix, iy + 1) * fy;
-    return static_cast<unsigned char>(static_cast<int>(value));
-}
-
-Bytes randomBytes(std::size_t count, std::mt19937& rng) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    Bytes bytes(count);
-    for (unsigned char& b : bytes) {
-        b = static_cast<unsigned char>(byte(rng));
-    }
-    return bytes;
-}
-
-// Rotation, scale, shift and a perspective row strong enough that w changes sign inside
-// some frames; now and then an overall factor, since h33 need not be 1.
-Matrix randomPerspective(int width, int height, std::mt19937& rng) {
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    const double angle = 0.4 * unit(rng);
-    const double scale = 1.0 + 0.4 * unit(rng);
-    Matrix h = {{{scale * std::cos(angle), -scale * std::sin(angle), 0.3 * width * unit(rng)},
-                 {scale * std::sin(angle), scale * std::cos(angle), 0.3 * height * unit(rng)},
-                 {1.5 * unit(rng) / width, 1.5 * unit(rng) / height, 1.0}}};
-    if (unit(rng) > 0.5) {
-        const double factor = 1.5 + unit(rng);
-        for (auto& row : h) {
-            for (double& e : row) {
-                e *= factor;
-            }
-        }
-    }
-    return h;
-}
 
 // Homographies that send many points to the last column or row, to the exact edges, and
 // just past them, where the neighbours are clamped and the reads end at the last byte.
@@ -148,14 +80,7 @@ Bytes runWarp(KernelPath path, const Bytes& src, Size size, const Matrix& h) {
 }
 
 Bytes reference(const Bytes& src, Size size, const Matrix& h) {
-    Bytes out(src.size());
-    for (int y = 0; y < size.height; ++y) {
-        for (int x = 0; x < size.width; ++x) {
-            out[static_cast<std::size_t>(y * size.width + x)] =
-                referencePixel(src, size.width, size.height, size.width, h, x, y);
-        }
-    }
-    return out;
+    return referenceWarp(src.data(), size.width, size.height, h);
 }
 
 std::string pathName(KernelPath path) {
@@ -289,7 +214,8 @@ TEST_P(WarpPaths, PaddedRowsAndAnotherTargetSize) {
         for (int y = 0; y < outHeight; ++y) {
             for (int x = 0; x < outStride; ++x) {
                 const unsigned char expected =
-                    x < outWidth ? referencePixel(src, width, height, srcStride, h, x, y) : 0xA5;
+                    x < outWidth ? referenceWarpPixel(src.data(), width, height, srcStride, h, x, y)
+                                 : 0xA5;
                 ASSERT_EQ(out[static_cast<std::size_t>(y * outStride + x)], expected)
                     << "round " << round << " at " << x << "," << y;
             }

@@ -4,23 +4,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "app/sharedState.h"
-
-// Back to the state before any capture or calibration.
-inline void resetFrameState() {
-    freeFrameBuffer(rgbFrame, rgbFrameBytes);
-    freeFrameBuffer(grayFrame, grayFrameBytes);
-    freeFrameBuffer(outputFrame, outputFrameBytes);
-    frameWidth = 0;
-    frameHeight = 0;
-    frameBitCount = 8;
-    calibrationOn = 0;
-    for (auto& row : homographyTable) {
-        for (double& value : row) {
-            value = 0.0;
-        }
-    }
-}
+#include "tests/support/sharedStateReset.h"
 
 // Pixels of a widget as it paints itself.
 inline QImage grabbed(QWidget& widget) {

@@ -13,6 +13,7 @@
 
 #include "calib/kernelPath.h"
 #include "capture/convertKernels.h"
+#include "tests/support/naiveReference.h"
 
 void PrintTo(KernelPath path, std::ostream* out) {
     *out << kernelPathName(path);
@@ -21,36 +22,6 @@ void PrintTo(KernelPath path, std::ostream* out) {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-int clampReference(int value) {
-    return value < 0 ? 0 : value > 255 ? 255 : value;
-}
-
-// Blue, green, red of pixel x of a YUY2 row of the given width.
-void referenceYuy2Pixel(const unsigned char* row, int width, int x, unsigned char* bgr) {
-    const unsigned char* group = row + 2 * (x - x % 2);
-    const int luma = group[x % 2 == 0 ? 0 : 2];
-    const bool lonePixel = x % 2 == 0 && x == width - 1;  // odd width: no V in the row
-    const int d = lonePixel ? 0 : group[1] - 128;
-    const int e = lonePixel ? 0 : group[3] - 128;
-    const int k = (luma - 16) * 76284;
-    bgr[0] = static_cast<unsigned char>(clampReference((k + 132252 * d) >> 16));
-    bgr[1] = static_cast<unsigned char>(clampReference((k - 53281 * e - 25625 * d) >> 16));
-    bgr[2] = static_cast<unsigned char>(clampReference((k + 104595 * e) >> 16));
-}
-
-unsigned char referenceGrey(const unsigned char* bgr) {
-    return static_cast<unsigned char>((bgr[0] + bgr[1] + bgr[2]) / 3);
-}
-
-Bytes randomBytes(std::size_t count, std::mt19937& rng) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    Bytes bytes(count);
-    for (unsigned char& b : bytes) {
-        b = static_cast<unsigned char>(byte(rng));
-    }
-    return bytes;
-}
 
 std::string pathName(KernelPath path) {
     std::string name = kernelPathName(path);
@@ -90,7 +61,7 @@ TEST_P(ConvertPaths, EveryYuvCombinationMatchesTheFormula) {
                 ASSERT_TRUE(bgr[3 * at] == expected[0] && bgr[3 * at + 1] == expected[1] &&
                             bgr[3 * at + 2] == expected[2])
                     << "Y " << int{row[2 * x]} << " U " << u << " V " << v << " pixel " << x;
-                ASSERT_EQ(grey[at], referenceGrey(expected)) << "U " << u << " V " << v;
+                ASSERT_EQ(grey[at], referenceGreyPixel(expected)) << "U " << u << " V " << v;
             }
         }
     }
@@ -164,7 +135,7 @@ TEST_P(ConvertPathSizes, Yuy2ToColourAndGreyMatchTheReference) {
                     ASSERT_EQ(outRow[3 * x + c], expected[c])
                         << "pixel " << x << "," << y << " channel " << c;
                 }
-                ASSERT_EQ(greyRow[x], withGrey ? referenceGrey(expected) : kMarker)
+                ASSERT_EQ(greyRow[x], withGrey ? referenceGreyPixel(expected) : kMarker)
                     << "pixel " << x << "," << y;
             }
             for (int p = 0; p < kPad; ++p) {
@@ -192,7 +163,8 @@ TEST_P(ConvertPathSizes, ColourToGreyWithAndWithoutCopyMatchesTheReference) {
             const std::size_t row = static_cast<std::size_t>(y) * stride;
             for (int x = 0; x < width; ++x) {
                 const unsigned char* pixel = bgr.data() + row + 3 * x;
-                ASSERT_EQ(grey[static_cast<std::size_t>(y) * greyStride + x], referenceGrey(pixel))
+                ASSERT_EQ(grey[static_cast<std::size_t>(y) * greyStride + x],
+                          referenceGreyPixel(pixel))
                     << "pixel " << x << "," << y;
             }
             for (int i = 0; i < stride; ++i) {
@@ -244,9 +216,9 @@ TEST_P(ConvertPaths, WritesOnlyItsRowRange) {
                 referenceYuy2Pixel(frame.data() + static_cast<std::size_t>(y) * width * 2, width, x,
                                    expected);
                 ASSERT_EQ(bgr[3 * at], written ? expected[0] : 0xA5) << x << "," << y;
-                ASSERT_EQ(grey[at], written ? referenceGrey(expected) : 0xA5) << x << "," << y;
+                ASSERT_EQ(grey[at], written ? referenceGreyPixel(expected) : 0xA5) << x << "," << y;
                 ASSERT_EQ(copy[3 * at + 2], written ? colour[3 * at + 2] : 0xA5) << x << "," << y;
-                ASSERT_EQ(grey24[at], written ? referenceGrey(&colour[3 * at]) : 0xA5)
+                ASSERT_EQ(grey24[at], written ? referenceGreyPixel(&colour[3 * at]) : 0xA5)
                     << x << "," << y;
             }
         }

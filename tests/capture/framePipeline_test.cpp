@@ -12,6 +12,8 @@
 #include "app/sharedState.h"
 #include "calib/rectify.h"
 #include "capture/framePipeline.h"
+#include "tests/support/naiveReference.h"
+#include "tests/support/sharedStateReset.h"
 
 namespace {
 
@@ -30,18 +32,7 @@ void recordRepaint(PlandisDlg* /*dialog*/) {
 char dialogStandIn;  // only its address is used: the repaint seam never dereferences it
 
 void resetSharedState() {
-    freeFrameBuffer(rgbFrame, rgbFrameBytes);
-    freeFrameBuffer(grayFrame, grayFrameBytes);
-    freeFrameBuffer(outputFrame, outputFrameBytes);
-    frameWidth = 0;
-    frameHeight = 0;
-    frameBitCount = 8;
-    calibrationOn = 0;
-    for (auto& row : homographyTable) {
-        for (double& h : row) {
-            h = 0.0;
-        }
-    }
+    resetFrameState();
     mainDialog = nullptr;
     mainDialogRepaint = nullptr;
     repaints = 0;
@@ -74,55 +65,11 @@ std::size_t pixelsOf(int width, int height) {
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
-Bytes randomBytes(std::size_t count, std::mt19937& rng) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    Bytes bytes(count);
-    for (unsigned char& b : bytes) {
-        b = static_cast<unsigned char>(byte(rng));
-    }
-    return bytes;
-}
-
 Bytes rgbBuffer() {
     return Bytes(rgbFrame, rgbFrame + rgbFrameBytes);
 }
 Bytes greyBuffer() {
     return Bytes(grayFrame, grayFrame + grayFrameBytes);
-}
-
-// References, one pixel at a time, straight from the definitions.
-
-int clampReference(int value) {
-    return value < 0 ? 0 : value > 255 ? 255 : value;
-}
-
-Bytes referenceYuy2(const Bytes& yuy2, int width, int height) {
-    Bytes bgr(pixelsOf(width, height) * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::size_t group =
-                (pixelsOf(width, y) + static_cast<std::size_t>(x - x % 2)) * 2;
-            const int luma = yuy2[group + (x % 2 == 0 ? 0 : 2)];
-            const bool lonePixel = x % 2 == 0 && x == width - 1;  // odd width: no V in the row
-            const int d = lonePixel ? 0 : yuy2[group + 1] - 128;
-            const int e = lonePixel ? 0 : yuy2[group + 3] - 128;
-            const int k = (luma - 16) * 76284;
-            const std::size_t at = (pixelsOf(width, y) + static_cast<std::size_t>(x)) * 3;
-            bgr[at + 0] = static_cast<unsigned char>(clampReference((k + 132252 * d) >> 16));
-            bgr[at + 1] =
-                static_cast<unsigned char>(clampReference((k - 53281 * e - 25625 * d) >> 16));
-            bgr[at + 2] = static_cast<unsigned char>(clampReference((k + 104595 * e) >> 16));
-        }
-    }
-    return bgr;
-}
-
-Bytes referenceGrey(const Bytes& bgr) {
-    Bytes grey(bgr.size() / 3);
-    for (std::size_t i = 0; i < grey.size(); ++i) {
-        grey[i] = static_cast<unsigned char>((bgr[3 * i] + bgr[3 * i + 1] + bgr[3 * i + 2]) / 3);
-    }
-    return grey;
 }
 
 class FramePipeline : public ::testing::Test {
@@ -210,7 +157,7 @@ TEST_P(RandomFrames, Yuy2AndGreyMatchThePerPixelReference) {
     for (int round = 0; round < 3; ++round) {
         Bytes frame = randomBytes(pixelsOf(width, height) * 2, rng);
         deliver(frame);
-        const Bytes bgr = referenceYuy2(frame, width, height);
+        const Bytes bgr = referenceYuy2(frame.data(), width, height);
         ASSERT_EQ(rgbBuffer(), bgr) << "round " << round;
         ASSERT_EQ(greyBuffer(), referenceGrey(bgr)) << "round " << round;
     }
@@ -369,7 +316,7 @@ TEST_P(SizeChange, BuffersFollowEachNewSize) {
         ASSERT_EQ(rgbFrameBytes, pixels * 3) << width << "x" << height;
         ASSERT_EQ(grayFrameBytes, pixels);
         ASSERT_EQ(outputFrameBytes, pixels);
-        const Bytes bgr = bits == 16 ? referenceYuy2(frame, width, height) : frame;
+        const Bytes bgr = bits == 16 ? referenceYuy2(frame.data(), width, height) : frame;
         EXPECT_EQ(rgbBuffer(), bgr);
         EXPECT_EQ(greyBuffer(), referenceGrey(bgr));
     }
@@ -417,7 +364,7 @@ TEST_F(FramePipeline, WithCalibrationOnTheGreyFrameIsWarpedBeforeTheRepaint) {
     Bytes frame = randomBytes(pixelsOf(width, height) * 2, rng);
     deliver(frame);
 
-    const Bytes grey = referenceGrey(referenceYuy2(frame, width, height));
+    const Bytes grey = referenceGrey(referenceYuy2(frame.data(), width, height));
     Bytes expected(grey.size(), 0);
     unsigned char* expectedOut = expected.data();
     rectifyFrame(grey.data(), expectedOut);
@@ -432,7 +379,7 @@ TEST_F(FramePipeline, RepaintIsRequestedOncePerFrame) {
         Bytes frame = randomBytes(8 * 6 * 2, rng);
         deliver(frame);
         EXPECT_EQ(repaints, frameNumber);
-        EXPECT_EQ(greyAtRepaint, referenceGrey(referenceYuy2(frame, 8, 6)));
+        EXPECT_EQ(greyAtRepaint, referenceGrey(referenceYuy2(frame.data(), 8, 6)));
     }
 }
 

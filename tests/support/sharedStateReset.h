@@ -1,0 +1,21 @@
+// Back to the frame state before any capture, load or calibration: no buffers, no frame
+// size, 8 bits per pixel, calibration off and a zero homography table. Header-only and
+// toolkit-free, so the unit tests, the dialog tests and the fuzz targets share it.
+#pragma once
+
+#include "app/sharedState.h"
+
+inline void resetFrameState() {
+    freeFrameBuffer(rgbFrame, rgbFrameBytes);
+    freeFrameBuffer(grayFrame, grayFrameBytes);
+    freeFrameBuffer(outputFrame, outputFrameBytes);
+    frameWidth = 0;
+    frameHeight = 0;
+    frameBitCount = 8;
+    calibrationOn = 0;
+    for (auto& row : homographyTable) {
+        for (double& value : row) {
+            value = 0.0;
+        }
+    }
+}
