@@ -3,27 +3,19 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QTest>
 #include <QWidget>
 
 #include <cstring>
 
 #include "app/Plandis.h"
+#include "app/PlandisDlg.h"
 #include "app/sharedState.h"
 #include "app/windowServices.h"
+#include "tests/support/sharedStateReset.h"
 
 void resetSharedState() {
-    freeFrameBuffer(rgbFrame, rgbFrameBytes);
-    freeFrameBuffer(grayFrame, grayFrameBytes);
-    freeFrameBuffer(outputFrame, outputFrameBytes);
-    frameWidth = 0;
-    frameHeight = 0;
-    frameBitCount = 8;
-    calibrationOn = 0;
-    for (auto& row : homographyTable) {
-        for (double& value : row) {
-            value = 0.0;
-        }
-    }
+    resetFrameState();
     homography = linal::Matrix(3, 3, 0.0);
     homographyInverse = linal::Matrix(3, 3, 0.0);
 }
@@ -34,6 +26,20 @@ MessageRecorder::MessageRecorder() {
 
 MessageRecorder::~MessageRecorder() {
     messageBoxStandIn = nullptr;
+}
+
+bool openDialog(std::unique_ptr<PlandisDlg>& dialog, std::unique_ptr<MessageRecorder>& messages) {
+    resetSharedState();
+    messages = std::make_unique<MessageRecorder>();
+    dialog = std::make_unique<PlandisDlg>();
+    dialog->show();
+    return QTest::qWaitForWindowExposed(dialog.get());
+}
+
+void closeDialog(std::unique_ptr<PlandisDlg>& dialog, std::unique_ptr<MessageRecorder>& messages) {
+    dialog.reset();
+    messages.reset();
+    resetSharedState();
 }
 
 FileDialogAnswer::FileDialogAnswer(std::optional<QString> path) {

@@ -6,10 +6,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class PlandisDlg;
 class QFileDialog;
 class QWidget;
 
@@ -23,6 +25,13 @@ class MessageRecorder {
     ~MessageRecorder();
     QStringList texts;
 };
+
+// A main dialog over a clean shared state with its message boxes recorded, shown; false
+// when its window never got exposed.
+bool openDialog(std::unique_ptr<PlandisDlg>& dialog, std::unique_ptr<MessageRecorder>& messages);
+
+// The reverse: the dialog closed, recording stopped, the shared state cleared again.
+void closeDialog(std::unique_ptr<PlandisDlg>& dialog, std::unique_ptr<MessageRecorder>& messages);
 
 // While alive, every file dialog is answered with `path` (or cancelled when it is empty);
 // the settings of the last dialog asked are kept.

@@ -9,8 +9,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/resource.h>
-#include <csignal>
 #include <cstring>
 #include <random>
 
@@ -19,6 +17,7 @@
 #include "app/sharedState.h"
 #include "app/windowServices.h"
 #include "dialogTestSupport.h"
+#include "tests/support/fullDisk.h"
 
 namespace {
 
@@ -41,27 +40,6 @@ std::vector<unsigned char> bufferBytes(const unsigned char* buffer, std::size_t 
 QStringList filesIn(const QString& directory) {
     return QDir(directory).entryList(QDir::Files, QDir::Name);
 }
-
-// Lowers the largest file this process may write for its lifetime, so that a save fails
-// part way; the signal the limit raises is ignored, so the write itself fails.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-
-  private:
-    rlimit saved{};
-    void (*previous)(int) = nullptr;
-};
 
 }  // namespace
 
@@ -92,19 +70,13 @@ class BmpCommands : public QObject {
 
   private slots:
     void init() {
-        resetSharedState();
         folder = std::make_unique<QTemporaryDir>();
-        messages = std::make_unique<MessageRecorder>();
-        dialog = std::make_unique<PlandisDlg>();
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QVERIFY(openDialog(dialog, messages));
     }
 
     void cleanup() {
-        dialog.reset();
-        messages.reset();
+        closeDialog(dialog, messages);
         folder.reset();
-        resetSharedState();
     }
 
     void bothCommandsAskWithTheSameSettings_data() {
@@ -329,7 +301,7 @@ class BmpCommands : public QObject {
         const auto picture = pattern(320 * 240, 5);
         setFrame(320, 240, &picture);
         {
-            const FileSizeLimit limit(4096);
+            const FullDisk limit(4096);
             save(path("kept.bmp"));
         }
         QCOMPARE(messages->texts, QStringList{cannotSave});

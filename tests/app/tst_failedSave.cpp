@@ -7,10 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -19,33 +17,12 @@
 #include "app/sharedState.h"
 #include "dialogTestSupport.h"
 #include "tests/image/readOnlyPlace.h"
+#include "tests/support/fullDisk.h"
 
 namespace {
 
 const QString cannotSave = QString::fromUtf8("파일을 저장할 수 없습니다.");
 const std::string oldPicture = "the picture saved before";
-
-// Writes beyond this many bytes fail as on a full disk while the object lives.
-class FullDisk {
-  public:
-    explicit FullDisk(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FullDisk() {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-  private:
-    rlimit saved{};
-    void (*previous)(int) = nullptr;
-};
 
 }  // namespace
 
@@ -70,22 +47,16 @@ class FailedSave : public QObject {
 
   private slots:
     void init() {
-        resetSharedState();
         folder = std::make_unique<QTemporaryDir>();
-        messages = std::make_unique<MessageRecorder>();
-        dialog = std::make_unique<PlandisDlg>();
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QVERIFY(openDialog(dialog, messages));
         // A grey 40 × 30 frame to save.
         const std::vector<unsigned char> grey(40 * 30, 77);
         setFrame(40, 30, &grey);
     }
 
     void cleanup() {
-        dialog.reset();
-        messages.reset();
+        closeDialog(dialog, messages);
         folder.reset();
-        resetSharedState();
     }
 
     void saveThatCannotWriteKeepsTheOldFileAndSaysSo_data() {

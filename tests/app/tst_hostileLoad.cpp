@@ -104,19 +104,11 @@ class HostileLoad : public QObject {
 
   private slots:
     void init() {
-        resetSharedState();
-        messages = std::make_unique<MessageRecorder>();
-        dialog = std::make_unique<PlandisDlg>();
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QVERIFY(openDialog(dialog, messages));
         startPicture();
     }
 
-    void cleanup() {
-        dialog.reset();
-        messages.reset();
-        resetSharedState();
-    }
+    void cleanup() { closeDialog(dialog, messages); }
 
     void eachFileShowsItsHeaderOrTheRefusal_data() {
         QTest::addColumn<QString>("file");

@@ -76,19 +76,9 @@ class PointsAndCalibration : public QObject {
     }
 
   private slots:
-    void init() {
-        resetSharedState();
-        messages = std::make_unique<MessageRecorder>();
-        dialog = std::make_unique<PlandisDlg>();
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
-    }
+    void init() { QVERIFY(openDialog(dialog, messages)); }
 
-    void cleanup() {
-        dialog.reset();
-        messages.reset();
-        resetSharedState();
-    }
+    void cleanup() { closeDialog(dialog, messages); }
 
     void clickAddsTheFramePixelUnderThePointer_data() {
         QTest::addColumn<QSize>("view");

@@ -3,10 +3,8 @@
 // byte for byte, and leaves no temporary file behind. And a save through a symbolic link
 // replaces the file it names, keeping that file's mode.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "bmpSupport.h"
 #include "image/Image.h"
 #include "readOnlyPlace.h"
+#include "tests/support/fullDisk.h"
 
 namespace {
 
@@ -31,29 +30,6 @@ mode_t modeOf(const std::string& path) {
     ::lstat(path.c_str(), &status);
     return status.st_mode;
 }
-
-// The largest file this process may write, lowered while the object lives: writes beyond
-// it fail as on a full disk (the signal that comes with it is ignored).
-class FullDisk {
-  public:
-    explicit FullDisk(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FullDisk() {
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-  private:
-    rlimit saved{};
-    void (*previous)(int) = nullptr;
-};
 
 TEST(SaveRefused, ReadOnlyFolderKeepsTheFileThatWasThere) {
     TempDir dir;
