@@ -201,16 +201,21 @@ TEST(GstCamera, ChangingThePeriodWhileRunningKeepsFramesComing) {
     EXPECT_TRUE(waitForFrame(camera, frame));
 }
 
-struct MissingSource {
+// A source description with a readable test name.
+struct NamedSource {
     const char* name;
     const char* description;
 };
 
-void PrintTo(const MissingSource& c, std::ostream* os) {
+void PrintTo(const NamedSource& c, std::ostream* os) {
     *os << c.name;
 }
 
-class UnopenableSource : public ::testing::TestWithParam<MissingSource> {};
+std::string sourceName(const ::testing::TestParamInfo<NamedSource>& p) {
+    return p.param.name;
+}
+
+class UnopenableSource : public ::testing::TestWithParam<NamedSource> {};
 
 TEST_P(UnopenableSource, DoesNotConnectAndGivesNothing) {
     GstCamera camera = cameraOn(GetParam().description);
@@ -225,13 +230,13 @@ TEST_P(UnopenableSource, DoesNotConnectAndGivesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, UnopenableSource,
-    ::testing::Values(MissingSource{"NoSuchDevice", "v4l2src device=/dev/plandis-no-such-camera"},
-                      MissingSource{"NoSuchElement", "plandis-no-such-element"},
-                      MissingSource{"NoOutput", "fakesink"},
-                      MissingSource{
+    ::testing::Values(NamedSource{"NoSuchDevice", "v4l2src device=/dev/plandis-no-such-camera"},
+                      NamedSource{"NoSuchElement", "plandis-no-such-element"},
+                      NamedSource{"NoOutput", "fakesink"},
+                      NamedSource{
                           "NothingOffered",
                           "videotestsrc ! capsfilter caps=video/x-raw,format=YUY2,width=0"}),
-    [](const ::testing::TestParamInfo<MissingSource>& p) { return p.param.name; });
+    sourceName);
 
 TEST(GstCamera, AnIndexBeyondTheSourcesDoesNotConnect) {
     GstCamera camera = cameraOn("videotestsrc");
@@ -270,16 +275,7 @@ TEST(GstCamera, StopHaltsFramesAndStartResumesThem) {
     EXPECT_TRUE(quietFor(camera, 100ms));
 }
 
-struct FailingSource {
-    const char* name;
-    const char* description;
-};
-
-void PrintTo(const FailingSource& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class SourceThatFailsMidRun : public ::testing::TestWithParam<FailingSource> {};
+class SourceThatFailsMidRun : public ::testing::TestWithParam<NamedSource> {};
 
 // A camera that breaks or is unplugged: frames stop without a hang, and a new connect
 // brings them back.
@@ -303,15 +299,15 @@ TEST_P(SourceThatFailsMidRun, StopsItsFramesAndConnectsAgain) {
 INSTANTIATE_TEST_SUITE_P(
     Sources, SourceThatFailsMidRun,
     ::testing::Values(
-        FailingSource{"Error",
-                      "videotestsrc ! capsfilter "
-                      "caps=video/x-raw,format=YUY2,width=64,height=48,framerate=100/1 ! "
-                      "identity error-after=10"},
-        FailingSource{
+        NamedSource{"Error",
+                    "videotestsrc ! capsfilter "
+                    "caps=video/x-raw,format=YUY2,width=64,height=48,framerate=100/1 ! "
+                    "identity error-after=10"},
+        NamedSource{
             "EndOfStream",
             "videotestsrc num-buffers=10 ! capsfilter caps=video/x-raw,format=YUY2,width=64,"
             "height=48,framerate=100/1"}),
-    [](const ::testing::TestParamInfo<FailingSource>& p) { return p.param.name; });
+    sourceName);
 
 TEST(VirtualCamera, Delivers640By480Yuy2At30FramesPerSecond) {
     GstCamera camera([] { return std::vector<CameraSource>{virtualCameraSource()}; });
