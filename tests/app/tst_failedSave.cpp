@@ -16,7 +16,7 @@
 #include "app/resource.h"
 #include "app/sharedState.h"
 #include "dialogTestSupport.h"
-#include "tests/image/readOnlyPlace.h"
+#include "tests/support/readOnlyPlace.h"
 #include "tests/support/fullDisk.h"
 
 namespace {

@@ -3,25 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <initializer_list>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "linal/matrix.h"
 
 inline linal::Matrix matrixOf(std::initializer_list<std::initializer_list<double>> rows) {
-    const int m = static_cast<int>(rows.size());
-    const int n = m == 0 ? 0 : static_cast<int>(rows.begin()->size());
-    linal::Matrix A(m, n, 0.0);
-    int i = 1;
+    linal::Matrix A(int(rows.size()), rows.size() == 0 ? 0 : int(rows.begin()->size()), 0.0);
+    int i = 0;
     for (const auto& row : rows) {
-        int j = 1;
-        for (double value : row) {
-            A(i, j++) = value;
-        }
+        int j = 0;
         ++i;
+        for (double value : row)
+            A(i, ++j) = value;
     }
     return A;
 }
@@ -29,10 +24,7 @@ inline linal::Matrix matrixOf(std::initializer_list<std::initializer_list<double
 template <typename T>
 linal::Vector<T> vectorOf(std::initializer_list<T> values) {
     linal::Vector<T> v(static_cast<int>(values.size()), 0, T(0));
-    int i = 1;
-    for (T value : values) {
-        v(i++) = value;
-    }
+    std::copy(values.begin(), values.end(), v.data.begin() + 1);
     return v;
 }
 
@@ -41,37 +33,21 @@ std::vector<T> elementsOf(const linal::Vector<T>& v) {
     return std::vector<T>(v.data.begin() + 1, v.data.end());
 }
 
-inline linal::Matrix randomMatrix(int m, int n, std::mt19937& rng) {
+// Entries in [-1, 1); `dominant` adds ±n on the diagonal and shuffles the rows, so the
+// matrix is well conditioned and the pivot search has work to do.
+inline linal::Matrix randomMatrix(int m, int n, std::mt19937& rng, bool dominant = false) {
     std::uniform_real_distribution<double> entry(-1.0, 1.0);
     linal::Matrix A(m, n, 0.0);
+    std::vector<int> order(static_cast<std::size_t>(m));
     for (int i = 1; i <= m; ++i) {
-        for (int j = 1; j <= n; ++j) {
-            A(i, j) = entry(rng);
-        }
+        order[std::size_t(i - 1)] = i;
+        for (int j = 1; j <= n; ++j)
+            A(i, j) = entry(rng) + (dominant && i == j ? n : 0);
     }
-    return A;
-}
-
-// Diagonally dominant, then its rows shuffled so that the pivot search has work to do.
-inline linal::Matrix randomWellConditioned(int n, std::mt19937& rng) {
-    linal::Matrix D = randomMatrix(n, n, rng);
-    for (int i = 1; i <= n; ++i) {
-        D(i, i) += D(i, i) < 0 ? -n : n;
-    }
-    std::vector<int> order(n);
-    for (int i = 0; i < n; ++i) {
-        order[i] = i + 1;
-    }
-    std::shuffle(order.begin(), order.end(), rng);
-    linal::Matrix A(n, n, 0.0);
-    for (int i = 1; i <= n; ++i) {
-        A.row(i) = D.row(order[i - 1]);
-    }
-    return A;
-}
-
-// Test names of a parameterised suite, from the case's own name field.
-template <typename Case>
-std::string caseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
+    if (dominant)
+        std::shuffle(order.begin(), order.end(), rng);
+    linal::Matrix shuffled(m, n, 0.0);
+    for (int i = 1; i <= m; ++i)
+        shuffled.row(i) = A.row(order[std::size_t(i - 1)]);
+    return shuffled;
 }
