@@ -32,18 +32,15 @@ inline std::size_t bmpStride(int width, int bitCount) {
 // `colours` entries, then `rows` as they are to stand in the file.
 inline Bytes buildBmp(int width, int height, int bitCount, std::uint32_t colours,
                       const Bytes& rows) {
-    const std::uint32_t offBits = 54 + 4 * colours;
+    const auto size = static_cast<std::uint32_t>(rows.size()), offBits = 54 + 4 * colours;
     Bytes b(offBits, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(b, 2, offBits + static_cast<std::uint32_t>(rows.size()));
-    put32(b, 10, offBits);
-    put32(b, 14, 40);
-    put32(b, 18, static_cast<std::uint32_t>(width));
-    put32(b, 22, static_cast<std::uint32_t>(height));
-    put32(b, 26, 1 | static_cast<std::uint32_t>(bitCount) << 16);
-    put32(b, 34, static_cast<std::uint32_t>(rows.size()));
-    put32(b, 46, colours);
+    // clang-format off
+    const std::uint32_t fields[][2] = {{0, 0x4D42}, {2, offBits + size}, {10, offBits}, {14, 40},
+        {18, std::uint32_t(width)}, {22, std::uint32_t(height)}, {26, 1 | std::uint32_t(bitCount) << 16},
+        {34, size}, {46, colours}};
+    // clang-format on
+    for (const auto& field : fields)
+        put32(b, field[0], field[1]);
     for (std::uint32_t i = 0; i < colours; ++i)
         put32(b, 54 + 4 * i, i * 0x010101);
     b.insert(b.end(), rows.begin(), rows.end());
@@ -67,39 +64,19 @@ struct BmpCase {
     std::size_t pixelBytes = 0;  // width4bytes × height
 };
 inline std::vector<BmpCase> bmpCases() {
-    std::vector<BmpCase> all = {{"bottomup_8bit_5x3", 5, 3, 8},
-                                {"bottomup_24bit_3x2", 3, 2, 24},
-                                {"topdown_24bit_3x2", 3, 2, 24},
-                                {"topdown_8bit_7x3", 7, 3, 8},
-                                {"onebit_width8_accepted", 8, 2, 1},
-                                {"fourbit_5x2", 5, 2, 4},
-                                {"large_info_header_108", 5, 3, 8},
-                                {"large_info_header_124", 3, 2, 24},
-                                {"short_palette_8bit", 5, 3, 8},
-                                {"truncated_rows_8bit", 5, 3, 8},
-                                {"no_pixel_rows_8bit", 5, 3, 8},
-                                {"missing_rows_at_limit", 4096, 4096, 8},
-                                {"onebit_width7_refused"},
-                                {"not_bm_signature"},
-                                {"empty"},
-                                {"header_only"},
-                                {"info_header_cut_short"},
-                                {"palette_cut_short"},
-                                {"offset_below_54"},
-                                {"offset_zero"},
-                                {"offset_beyond_file_end"},
-                                {"offset_max"},
-                                {"width_zero"},
-                                {"width_negative"},
-                                {"width_int_min"},
-                                {"width_int_max"},
-                                {"height_zero"},
-                                {"height_int_min"},
-                                {"height_int_max"},
-                                {"bitcount_zero"},
-                                {"width_times_bitcount_wraps"},
-                                {"rows_beyond_limit"},
-                                {"declared_huge_in_tiny_file"}};
+    // clang-format off
+    std::vector<BmpCase> all = {
+        {"bottomup_8bit_5x3", 5, 3, 8}, {"bottomup_24bit_3x2", 3, 2, 24}, {"topdown_24bit_3x2", 3, 2, 24},
+        {"topdown_8bit_7x3", 7, 3, 8}, {"onebit_width8_accepted", 8, 2, 1}, {"fourbit_5x2", 5, 2, 4},
+        {"large_info_header_108", 5, 3, 8}, {"large_info_header_124", 3, 2, 24},
+        {"short_palette_8bit", 5, 3, 8}, {"truncated_rows_8bit", 5, 3, 8}, {"no_pixel_rows_8bit", 5, 3, 8},
+        {"missing_rows_at_limit", 4096, 4096, 8}, {"onebit_width7_refused"}, {"not_bm_signature"},
+        {"empty"}, {"header_only"}, {"info_header_cut_short"}, {"palette_cut_short"}, {"offset_below_54"},
+        {"offset_zero"}, {"offset_beyond_file_end"}, {"offset_max"}, {"width_zero"}, {"width_negative"},
+        {"width_int_min"}, {"width_int_max"}, {"height_zero"}, {"height_int_min"}, {"height_int_max"},
+        {"bitcount_zero"}, {"width_times_bitcount_wraps"}, {"rows_beyond_limit"},
+        {"declared_huge_in_tiny_file"}};
+    // clang-format on
     for (BmpCase& c : all) {
         c.loads = c.width > 0;
         c.pixelBytes = c.loads ? bmpStride(c.width, c.bitCount) * std::size_t(c.height) : 0;
