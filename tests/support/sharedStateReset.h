@@ -17,4 +17,3 @@ inline void resetFrameState() {
     calibrationOn = 0;
     std::fill(&homographyTable[0][0], &homographyTable[0][0] + 9, 0.0);
 }
-}
