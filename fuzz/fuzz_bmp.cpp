@@ -20,11 +20,13 @@ bool tooCostly(const std::uint8_t* data, std::size_t size) {
     std::uint16_t bits = 0;
     if (size < 30)
         return false;
-    std::memcpy(&width, data + 18, 4), std::memcpy(&height, data + 22, 4),
-        std::memcpy(&bits, data + 28, 2);
+    std::memcpy(&width, data + 18, 4);
+    std::memcpy(&height, data + 22, 4);
+    std::memcpy(&bits, data + 28, 2);
     const std::int64_t stride = (std::int64_t{width} * bits + 31) / 32 * 4;
-    const std::int64_t declared =
-        stride > Image::maxPixelBytes ? stride : stride * std::abs(std::int64_t{height});
+    if (stride <= 0 || stride > Image::maxPixelBytes)
+        return false;  // refused anyway
+    const std::int64_t declared = stride * std::abs(std::int64_t{height});
     return declared > (1 << 18) && declared <= Image::maxPixelBytes &&
            declared - std::int64_t(size) <= Image::maxMissingPixelBytes;
 }
