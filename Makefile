@@ -24,7 +24,7 @@ run: deps
 	./build/default/app/plandis
 
 # Every test, then every test again under the sanitizers, then a bounded run of each fuzz
-# target (18 s each) over its seeds and regression files.
+# target (10 s each) over its seeds and regression files.
 test: build build-asan build-fuzz
 	ctest --preset default
 	ctest --preset asan

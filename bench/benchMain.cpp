@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "calib/kernelPath.h"
+#include "cpu/kernelPath.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include "app/sharedState.h"
 #include "bench/benchScene.h"
-#include "calib/kernelPath.h"
 #include "calib/rectify.h"
 #include "calib/warpKernels.h"
 #include "capture/convertKernels.h"
 #include "capture/framePipeline.h"
+#include "cpu/kernelPath.h"
 
 namespace {
 
@@ -35,8 +35,10 @@ void BM_Ours_Yuy2ToBgr(benchmark::State& state) {
 
 void BM_Ours_BgrToGrey(benchmark::State& state) {
     Scene scene(state);
+    const ConstPlane colour{rgbFrame, scene.width, scene.height, scene.width * 3};
+    const Plane grey{grayFrame, scene.width, scene.height, scene.width};
     for (auto _ : state) {
-        bgrToGray(rgbFrame, scene.pixels, grayFrame);
+        bgrToGreyRows(bestKernelPath(), colour, Plane{nullptr, 0, 0, 0}, grey, 0, scene.height);
         benchmark::ClobberMemory();
     }
     countBytes(state, scene.pixels * 4);

@@ -30,11 +30,7 @@ void warpRows(KernelPath path, const HomographyTable& h, ConstPlane source, Plan
         }
         return;
     }
-    // A path this processor lacks would fault: the best one it has stands in.
-    if (static_cast<int>(path) > static_cast<int>(bestKernelPath())) {
-        path = bestKernelPath();
-    }
-    switch (path) {
+    switch (runnableKernelPath(path)) {
 #if defined(__x86_64__)
         case KernelPath::Avx512:
             warp_detail::warpRowsAvx512(h, source, target, y0, y1);

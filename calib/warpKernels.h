@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "calib/kernelPath.h"
-#include "calib/planeView.h"
+#include "cpu/kernelPath.h"
+#include "cpu/planeView.h"
 
 using HomographyTable = double[3][3];
 

@@ -37,22 +37,13 @@ void bgrRowTail(const unsigned char* bgr, int width, int x0, unsigned char* copy
 
 }  // namespace convert_detail
 
-namespace {
-
-// A path this processor lacks would fault: the best one it has stands in.
-KernelPath runnable(KernelPath path) {
-    return static_cast<int>(path) > static_cast<int>(bestKernelPath()) ? bestKernelPath() : path;
-}
-
-}  // namespace
-
 void yuy2ToBgrGreyRows(KernelPath path, ConstPlane yuy2, Plane bgr, Plane grey, int y0, int y1) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, yuy2.height);
     if (y0 >= y1 || yuy2.width <= 0) {
         return;
     }
-    switch (runnable(path)) {
+    switch (runnableKernelPath(path)) {
 #if defined(__x86_64__)
         case KernelPath::Avx512:
             convert_detail::yuy2ToBgrGreyRowsAvx512(yuy2, bgr, grey, y0, y1);
@@ -77,7 +68,7 @@ void bgrToGreyRows(KernelPath path, ConstPlane bgr, Plane copy, Plane grey, int 
     if (y0 >= y1 || bgr.width <= 0) {
         return;
     }
-    switch (runnable(path)) {
+    switch (runnableKernelPath(path)) {
 #if defined(__x86_64__)
         case KernelPath::Avx512:
             convert_detail::bgrToGreyRowsAvx512(bgr, copy, grey, y0, y1);

@@ -2,8 +2,8 @@
 // planes. Every kernel path gives the bytes of the per-pixel definitions below.
 #pragma once
 
-#include "calib/kernelPath.h"
-#include "calib/planeView.h"
+#include "cpu/kernelPath.h"
+#include "cpu/planeView.h"
 
 // Rows [y0, y1) (clipped to the source's height) of a packed YUV 4:2:2 frame (Y0 U Y1 V per
 // pixel pair) to blue, green, red and, when grey.data is not null, to grey as well. An odd

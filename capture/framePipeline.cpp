@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "app/sharedState.h"
-#include "calib/kernelPath.h"
-#include "calib/planeView.h"
 #include "calib/rectify.h"
 #include "capture/convertKernels.h"
+#include "cpu/kernelPath.h"
+#include "cpu/planeView.h"
 
 namespace {
 
@@ -68,16 +68,6 @@ void yuy2ToBgr(const unsigned char* yuy2, int width, int height, unsigned char* 
     yuy2ToBgrGreyRows(bestKernelPath(), ConstPlane{yuy2, width, height, std::ptrdiff_t{width} * 2},
                       Plane{bgr, width, height, std::ptrdiff_t{width} * 3}, Plane{nullptr, 0, 0, 0},
                       0, height);
-}
-
-void bgrToGray(const unsigned char* bgr, std::size_t pixels, unsigned char* gray) {
-    // One row per run of at most 2^30 pixels, so that a row's width fits an int.
-    constexpr std::size_t kRun = std::size_t{1} << 30;
-    for (std::size_t done = 0; done < pixels; done += kRun) {
-        const int run = static_cast<int>(pixels - done < kRun ? pixels - done : kRun);
-        bgrToGreyRows(bestKernelPath(), ConstPlane{bgr + 3 * done, run, 1, std::ptrdiff_t{run} * 3},
-                      Plane{nullptr, 0, 0, 0}, Plane{gray + done, run, 1, run}, 0, 1);
-    }
 }
 
 int frameCallback(CaptureWindow* /*window*/, VideoHeader* header) {

@@ -22,13 +22,9 @@ struct VideoHeader {
 // otherwise rgbFrame keeps its previous picture and the remaining steps run on it.
 int frameCallback(CaptureWindow* window, VideoHeader* header);
 
-// The two conversion stages alone, over plain packed buffers. frameCallback runs both in one
-// pass over the rows (capture/convertKernels.h), on the fastest kernel path of the processor.
-
+// The colour conversion alone, over plain packed buffers, on the fastest kernel path of the
+// processor. frameCallback runs it and the grey mean in one pass (capture/convertKernels.h).
 // Packed YUV 4:2:2 (Y0 U Y1 V per pixel pair, rows of width × 2 bytes) to blue, green, red
 // (rows of width × 3 bytes), BT.601 studio range in 16.16 fixed point. Reads exactly
 // width × 2 × height bytes; nothing for a width or height <= 0.
 void yuy2ToBgr(const unsigned char* yuy2, int width, int height, unsigned char* bgr);
-
-// Grey level of each pixel: (blue + green + red) / 3, the unweighted mean rounded down.
-void bgrToGray(const unsigned char* bgr, std::size_t pixels, unsigned char* gray);

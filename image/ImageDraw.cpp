@@ -17,6 +17,7 @@
 #include <immintrin.h>
 #endif
 
+#include "cpu/kernelPath.h"
 #include "image/Image.h"
 
 // Kept between frames; made again only when the rectangle or the picture geometry changes.
@@ -86,11 +87,6 @@ void findShuffleGroups(DrawSurface& s, int w, int width4bytes) {
 }
 
 #if defined(__x86_64__)
-bool hasSsse3() {
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
-}
-
 // The shuffle groups of one row: one 16-byte load and one byte shuffle give four colours.
 __attribute__((target("ssse3"))) int shuffledGreyGroups(const unsigned char* in,
                                                         const DrawSurface& s, QRgb* out) {
@@ -117,7 +113,7 @@ void greyRow(const unsigned char* in, const unsigned char* next, const DrawSurfa
     const std::uint32_t* offsets = s.columnOffsets.data();
     int tx = 0;
 #if defined(__x86_64__)
-    if (s.shuffleGroups > 0 && hasSsse3())
+    if (s.shuffleGroups > 0 && bestKernelPath() != KernelPath::Scalar)  // AVX2 has SSSE3
         tx = shuffledGreyGroups(in, s, out);
     const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     for (; tx + 4 <= w; tx += 4) {

@@ -16,8 +16,8 @@
 #include "app/resource.h"
 #include "app/sharedState.h"
 #include "dialogTestSupport.h"
-#include "tests/image/readOnlyPlace.h"
 #include "tests/support/fullDisk.h"
+#include "tests/support/readOnlyPlace.h"
 
 namespace {
 

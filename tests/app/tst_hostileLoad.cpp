@@ -21,7 +21,7 @@
 #include "app/sharedState.h"
 #include "capture/framePipeline.h"
 #include "dialogTestSupport.h"
-#include "tests/image/bmpCases.h"
+#include "tests/support/bmpFiles.h"
 
 namespace {
 

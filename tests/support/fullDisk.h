@@ -1,6 +1,5 @@
-// The largest file this process may write, lowered while the object lives: writes beyond
-// it fail as on a full disk (the signal that comes with it is ignored). Header-only and
-// toolkit-free, for the image tests and the dialog tests alike.
+// The largest file this process may write, lowered while the object lives: writes beyond it
+// fail as on a full disk (the signal that comes with it is ignored).
 #pragma once
 
 #include <sys/resource.h>
@@ -9,9 +8,8 @@
 
 class FullDisk {
   public:
-    explicit FullDisk(rlim_t bytes) {
+    explicit FullDisk(rlim_t bytes) : previous(std::signal(SIGXFSZ, SIG_IGN)) {
         ::getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
         rlimit lowered = saved;
         lowered.rlim_cur = bytes;
         ::setrlimit(RLIMIT_FSIZE, &lowered);
@@ -20,10 +18,8 @@ class FullDisk {
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previous);
     }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
 
   private:
     rlimit saved{};
-    void (*previous)(int) = nullptr;
+    void (*previous)(int);
 };

@@ -1,6 +1,6 @@
-// Which instruction set the pixel kernels (colour conversion, grey mean, warp) run on.
-// Every path computes the same bytes; the fastest one this processor supports is chosen once
-// and kept. Tests run each path the processor has.
+// Which instruction set the pixel kernels (colour conversion, grey mean, warp, drawing) run
+// on: the one processor check of the program. Every path computes the same bytes; the
+// fastest one this processor supports is chosen once and kept. Tests run each path it has.
 #pragma once
 
 #include <vector>
@@ -19,3 +19,7 @@ std::vector<KernelPath> availableKernelPaths();
 
 // The fastest path this processor can run; detected on the first call, then cached.
 KernelPath bestKernelPath();
+
+// The one fallback rule: a path this processor lacks would fault, so the best one it has
+// stands in.
+KernelPath runnableKernelPath(KernelPath requested);

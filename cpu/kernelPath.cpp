@@ -1,4 +1,4 @@
-#include "calib/kernelPath.h"
+#include "cpu/kernelPath.h"
 
 namespace {
 
@@ -46,4 +46,9 @@ std::vector<KernelPath> availableKernelPaths() {
 KernelPath bestKernelPath() {
     static const KernelPath best = detectBestPath();
     return best;
+}
+
+KernelPath runnableKernelPath(KernelPath requested) {
+    return static_cast<int>(requested) > static_cast<int>(bestKernelPath()) ? bestKernelPath()
+                                                                            : requested;
 }

@@ -1,0 +1,265 @@
+// Image and its BMP files: geometry and its limits, round trips byte for byte against the
+// test's own BMP builder, the pinned outcome of each hostile file, and saves that are
+// atomic: a failed save leaves what was there and no temporary file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <climits>
+#include <cstring>
+#include <optional>
+
+#include "image/Image.h"
+#include "tests/support/bmpFiles.h"
+#include "tests/support/fullDisk.h"
+#include "tests/support/naiveReference.h"
+#include "tests/support/readOnlyPlace.h"
+
+namespace {
+
+std::mt19937 rng(7);
+
+// A packed, top-line-first picture as a file holds it: top line first or last, each row
+// padded with 0 to the stride.
+Bytes fileRows(const Bytes& picture, int width, int height, int bits, bool topDown) {
+    const std::size_t packed = std::size_t(width) * bits / 8, stride = bmpStride(width, bits);
+    Bytes rows(stride * std::size_t(height), 0);
+    for (int r = 0; r < height; ++r)
+        std::copy_n(&picture[packed * r], packed, &rows[stride * (topDown ? r : height - 1 - r)]);
+    return rows;
+}
+
+Bytes packedCopy(const Image& image) {
+    unsigned char* buffer = new unsigned char[2]{1, 2};  // replaced: the leak checker sees it
+    image.getData(buffer);
+    Bytes bytes(buffer, buffer + std::size_t(image.rowBytes) * std::size_t(image.height));
+    delete[] buffer;
+    return bytes;
+}
+
+TEST(Image, CreateWritesTheBuilderLayoutAndRefusesBadGeometry) {
+    TempDir dir;
+    const std::string path = dir.file("a.bmp");
+    for (int bits : {1, 4, 8, 24, 32})
+        for (int width = 1; width <= 9; ++width) {
+            Image image;
+            ASSERT_TRUE(image.create(width, 2, bits));
+            EXPECT_EQ(image.rowBytes, width * bits / 8);
+            ASSERT_TRUE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));  // zero pixels
+            EXPECT_EQ(readFile(path), buildBmp(width, 2, bits, bits <= 8 ? 1u << bits : 0,
+                                               Bytes(bmpStride(width, bits) * 2, 0)))
+                << width << "x" << bits;
+        }
+    struct Bad {
+        int width, height, bits;
+    };
+    for (const Bad b :
+         {Bad{0, 4, 8}, Bad{4, 0, 8}, Bad{4, 4, 0}, Bad{-4, 4, 8}, Bad{4, -4, 8}, Bad{4, 4, -8},
+          Bad{1, 1, 65536}, Bad{INT_MAX, 1, 24}, Bad{16384, 16385, 8}, Bad{INT_MAX, INT_MAX, 8}}) {
+        Image image;
+        ASSERT_TRUE(image.create(5, 4, 8));
+        const unsigned char* pixels = image.pixels.get();
+        EXPECT_FALSE(image.create(b.width, b.height, b.bits)) << b.width << " " << b.bits;
+        EXPECT_EQ(image.headerText(),
+                  "width = 5\nheight = 4\nbitCount = 8\nwidth4bytes = 8\nimageSize = 32");
+        EXPECT_EQ(image.pixels.get(), pixels);
+        EXPECT_EQ(image.fileHeader.offBits + 0, 1078u);
+        // setData refuses it too, and leaves the image empty.
+        EXPECT_FALSE(image.setData(pixels, b.width, b.height, b.bits));
+        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(image.headerText(),
+                  "width = 0\nheight = 0\nbitCount = 0\nwidth4bytes = 0\nimageSize = 0");
+        EXPECT_FALSE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));
+    }
+    Image image;
+    ASSERT_TRUE(image.create(321, 240, 24));
+    EXPECT_EQ(image.headerText(),
+              "width = 321\nheight = 240\nbitCount = 24\nwidth4bytes = 964\nimageSize = 231360");
+    image.reset();
+    const BitmapFileHeader zero{};
+    EXPECT_EQ(std::memcmp(&image.fileHeader, &zero, sizeof zero), 0);
+    EXPECT_TRUE(image.pixels == nullptr && image.bitmapInfo == nullptr);
+    EXPECT_EQ(image.bitmapInfoBytes + image.width + image.height + image.rowBytes, 0u);
+}
+
+TEST(Image, SetDataKeepsBlocksOfTheSameGeometryAndRefusesNull) {
+    const Bytes grey(6 * 5, 1), colour(6 * 5 * 3, 2);
+    Image image;
+    ASSERT_TRUE(image.setData(grey.data(), 6, 5, 8));
+    const unsigned char* pixels = image.pixels.get();
+    ASSERT_TRUE(image.setData(grey.data(), 6, 5, 8));
+    EXPECT_EQ(image.pixels.get(), pixels);
+    EXPECT_FALSE(image.setData(nullptr, 8, 8, 24));
+    EXPECT_EQ(image.pixels.get(), pixels);
+    EXPECT_EQ(packedCopy(image), grey);
+    ASSERT_TRUE(image.setData(colour.data(), 6, 5, 24));
+    EXPECT_EQ(image.bitmapInfoBytes, 40u);
+    EXPECT_EQ(image.fileHeader.offBits + 0, 54u);
+    Image empty;
+    unsigned char* buffer = new unsigned char[3]{4, 5, 6};
+    empty.getData(buffer);  // leaves the destination alone
+    EXPECT_EQ(buffer[2], 6);
+    delete[] buffer;
+}
+
+// Widths 1 to 9 and a camera frame, both depths, both row orders: what is saved is the
+// builder's file; what is read gives the picture back and is written back unchanged.
+TEST(ImageBmp, RoundTripsByteForByte) {
+    TempDir dir;
+    const std::string path = dir.file("p.bmp"), again = dir.file("q.bmp");
+    for (int bits : {8, 24})
+        for (int width = 1; width <= 10; ++width) {
+            const int w = width == 10 ? 320 : width, h = width == 10 ? 240 : 1 + width % 3;
+            SCOPED_TRACE(testing::Message() << w << "x" << h << "x" << bits);
+            const Bytes picture = randomBytes(std::size_t(w * h * bits / 8), rng);
+            const std::uint32_t colours = bits == 8 ? 256 : 0;
+            const Bytes bottomUp =
+                buildBmp(w, h, bits, colours, fileRows(picture, w, h, bits, false));
+            Image image;
+            ASSERT_TRUE(image.writeBmp(path.c_str(), picture.data(), w, h, bits));
+            ASSERT_EQ(readFile(path), bottomUp);
+            if (w == 320) {
+                EXPECT_EQ(bottomUp.size(), bits == 8 ? 77878u : 230454u);
+                EXPECT_EQ(get32(bottomUp, 10), bits == 8 ? 1078u : 54u);
+            }
+            const std::size_t rowBytes = std::size_t(w) * bits / 8;
+            Bytes reversed(picture.size());  // a top-down block stays in file order
+            for (int r = 0; r < h; ++r)
+                std::copy_n(&picture[rowBytes * r], rowBytes, &reversed[rowBytes * (h - 1 - r)]);
+            const Bytes topDown =
+                buildBmp(w, -h, bits, colours, fileRows(picture, w, h, bits, true));
+            for (const bool top : {false, true}) {
+                writeFile(path, top ? topDown : bottomUp);
+                Image read;
+                ASSERT_TRUE(read.readBmp(path.c_str()));
+                EXPECT_EQ(read.headerText(), image.headerText());
+                EXPECT_EQ(packedCopy(read), top ? reversed : picture);
+                ASSERT_TRUE(read.writeBmp(again.c_str(), nullptr, 0, 0, 0));
+                EXPECT_EQ(readFile(again), top ? topDown : bottomUp);
+                ASSERT_TRUE(read.writeBmp(again.c_str(), picture.data(), w, h, bits));
+                EXPECT_EQ(readFile(again), bottomUp);  // setData makes it bottom-up
+            }
+        }
+}
+
+// Each file of tests/data/bmp loads or is refused as pinned. A loaded one holds the file's
+// info block and pixel bytes as they stand (missing ones 0) and is written back unchanged.
+void expectPinned(const std::string& path, const BmpCase& c) {
+    SCOPED_TRACE(c.name);
+    Image image;
+    ASSERT_EQ(image.readBmp(path.c_str()), c.loads);
+    if (!c.loads)
+        return;
+    EXPECT_EQ(image.width * 100000 + image.height * 100 + image.bitCount,
+              c.width * 100000 + c.height * 100 + c.bitCount);
+    const Bytes file = readFile(path);
+    const std::size_t offBits = get32(file, 10);
+    ASSERT_EQ(image.bitmapInfoBytes, offBits - 14);
+    EXPECT_EQ(Bytes(image.bitmapInfo.get(), image.bitmapInfo.get() + offBits - 14),
+              Bytes(file.begin() + 14, file.begin() + long(offBits)));
+    ASSERT_EQ(std::size_t(image.width4bytes) * std::size_t(image.height), c.pixelBytes);
+    Bytes pixels(file.begin() + long(std::min(offBits, file.size())), file.end());
+    pixels.resize(c.pixelBytes, 0);
+    EXPECT_EQ(Bytes(image.pixels.get(), image.pixels.get() + c.pixelBytes), pixels);
+    TempDir dir;
+    if (file.size() >= offBits + c.pixelBytes) {
+        ASSERT_TRUE(image.writeBmp(dir.file("back.bmp").c_str(), nullptr, 0, 0, 0));
+        EXPECT_EQ(readFile(dir.file("back.bmp")), file);
+    }
+}
+
+TEST(ImageBmp, HostileFilesLoadOrAreRefusedAsPinned) {
+    for (const BmpCase& c : bmpCases()) {
+        const std::string path = std::string(BMP_CORPUS_DIR) + "/" + c.name + ".bmp";
+        ASSERT_TRUE(std::filesystem::exists(path)) << path;
+        expectPinned(path, c);
+    }
+    // The info block may be at most 64 KiB (too big for the corpus): at the limit, beyond.
+    TempDir dir;
+    Bytes file = readFile(std::string(BMP_CORPUS_DIR) + "/bottomup_24bit_3x2.bmp");
+    file.resize(14 + Image::maxInfoBytes, 0);
+    for (const bool beyond : {false, true}) {
+        file.resize(file.size() + beyond, 0);
+        put32(file, 10, std::uint32_t(file.size()));
+        writeFile(dir.file("block.bmp"), file);
+        expectPinned(dir.file("block.bmp"),
+                     beyond ? BmpCase{"beyond"} : BmpCase{"at", 3, 2, 24, true, 24});
+    }
+}
+
+const Bytes kept = {'o', 'l', 'd'};
+const Bytes grey = randomBytes(6, rng);
+
+bool save(const std::string& path) {
+    Image image;
+    return image.writeBmp(path.c_str(), grey.data(), 3, 2, 8);
+}
+
+// Where a save cannot or must not happen it fails, and every place stays as it was: the old
+// file byte for byte, the FIFO a FIFO, and no temporary file left behind.
+TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
+    for (const std::string place :
+         {"read-only folder", "read-only file", "full disk", "fifo", "folder", "device",
+          "missing folder", "folder that is a file"}) {
+        SCOPED_TRACE(place);
+        TempDir dir;
+        writeFile(dir.file("kept.bmp"), kept);
+        std::string target = dir.file("kept.bmp");
+        if (place == "fifo")
+            ::mkfifo((target = dir.file("pipe.bmp")).c_str(), 0600);
+        // A device of its own where it may make one (as root), so that a faulty save cannot
+        // replace the system's /dev/null.
+        if (place == "device" &&
+            ::mknod((target = dir.file("null.bmp")).c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            target = "/dev/null";
+        if (place == "folder")
+            std::filesystem::create_directory(target = dir.file("folder.bmp"));
+        if (place == "missing folder" || place == "folder that is a file")
+            target = dir.file(place == "missing folder" ? "none/new.bmp" : "kept.bmp/new.bmp");
+        const auto entries = dir.entries();
+        const auto type = std::filesystem::status(target).type();
+        {
+            std::optional<ReadOnlyPlace> readOnly;
+            std::optional<FullDisk> full;
+            if (place.starts_with("read-only"))
+                readOnly.emplace(place == "read-only folder" ? dir.path : target);
+            if (readOnly && !readOnly->works())
+                continue;
+            if (place == "full disk")
+                full.emplace(100);  // room for the headers only
+            EXPECT_FALSE(save(target));
+            if (place == "read-only folder" || place == "full disk") {
+                EXPECT_FALSE(save(dir.file("new.bmp")));
+            }
+        }
+        EXPECT_EQ(readFile(dir.file("kept.bmp")), kept);
+        EXPECT_EQ(dir.entries(), entries);
+        EXPECT_EQ(std::filesystem::status(target).type(), type);
+    }
+}
+
+// A save through a link replaces the file it names, wholly, keeping its mode; a new file
+// gets 0644 less the umask.
+TEST(ImageBmp, SavesGoThroughLinksKeepModesAndFollowTheUmask) {
+    TempDir dir;
+    writeFile(dir.file("real.bmp"), Bytes(5000, 1));
+    ::chmod(dir.file("real.bmp").c_str(), 0600);
+    std::filesystem::create_symlink(dir.file("real.bmp"), dir.file("link.bmp"));
+    ASSERT_TRUE(save(dir.file("link.bmp")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.bmp")));
+    EXPECT_EQ(readFile(dir.file("real.bmp")),
+              buildBmp(3, 2, 8, 256, fileRows(grey, 3, 2, 8, false)));
+    const auto mode = [&](const char* name) {
+        struct stat status {};
+        ::stat(dir.file(name).c_str(), &status);
+        return status.st_mode & 07777;
+    };
+    EXPECT_EQ(mode("real.bmp"), 0600u);
+    const mode_t before = ::umask(027);
+    ASSERT_TRUE(save(dir.file("new.bmp")));
+    ::umask(before);
+    EXPECT_EQ(mode("new.bmp"), 0640u);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"link.bmp", "new.bmp", "real.bmp"}));
+}
+
+}  // namespace
