@@ -9,6 +9,9 @@
 
 #include <map>
 #include <memory>
+#include <span>
+
+#include "calib/pointSet.h"
 
 class CaptureWindow;
 class PictureView;
@@ -66,6 +69,9 @@ class PlandisDlg : public QDialog {
     void paintOutputView(QPainter& painter);
     void drawMarkers(QPainter& painter, const PictureView& view, const QListWidget& list);
     void addClickedPoint(const PictureView& view, QPoint position, QListWidget& list);
+    // Takes a usable estimate as the homography: H, its inverse, the warp's table, the list.
+    void showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
+                        std::span<const Point> input);
 
     std::map<int, QWidget*> controls;  // by template id
     QMenu* sysMenu = nullptr;

@@ -1,9 +1,10 @@
-// The Calibration checkbox: the homography from the four clicked point pairs.
+// The Calibration checkbox: the homography from the clicked point pairs.
 #include <QCheckBox>
 #include <QListWidget>
 
-#include <array>
 #include <cstdio>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "app/Plandis.h"
@@ -40,38 +41,45 @@ std::vector<Point> readPoints(const QListWidget& list) {
     return points;
 }
 
+// The fourth row: the fit in input-frame pixels, naming the pair (from 1) that fits worst.
+std::string fitText(const Fit& fit) {
+    char text[1024];
+    std::snprintf(text, sizeof text, "RMS %f px, max %f px (pair %zu)", fit.rms, fit.largest,
+                  fit.worst + 1);
+    return text;
+}
+
 }  // namespace
 
-// Turning calibration on needs four usable pairs: otherwise the box goes back to unchecked
-// and nothing changes but a message. Turning it off always stops the warp; the homography is
+// Turning calibration on needs usable pairs: otherwise the box goes back to unchecked and
+// nothing changes but a message. Turning it off always stops the warp; the homography is
 // estimated again only from usable points, silently.
 void PlandisDlg::OnCalibration() {
     const int checked = checkState(*calibrationBox);
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);
-    const PointSetFault fault = checkPointPairs(input, output);
+    const HomographyEstimate estimate = estimateHomography(input, output);
     if (checked == 0) {
         calibrationOn = 0;
-        if (fault != PointSetFault::none) {
+        if (estimate.fault != PointSetFault::none) {
             return;
         }
-    } else if (fault != PointSetFault::none) {
+    } else if (estimate.fault != PointSetFault::none) {
         calibrationBox->setChecked(false);
         calibrationOn = 0;
-        messageBox(this, refusal(fault));
+        messageBox(this, refusal(estimate.fault));
         return;
     } else {
         calibrationOn = 1;
     }
+    showHomography(estimate, output, input);
+}
 
-    std::array<Point, 4> inputPoints{};
-    std::array<Point, 4> outputPoints{};
-    for (std::size_t i = 0; i < 4; ++i) {
-        inputPoints[i] = input[i];
-        outputPoints[i] = output[i];
-    }
-    homography = ComputeHomography(outputPoints, inputPoints);
-    homographyInverse = linal::inverse(homography);
+// Four pairs show the three rows of H; more add how well H fits them.
+void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
+                                std::span<const Point> input) {
+    homography = estimate.H;
+    homographyInverse = estimate.inverse;
     for (int r = 1; r <= 3; ++r) {
         for (int c = 1; c <= 3; ++c) {
             homographyTable[r - 1][c - 1] = homography(r, c);
@@ -83,5 +91,8 @@ void PlandisDlg::OnCalibration() {
         std::snprintf(row, sizeof row, "%f %f %f", homography(r, 1), homography(r, 2),
                       homography(r, 3));
         listAppend(*homographyList, row);
+    }
+    if (output.size() > 4) {
+        listAppend(*homographyList, fitText(fitOf(reprojectionErrors(homography, output, input))));
     }
 }
