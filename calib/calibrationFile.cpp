@@ -112,8 +112,16 @@ bool matches(const linal::Matrix& a, const linal::Matrix& b) {
 }
 
 Calibration parse(const std::string& text) {
-    const json file = json::parse(text, nullptr, false);
-    if (file.is_discarded() || !file.is_object()) {
+    json file;
+    try {
+        file = json::parse(text);
+    } catch (const json::exception& error) {
+        // What the parser says, without its "[json.exception...] " tag: a number beyond the
+        // double range shows up here as an overflow.
+        const std::string what = error.what();
+        throw BadFile("it is not valid JSON (" + what.substr(what.find("] ") + 2) + ")");
+    }
+    if (!file.is_object()) {
         throw BadFile("it is not a JSON calibration file");
     }
     if (field(file, "version") != calibrationFormatVersion) {
