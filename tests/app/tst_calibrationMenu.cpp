@@ -41,8 +41,8 @@ class CalibrationMenu : public QObject {
     }
     // The output frame is the grey picture's per-pixel warp through the homography shown.
     static bool rectified(const std::vector<unsigned char>& grey) {
-        return std::vector<unsigned char>(outputFrame, outputFrame + 64 * 48) ==
-               referenceWarp(grey.data(), 64, 48, homographyTable);
+        return outputFrame && std::vector<unsigned char>(outputFrame, outputFrame + 64 * 48) ==
+                                  referenceWarp(grey.data(), 64, 48, homographyTable);
     }
 
   private slots:
@@ -84,8 +84,7 @@ class CalibrationMenu : public QObject {
             copied += QString::number(homography(i / 3 + 1, i % 3 + 1), 'g', 17) +
                       (i % 3 == 2 ? '\n' : '\t');
         QCOMPARE(QGuiApplication::clipboard()->text(), copied);
-        // Refused: a file that is not JSON and a calibration of another frame size; neither
-        // changes the lists.
+        // Refused, changing nothing: a file that is not JSON, another frame size.
         writeFile(folder.filePath("bad.json"), "{\"version\": 1");
         run("Load calibration…", "bad.json");
         setFrame(32, 24, nullptr);
