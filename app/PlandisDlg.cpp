@@ -22,6 +22,7 @@ PlandisDlg::PlandisDlg(QWidget* parent)
     // The menu the platform gives a window with a system menu: its close item.
     sysMenu = new QMenu(this);
     sysMenu->addAction(QString::fromUtf8("닫기(&C)"))->setData(closeCommand);
+    addCalibrationCommands();
     connect(sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toInt()); });
     DoDataExchange();
@@ -59,6 +60,7 @@ void PlandisDlg::messageMap() {
     connect(button(stopCaptureId), &QPushButton::clicked, this, &PlandisDlg::OnStopCapture);
     connect(button(saveBmpId), &QPushButton::clicked, this, &PlandisDlg::OnSaveBmp);
     connect(button(loadBmpId), &QPushButton::clicked, this, &PlandisDlg::OnLoadBmp);
+    connect(button(loadBmpId), &QPushButton::clicked, this, &PlandisDlg::rectifyLoadedPicture);
     connect(button(clearInputId), &QPushButton::clicked, this, &PlandisDlg::OnClearInput);
     connect(button(clearOutputId), &QPushButton::clicked, this, &PlandisDlg::OnClearOutput);
     connect(inputView, &PictureView::clicked, this, &PlandisDlg::OnInputViewClicked);

@@ -9,6 +9,10 @@
 
 #include <map>
 #include <memory>
+#include <span>
+#include <string>
+
+#include "calib/pointSet.h"
 
 class CaptureWindow;
 class PictureView;
@@ -49,6 +53,14 @@ class PlandisDlg : public QDialog {
     void OnInputViewClicked(QPoint position);
     void OnOutputViewClicked(QPoint position);
     void OnCalibration();
+    // The calibration's menu commands; each refuses with a message what it cannot do.
+    void OnSaveCalibration();
+    void OnLoadCalibration();
+    void OnCopyHomography();
+    void OnSaveRectifiedPicture();
+    // Loads a calibration file (Load calibration…, --calibration), or says why not and
+    // changes nothing.
+    void loadCalibrationFile(const std::string& path);
 
     // Creates the capture window and connects its driver (Start Capture).
     void connectCapture();
@@ -66,6 +78,11 @@ class PlandisDlg : public QDialog {
     void paintOutputView(QPainter& painter);
     void drawMarkers(QPainter& painter, const PictureView& view, const QListWidget& list);
     void addClickedPoint(const PictureView& view, QPoint position, QListWidget& list);
+    void addCalibrationCommands();
+    void rectifyLoadedPicture();
+    // Takes a usable estimate as the homography: H, its inverse, the warp's table, the list.
+    void showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
+                        std::span<const Point> input);
 
     std::map<int, QWidget*> controls;  // by template id
     QMenu* sysMenu = nullptr;

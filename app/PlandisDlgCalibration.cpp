@@ -1,20 +1,46 @@
-// The Calibration checkbox: the homography from the four clicked point pairs.
+// The Calibration checkbox: the homography from the clicked point pairs.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
 #include <QListWidget>
+#include <QMenu>
+#include <QSaveFile>
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
 #include "app/sharedState.h"
 #include "app/windowServices.h"
+#include "calib/calibrationFile.h"
 #include "calib/homography.h"
 #include "calib/pointPicking.h"
 #include "calib/pointSet.h"
+#include "calib/rectify.h"
+#include "capture/CaptureWindow.h"
+#include "capture/convertKernels.h"
+#include "capture/framePipeline.h"
+#include "image/Image.h"
 
 namespace {
+
+const FileDialogSettings calibrationFileDialog = {
+    "json",
+    "calibration",
+    "Calibration (*.json)|*.json|All Files(*.*)|*.*||",
+};
+const FileDialogSettings rectifiedFileDialog = {
+    "bmp",
+    "rectified",
+    "Image (*.BMP;*.PNG)|*.BMP;*.PNG|All Files(*.*)|*.*||",
+};
 
 // Why the points cannot be used, as the user is told.
 QString refusal(PointSetFault fault) {
@@ -40,38 +66,46 @@ std::vector<Point> readPoints(const QListWidget& list) {
     return points;
 }
 
+// The fourth row: the fit in input-frame pixels, naming the pair (from 1) that fits worst.
+std::string fitText(const Fit& fit) {
+    char text[1024];
+    std::snprintf(text, sizeof text, "RMS %f px, max %f px (pair %zu)", fit.rms, fit.largest,
+                  fit.worst + 1);
+    return text;
+}
+
 }  // namespace
 
-// Turning calibration on needs four usable pairs: otherwise the box goes back to unchecked
-// and nothing changes but a message. Turning it off always stops the warp; the homography is
+// Turning calibration on needs usable pairs: otherwise the box goes back to unchecked and
+// nothing changes but a message. Turning it off always stops the warp; the homography is
 // estimated again only from usable points, silently.
 void PlandisDlg::OnCalibration() {
     const int checked = checkState(*calibrationBox);
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);
-    const PointSetFault fault = checkPointPairs(input, output);
+    const HomographyEstimate estimate = estimateHomography(input, output);
     if (checked == 0) {
         calibrationOn = 0;
-        if (fault != PointSetFault::none) {
+        if (estimate.fault != PointSetFault::none) {
             return;
         }
-    } else if (fault != PointSetFault::none) {
+    } else if (estimate.fault != PointSetFault::none) {
         calibrationBox->setChecked(false);
         calibrationOn = 0;
-        messageBox(this, refusal(fault));
+        messageBox(this, refusal(estimate.fault));
         return;
     } else {
         calibrationOn = 1;
     }
+    showHomography(estimate, output, input);
+    rectifyLoadedPicture();
+}
 
-    std::array<Point, 4> inputPoints{};
-    std::array<Point, 4> outputPoints{};
-    for (std::size_t i = 0; i < 4; ++i) {
-        inputPoints[i] = input[i];
-        outputPoints[i] = output[i];
-    }
-    homography = ComputeHomography(outputPoints, inputPoints);
-    homographyInverse = linal::inverse(homography);
+// Four pairs show the three rows of H; more add how well H fits them.
+void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
+                                std::span<const Point> input) {
+    homography = estimate.H;
+    homographyInverse = estimate.inverse;
     for (int r = 1; r <= 3; ++r) {
         for (int c = 1; c <= 3; ++c) {
             homographyTable[r - 1][c - 1] = homography(r, c);
@@ -83,5 +117,146 @@ void PlandisDlg::OnCalibration() {
         std::snprintf(row, sizeof row, "%f %f %f", homography(r, 1), homography(r, 2),
                       homography(r, 3));
         listAppend(*homographyList, row);
+    }
+    if (output.size() > 4) {
+        listAppend(*homographyList, fitText(fitOf(reprojectionErrors(homography, output, input))));
+    }
+}
+
+void PlandisDlg::addCalibrationCommands() {
+    sysMenu->addSeparator();
+    sysMenu->addAction(QStringLiteral("Save calibration…"), this, &PlandisDlg::OnSaveCalibration);
+    sysMenu->addAction(QStringLiteral("Load calibration…"), this, &PlandisDlg::OnLoadCalibration);
+    sysMenu->addAction(QStringLiteral("Copy homography"), this, &PlandisDlg::OnCopyHomography);
+    sysMenu->addAction(QStringLiteral("Save rectified picture…"), this,
+                       &PlandisDlg::OnSaveRectifiedPicture);
+}
+
+void PlandisDlg::OnSaveCalibration() {
+    Calibration calibration{frameWidth, frameHeight, readPoints(*inputPointList),
+                            readPoints(*outputPointList)};
+    const HomographyEstimate estimate = estimateHomography(calibration.input, calibration.output);
+    if (estimate.fault != PointSetFault::none) {
+        messageBox(this, refusal(estimate.fault));
+        return;
+    }
+    const auto outside = [](const std::vector<Point>& points) {
+        return std::any_of(points.begin(), points.end(), [](Point p) {
+            return p.x < 0 || p.y < 0 || p.x >= frameWidth || p.y >= frameHeight;
+        });
+    };
+    if (outside(calibration.input) || outside(calibration.output)) {
+        messageBox(this, QStringLiteral("The calibration cannot be saved: a point lies outside "
+                                        "the frame, or no frame size is known yet."));
+        return;
+    }
+    const std::optional<std::string> path = fileDialog(FileDialogKind::save, calibrationFileDialog);
+    calibration.H = estimate.H;
+    calibration.inverse = estimate.inverse;
+    if (path && !saveCalibration(path->c_str(), calibration)) {
+        messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
+    }
+}
+
+void PlandisDlg::OnLoadCalibration() {
+    if (const std::optional<std::string> path =
+            fileDialog(FileDialogKind::open, calibrationFileDialog)) {
+        loadCalibrationFile(*path);
+    }
+}
+
+// The file's point lists, then what the Calibration checkbox does when it is checked.
+void PlandisDlg::loadCalibrationFile(const std::string& path) {
+    Calibration calibration;
+    const std::string problem = loadCalibration(path.c_str(), calibration);
+    if (!problem.empty()) {
+        messageBox(this,
+                   QString::fromStdString("The calibration cannot be loaded: " + problem + "."));
+        return;
+    }
+    if (frameWidth > 0 &&
+        (frameWidth != calibration.frameWidth || frameHeight != calibration.frameHeight)) {
+        messageBox(this, QStringLiteral("The calibration is for a %1 x %2 frame, but the "
+                                        "current frame is %3 x %4.")
+                             .arg(calibration.frameWidth)
+                             .arg(calibration.frameHeight)
+                             .arg(frameWidth)
+                             .arg(frameHeight));
+        return;
+    }
+    frameWidth = calibration.frameWidth;
+    frameHeight = calibration.frameHeight;
+    listReset(*inputPointList);
+    listReset(*outputPointList);
+    for (std::size_t i = 0; i < calibration.input.size(); ++i) {
+        listAppend(*inputPointList, formatPoint(calibration.input[i]));
+        listAppend(*outputPointList, formatPoint(calibration.output[i]));
+    }
+    calibrationBox->setChecked(true);
+    OnCalibration();
+}
+
+// Three lines of three tab-separated numbers, each reading back to the same double: a
+// spreadsheet pastes them into a 3 × 3 block, numpy.loadtxt reads them as they are.
+void PlandisDlg::OnCopyHomography() {
+    if (listCount(*homographyList) == 0) {
+        messageBox(this, QStringLiteral("There is no homography yet: turn Calibration on."));
+        return;
+    }
+    QString text;
+    for (int r = 1; r <= 3; ++r) {
+        for (int c = 1; c <= 3; ++c) {
+            text += QString::number(homography(r, c), 'g', 17) + (c < 3 ? "\t" : "\n");
+        }
+    }
+    QGuiApplication::clipboard()->setText(text);
+}
+
+// While calibration is on and no camera delivers frames, the loaded picture is warped as a
+// camera frame would be: its grey frame, or the grey of its colour frame.
+void PlandisDlg::rectifyLoadedPicture() {
+    const bool cameraRuns = captureWindow != nullptr && captureWindow->previewing();
+    if (calibrationOn == 0 || cameraRuns || framePixels() == 0) {
+        return;
+    }
+    std::vector<unsigned char> grey(framePixels());
+    if (grayFrame != nullptr && grayFrameBytes == grey.size()) {
+        std::copy(grayFrame, grayFrame + grey.size(), grey.begin());
+    } else if (rgbFrame != nullptr && rgbFrameBytes == 3 * grey.size()) {
+        const int w = frameWidth, h = frameHeight;
+        bgrToGreyRows(bestKernelPath(), {rgbFrame, w, h, 3 * static_cast<std::ptrdiff_t>(w)},
+                      {nullptr, w, h, 0}, {grey.data(), w, h, w}, 0, h);
+    } else {
+        return;
+    }
+    if (makeFrameBuffer(outputFrame, outputFrameBytes, grey.size())) {
+        rectifyFrame(grey.data(), outputFrame);
+        update();
+    }
+}
+
+// The output frame as an 8-bit BMP, or as a PNG when the name ends in .png.
+void PlandisDlg::OnSaveRectifiedPicture() {
+    if (outputFrame == nullptr || outputFrameBytes != framePixels() || framePixels() == 0) {
+        messageBox(this, QStringLiteral("There is no rectified picture yet: turn Calibration on."));
+        return;
+    }
+    const std::optional<std::string> path = fileDialog(FileDialogKind::save, rectifiedFileDialog);
+    if (!path) {
+        return;
+    }
+    bool saved = false;
+    if (QString::fromStdString(*path).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+        QSaveFile file(QString::fromStdString(*path));
+        const QImage picture(outputFrame, frameWidth, frameHeight, frameWidth,
+                             QImage::Format_Grayscale8);
+        saved = file.open(QIODevice::WriteOnly) && QImageWriter(&file, "png").write(picture) &&
+                file.commit();
+    } else {
+        Image image;
+        saved = image.writeBmp(path->c_str(), outputFrame, frameWidth, frameHeight, 8);
+    }
+    if (!saved) {
+        messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
     }
 }

@@ -1,38 +1,32 @@
 #include "calib/homography.h"
 
-#include "linal/matrix.h"
+#include <algorithm>
+#include <cmath>
 
 using linal::Matrix;
-
-namespace {
 
 // Each pair gives two equations linear in the eight unknowns h11..h32 (h33 = 1):
 //   h11·x + h12·y + h13 − u·(h31·x + h32·y) = u
 //   h21·x + h22·y + h23 − v·(h31·x + h32·y) = v
-// Stacked they form A·h = b. A has room for five pairs; the fifth pair's rows stay zero and
-// add only exact zeros to every sum. h is taken from the normal equations as
-// (inverse(At·A)·At)·b; that grouping fixes how the result rounds.
-void pointSystem(const std::array<Point, 4>& outputPoints, const std::array<Point, 4>& inputPoints,
-                 Matrix& A, Matrix& b) {
-    Matrix from(5, 2, 0.0);  // output frame: x, y
-    Matrix to(5, 2, 0.0);    // input frame: u, v
-
-    for (int i = 1; i <= 4; ++i) {
-        from(i, 1) = outputPoints[i - 1].x;
-        from(i, 2) = outputPoints[i - 1].y;
-        to(i, 1) = inputPoints[i - 1].x;
-        to(i, 2) = inputPoints[i - 1].y;
-    }
+// Stacked they form A·h = b. A has room for at least five pairs: rows of unused pairs stay
+// zero and add only exact zeros to every sum, which keeps four pairs rounding as they always
+// have. h is taken as (inverse(At·A)·At)·b; that grouping fixes how the result rounds.
+NormalEquations normalEquations(std::span<const Point> outputPoints,
+                                std::span<const Point> inputPoints) {
+    const int pairs = static_cast<int>(outputPoints.size());
+    const int rows = 2 * std::max(pairs, 5);
+    Matrix A(rows, 8, 0.0);
+    Matrix b(rows, 1, 0.0);
     // The constant entries first (the zeros are already there), then the coordinates.
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= pairs; ++i) {
         A(2 * i - 1, 3) = 1.0;
         A(2 * i, 6) = 1.0;
     }
-    for (int i = 1; i <= 4; ++i) {
-        const double x = from(i, 1);
-        const double y = from(i, 2);
-        const double u = to(i, 1);
-        const double v = to(i, 2);
+    for (int i = 1; i <= pairs; ++i) {
+        const double x = outputPoints[i - 1].x;
+        const double y = outputPoints[i - 1].y;
+        const double u = inputPoints[i - 1].x;
+        const double v = inputPoints[i - 1].y;
         A(2 * i - 1, 1) = x;
         A(2 * i - 1, 2) = y;
         A(2 * i - 1, 7) = (-u) * x;
@@ -44,30 +38,15 @@ void pointSystem(const std::array<Point, 4>& outputPoints, const std::array<Poin
         A(2 * i, 8) = (-v) * y;
         b(2 * i, 1) = v;
     }
+    Matrix At = Transpose(A);
+    Matrix N = At * A;
+    return {std::move(At), std::move(N), std::move(b)};
 }
 
-}  // namespace
-
-Matrix normalMatrix(const std::array<Point, 4>& outputPoints,
-                    const std::array<Point, 4>& inputPoints) {
-    Matrix A(10, 8, 0.0);
-    Matrix b(10, 1, 0.0);
-    pointSystem(outputPoints, inputPoints, A, b);
-    const Matrix At = Transpose(A);
-    return At * A;
-}
-
-Matrix ComputeHomography(const std::array<Point, 4>& outputPoints,
-                         const std::array<Point, 4>& inputPoints) {
-    Matrix A(10, 8, 0.0);
-    Matrix b(10, 1, 0.0);
-    pointSystem(outputPoints, inputPoints, A, b);
-
-    const Matrix At = Transpose(A);
-    const Matrix N = At * A;
-    const Matrix Ni = inverse(N);
-    const Matrix G = Ni * At;
-    const Matrix h = G * b;
+Matrix ComputeHomography(const NormalEquations& system) {
+    const Matrix Ni = inverse(system.N);
+    const Matrix G = Ni * system.At;
+    const Matrix h = G * system.b;
 
     Matrix H(3, 3, 0.0);
     for (int r = 1; r <= 3; ++r) {
@@ -79,4 +58,34 @@ Matrix ComputeHomography(const std::array<Point, 4>& outputPoints,
     }
     H(3, 3) = 1.0;
     return H;
+}
+
+std::vector<double> reprojectionErrors(const Matrix& H, std::span<const Point> outputPoints,
+                                       std::span<const Point> inputPoints) {
+    std::vector<double> errors;
+    for (std::size_t i = 0; i < outputPoints.size(); ++i) {
+        const double x = outputPoints[i].x;
+        const double y = outputPoints[i].y;
+        const double w = H(3, 1) * x + H(3, 2) * y + H(3, 3);
+        const double u = (H(1, 1) * x + H(1, 2) * y + H(1, 3)) / w;
+        const double v = (H(2, 1) * x + H(2, 2) * y + H(2, 3)) / w;
+        errors.push_back(std::hypot(u - inputPoints[i].x, v - inputPoints[i].y));
+    }
+    return errors;
+}
+
+Fit fitOf(const std::vector<double>& errors) {
+    Fit fit;
+    if (errors.empty()) {
+        return fit;
+    }
+    double squares = 0.0;
+    for (double e : errors) {
+        squares += e * e;
+    }
+    const auto worst = std::max_element(errors.begin(), errors.end());
+    fit.rms = std::sqrt(squares / static_cast<double>(errors.size()));
+    fit.largest = *worst;
+    fit.worst = static_cast<std::size_t>(worst - errors.begin());
+    return fit;
 }

@@ -1,7 +1,8 @@
-// Homography estimation from four point pairs.
+// Homography estimation from N >= 4 point pairs.
 #pragma once
 
-#include <array>
+#include <span>
+#include <vector>
 
 #include "linal/matrix.h"
 
@@ -10,13 +11,32 @@ struct Point {
     int y;
 };
 
-// H maps output-frame point (x, y) to input-frame point (u, v), with h33 = 1.
-// Solved from the 10 × 8 point system through its normal equations, (Ni · At) · b.
-// A degenerate set of points ends the process through the matrix library's fatal error.
-linal::Matrix ComputeHomography(const std::array<Point, 4>& outputPoints,
-                                const std::array<Point, 4>& inputPoints);
+// The point system A·h = b of N pairs (2N rows, at least 10) and its normal matrix At·A.
+struct NormalEquations {
+    linal::Matrix At;
+    linal::Matrix N;
+    linal::Matrix b;
+};
 
-// N = At · A, the 8 × 8 normal matrix that ComputeHomography inverts, computed by the same
-// operations, so that it equals ComputeHomography's N bit for bit.
-linal::Matrix normalMatrix(const std::array<Point, 4>& outputPoints,
-                           const std::array<Point, 4>& inputPoints);
+// The normal equations of output-frame points (x, y) paired by position with input-frame
+// points (u, v). Both lists have the same length.
+NormalEquations normalEquations(std::span<const Point> outputPoints,
+                                std::span<const Point> inputPoints);
+
+// H maps output-frame point (x, y) to input-frame point (u, v), with h33 = 1: the least
+// squares solution (inverse(N) · At) · b. A degenerate system ends the process through the
+// matrix library's fatal error.
+linal::Matrix ComputeHomography(const NormalEquations& system);
+
+// How far H sends each output point from its input point, in input-frame pixels.
+std::vector<double> reprojectionErrors(const linal::Matrix& H, std::span<const Point> outputPoints,
+                                       std::span<const Point> inputPoints);
+
+// How well H fits its pairs: the root mean square and the largest of the reprojection errors,
+// and the index of the pair with the largest one (the first of equals).
+struct Fit {
+    double rms = 0.0;
+    double largest = 0.0;
+    std::size_t worst = 0;
+};
+Fit fitOf(const std::vector<double>& errors);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "linal/mes_factor.h"
 
@@ -64,52 +65,70 @@ bool collinear(Point a, Point b, Point c) {
     return multiply(bx, cy) == multiply(by, cx);
 }
 
+namespace {
+
+// Whether every point but the one at `skip` (none when skip is past the end) lies on the line
+// through the first two of them.
+bool onOneLine(std::span<const Point> points, std::size_t skip) {
+    std::vector<Point> rest;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i != skip) {
+            rest.push_back(points[i]);
+        }
+    }
+    return std::all_of(rest.begin() + 2, rest.end(),
+                       [&](Point p) { return collinear(rest[0], rest[1], p); });
+}
+
+}  // namespace
+
 PointSetFault checkPointSet(std::span<const Point> points) {
-    if (points.size() != 4) {
+    if (points.size() < 4) {
         return PointSetFault::wrongCount;
     }
-    for (std::size_t i = 0; i < 4; ++i) {
-        for (std::size_t j = i + 1; j < 4; ++j) {
-            if (points[i].x == points[j].x && points[i].y == points[j].y) {
-                return PointSetFault::coincident;
-            }
-        }
+    std::vector<Point> sorted(points.begin(), points.end());
+    const auto order = [](Point a, Point b) { return a.x != b.x ? a.x < b.x : a.y < b.y; };
+    const auto equal = [](Point a, Point b) { return a.x == b.x && a.y == b.y; };
+    std::sort(sorted.begin(), sorted.end(), order);
+    if (std::adjacent_find(sorted.begin(), sorted.end(), equal) != sorted.end()) {
+        return PointSetFault::coincident;
     }
-    // The four triples that leave out one point each.
-    for (std::size_t skip = 0; skip < 4; ++skip) {
-        Point triple[3];
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < 4; ++i) {
-            if (i != skip) {
-                triple[k++] = points[i];
-            }
-        }
-        if (collinear(triple[0], triple[1], triple[2])) {
-            return PointSetFault::collinear;
-        }
+    // A homography needs four points of which no three are on one line; a set has none such
+    // exactly when it lies on one line and one more point. That point is the first, the
+    // second, or another one, and then the line is the one through the first two.
+    std::size_t offLine = 0;
+    for (std::size_t i = 2; i < points.size(); ++i) {
+        offLine += collinear(points[0], points[1], points[i]) ? 0 : 1;
+    }
+    if (offLine <= 1 || onOneLine(points, 0) || onOneLine(points, 1)) {
+        return PointSetFault::collinear;
     }
     return PointSetFault::none;
 }
 
-PointSetFault checkPointPairs(std::span<const Point> input, std::span<const Point> output) {
-    PointSetFault fault = checkPointSet(input);
-    if (fault == PointSetFault::none) {
-        fault = checkPointSet(output);
+HomographyEstimate estimateHomography(std::span<const Point> input, std::span<const Point> output) {
+    HomographyEstimate estimate;
+    estimate.fault =
+        input.size() != output.size() ? PointSetFault::wrongCount : checkPointSet(input);
+    if (estimate.fault == PointSetFault::none) {
+        estimate.fault = checkPointSet(output);
     }
-    if (fault != PointSetFault::none) {
-        return fault;
+    if (estimate.fault != PointSetFault::none) {
+        return estimate;
     }
-    std::array<Point, 4> inputPoints{};
-    std::array<Point, 4> outputPoints{};
-    std::copy(input.begin(), input.end(), inputPoints.begin());
-    std::copy(output.begin(), output.end(), outputPoints.begin());
+    estimate.fault = PointSetFault::unstable;
     // Exact arithmetic would always succeed here; rounding can still cancel a pivot to 0.
-    if (!pivotsNonZero(normalMatrix(outputPoints, inputPoints))) {
-        return PointSetFault::unstable;
+    const NormalEquations system = normalEquations(output, input);
+    if (!allFinite(system.N) || !pivotsNonZero(system.N)) {
+        return estimate;
     }
-    const linal::Matrix H = ComputeHomography(outputPoints, inputPoints);
-    if (!allFinite(H) || !pivotsNonZero(H) || !allFinite(linal::inverse(H))) {
-        return PointSetFault::unstable;
+    estimate.H = ComputeHomography(system);
+    if (!allFinite(estimate.H) || !pivotsNonZero(estimate.H)) {
+        return estimate;
     }
-    return PointSetFault::none;
+    estimate.inverse = linal::inverse(estimate.H);
+    if (allFinite(estimate.inverse)) {
+        estimate.fault = PointSetFault::none;
+    }
+    return estimate;
 }

@@ -1,4 +1,4 @@
-// Whether four clicked points can take part in a homography estimation.
+// Whether clicked point pairs can take part in a homography estimation, and the estimate.
 #pragma once
 
 #include <span>
@@ -6,10 +6,10 @@
 #include "calib/homography.h"
 
 enum class PointSetFault {
-    none,        // four points, no two equal, no three on one line
-    wrongCount,  // not exactly four points
+    none,        // at least four points, no two equal, not on one line
+    wrongCount,  // fewer than four points, or lists of different lengths
     coincident,  // two points are the same pixel
-    collinear,   // three points lie on one straight line
+    collinear,   // all points, or all but one, lie on one straight line
     // The two sets are usable, but in double precision the estimation from them would meet
     // an exactly zero pivot (where the matrix library ends the process) or give values that
     // are not finite: coordinates of wildly different sizes, or nearly degenerate sets.
@@ -19,11 +19,19 @@ enum class PointSetFault {
 // Exact: the test runs in 64-bit integers and holds for every int coordinate.
 bool collinear(Point a, Point b, Point c);
 
-// The first fault found, in the order of the enumerators above (never unstable).
+// The first fault found, in the order of the enumerators above (never unstable). With four
+// points, collinear means that three of them are on one line.
 PointSetFault checkPointSet(std::span<const Point> points);
 
-// Whether the calibration can use these lists of points: checkPointSet of the input points,
-// then of the output points, then whether ComputeHomography(output, input) and the inverse
-// of its result run to finite values without meeting a zero pivot. When this gives none,
-// neither estimation nor inversion can end the process.
-PointSetFault checkPointPairs(std::span<const Point> input, std::span<const Point> output);
+// The homography of the pairs (output point i ↔ input point i) and its inverse, both
+// finite. H and inverse are meaningful only when fault is none.
+struct HomographyEstimate {
+    PointSetFault fault = PointSetFault::none;
+    linal::Matrix H{3, 3, 0.0};
+    linal::Matrix inverse{3, 3, 0.0};
+};
+
+// The lengths, then checkPointSet of the input points, then of the output points, then the
+// estimation and the inversion, each stopped as unstable before it could meet a zero pivot
+// or once it gave values that are not finite. It never ends the process.
+HomographyEstimate estimateHomography(std::span<const Point> input, std::span<const Point> output);

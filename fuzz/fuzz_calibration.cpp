@@ -26,13 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             lists[list].push_back(p);
         }
     }
-    if (checkPointPairs(lists[0], lists[1]) != PointSetFault::none)
+    const HomographyEstimate estimate = estimateHomography(lists[0], lists[1]);
+    if (estimate.fault != PointSetFault::none)
         return 0;
-    std::array<Point, 4> input{}, output{};
-    std::copy_n(lists[0].begin(), 4, input.begin());
-    std::copy_n(lists[1].begin(), 4, output.begin());
-    const linal::Matrix H = ComputeHomography(output, input);
-    FUZZ_CHECK(linal::inverse(H).m == 3 && H(3, 3) == 1.0);
+    const linal::Matrix& H = estimate.H;
+    FUZZ_CHECK(estimate.inverse.m == 3 && H(3, 3) == 1.0);
     for (int r = 0; r < 9; ++r)
         homographyTable[r / 3][r % 3] = H(r / 3 + 1, r % 3 + 1);
     frameWidth = 13;

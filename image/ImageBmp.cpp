@@ -7,9 +7,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <string>
 
 #include "image/Image.h"
+#include "image/atomicFile.h"
 
 namespace {
 
@@ -18,21 +18,6 @@ struct FileCloser {
     int fd;
     ~FileCloser() { ::close(fd); }
 };
-
-// Writes all n bytes, resuming after short writes and interrupted calls.
-bool writeAll(int fd, const void* data, std::size_t n) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    while (n > 0) {
-        const ssize_t done = ::write(fd, p, n);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        p += done;
-        n -= static_cast<std::size_t>(done);
-    }
-    return true;
-}
 
 // Reads up to n bytes; fewer only where the file ends. -1 on a read error.
 std::int64_t readUpTo(int fd, void* data, std::size_t n) {
@@ -51,35 +36,6 @@ std::int64_t readUpTo(int fd, void* data, std::size_t n) {
     return static_cast<std::int64_t>(got);
 }
 
-// mkstemp makes files only the owner may read; a saved picture gets the usual mode.
-mode_t savedFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0644 & ~mask;
-}
-
-// Where a save really goes, and with which mode. A symbolic link is written through, so
-// the file it names is replaced, not the link. False when the place is taken by something
-// that is no regular file (a device, a FIFO, a folder) or by a file that may not be
-// written: those stay as they are.
-bool saveTarget(const char* path, std::string& target, mode_t& mode) {
-    target = path;
-    mode = savedFileMode();
-    if (char* resolved = ::realpath(path, nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    struct stat status {};
-    if (::stat(target.c_str(), &status) != 0) {
-        return errno == ENOENT;  // a new file
-    }
-    if (!S_ISREG(status.st_mode) || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-        return false;
-    }
-    mode = status.st_mode & 07777;  // a replaced file keeps its mode
-    return true;
-}
-
 }  // namespace
 
 bool Image::writeBmp(const char* path, const unsigned char* source, int newWidth, int newHeight,
@@ -89,28 +45,14 @@ bool Image::writeBmp(const char* path, const unsigned char* source, int newWidth
     if (pixels == nullptr || path == nullptr)
         return false;
 
-    std::string target;
-    mode_t mode = 0;
-    if (!saveTarget(path, target, mode))
-        return false;
-    // Written beside the target and renamed over it only when complete: a failure never
-    // leaves a half-written picture, nor harms the file that was there.
-    std::string temporary = target + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
     // The whole block goes out, so the pixel-data offset in fileHeader stays true also for
     // a picture read from a file with a larger info header or a short palette.
-    bool written =
-        ::fchmod(fd, mode) == 0 && writeAll(fd, &fileHeader, sizeof fileHeader) &&
-        writeAll(fd, bitmapInfo.get(), bitmapInfoBytes) &&
-        writeAll(fd, pixels.get(), static_cast<std::size_t>(width4bytes) * std::size_t(height)) &&
-        ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (written && ::rename(temporary.c_str(), target.c_str()) == 0)
-        return true;
-    ::unlink(temporary.c_str());
-    return false;
+    return writeFileAtomically(path, [this](int fd) {
+        return writeAll(fd, &fileHeader, sizeof fileHeader) &&
+               writeAll(fd, bitmapInfo.get(), bitmapInfoBytes) &&
+               writeAll(fd, pixels.get(),
+                        static_cast<std::size_t>(width4bytes) * std::size_t(height));
+    });
 }
 
 bool Image::readBmp(const char* path) {

@@ -36,7 +36,7 @@ const std::array<Point, 4> boardRectified = {{{40, 30}, {280, 30}, {280, 210}, {
 // The picture: board squares of 30 × 30 rectified pixels on a shaded background.
 std::vector<unsigned char> boardPicture() {
     // Maps a picture pixel to its place on the rectified board.
-    const linal::Matrix H = ComputeHomography(boardInPicture, boardRectified);
+    const linal::Matrix H = ComputeHomography(normalEquations(boardInPicture, boardRectified));
     std::vector<unsigned char> gray(width * height);
     for (int v = 0; v < height; ++v) {
         for (int u = 0; u < width; ++u) {

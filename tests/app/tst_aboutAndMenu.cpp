@@ -91,10 +91,10 @@ class AboutAndMenu : public QObject {
 
     void menuEndsWithASeparatorAndTheAboutItem() {
         const QList<QAction*> actions = dialog->systemMenu().actions();
-        QCOMPARE(actions.size(), 3);
-        QVERIFY(actions[1]->isSeparator());
-        QCOMPARE(actions[2]->text(), QString::fromUtf8("Veltro 정보(&A)..."));
-        QCOMPARE(actions[2]->data().toInt(), 0x0010);
+        QCOMPARE(actions.size(), 8);
+        QVERIFY(actions[1]->isSeparator() && actions[6]->isSeparator());
+        QCOMPARE(actions[7]->text(), QString::fromUtf8("Veltro 정보(&A)..."));
+        QCOMPARE(actions[7]->data().toInt(), 0x0010);
         QCOMPARE(actions[0]->data().toInt(), 0xF060);
     }
 
@@ -102,7 +102,7 @@ class AboutAndMenu : public QObject {
         bool shown = false;
         QTimer::singleShot(0, [&shown] {
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                shown = menu->actions().size() == 3;
+                shown = menu->actions().size() == 8;
                 menu->close();
             }
         });

@@ -1,0 +1,205 @@
+#include "calib/calibrationFile.h"
+
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
+
+#include "image/atomicFile.h"
+
+using nlohmann::json;
+
+namespace {
+
+// A problem with the file, said as the user is told it.
+struct BadFile : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+json matrixJson(const linal::Matrix& m) {
+    json data = json::array();
+    for (int r = 1; r <= m.m; ++r) {
+        for (int c = 1; c <= m.n; ++c) {
+            data.push_back(m(r, c));
+        }
+    }
+    return {
+        {"type_id", "opencv-matrix"}, {"rows", m.m}, {"cols", m.n}, {"dt", "d"}, {"data", data}};
+}
+
+json pointsJson(const std::vector<Point>& points) {
+    json list = json::array();
+    for (Point p : points) {
+        list.push_back({p.x, p.y});
+    }
+    return list;
+}
+
+const json& field(const json& object, const char* name) {
+    if (!object.is_object() || !object.contains(name)) {
+        throw BadFile(std::string("the field \"") + name + "\" is missing");
+    }
+    return object[name];
+}
+
+double number(const json& value, const char* what) {
+    if (!value.is_number()) {
+        throw BadFile(std::string(what) + " holds something that is not a number");
+    }
+    const double x = value.get<double>();
+    if (!std::isfinite(x)) {
+        throw BadFile(std::string(what) + " holds a number that is not finite");
+    }
+    return x;
+}
+
+int integer(const json& value, const char* what) {
+    const double x = number(value, what);
+    if (!value.is_number_integer() || x < -2147483648.0 || x > 2147483647.0) {
+        throw BadFile(std::string(what) + " holds a number that is not a whole pixel");
+    }
+    return static_cast<int>(x);
+}
+
+linal::Matrix readMatrix(const json& file, const char* name) {
+    const json& m = field(file, name);
+    const json& data = field(m, "data");
+    if (field(m, "type_id") != "opencv-matrix" || field(m, "dt") != "d" || field(m, "rows") != 3 ||
+        field(m, "cols") != 3 || !data.is_array() || data.size() != 9) {
+        throw BadFile(std::string("\"") + name + "\" is not a 3 x 3 matrix of doubles");
+    }
+    linal::Matrix result(3, 3, 0.0);
+    for (int i = 0; i < 9; ++i) {
+        result(i / 3 + 1, i % 3 + 1) = number(data[static_cast<std::size_t>(i)], name);
+    }
+    return result;
+}
+
+std::vector<Point> readPoints(const json& file, const char* name, int width, int height) {
+    const json& list = field(file, name);
+    if (!list.is_array()) {
+        throw BadFile(std::string("\"") + name + "\" is not a list of points");
+    }
+    std::vector<Point> points;
+    for (const json& entry : list) {
+        if (!entry.is_array() || entry.size() != 2) {
+            throw BadFile(std::string("\"") + name + "\" holds an entry that is not [x, y]");
+        }
+        const Point p{integer(entry[0], name), integer(entry[1], name)};
+        if (p.x < 0 || p.y < 0 || p.x >= width || p.y >= height) {
+            throw BadFile(std::string("\"") + name + "\" holds a point outside the " +
+                          std::to_string(width) + " x " + std::to_string(height) + " frame");
+        }
+        points.push_back(p);
+    }
+    return points;
+}
+
+// Whether two matrices agree to far better than any pixel: the file's H was estimated from
+// the same points, so only its decimal form may differ.
+bool matches(const linal::Matrix& a, const linal::Matrix& b) {
+    for (int r = 1; r <= 3; ++r) {
+        for (int c = 1; c <= 3; ++c) {
+            if (!(std::fabs(a(r, c) - b(r, c)) <= 1e-9 * std::fmax(1.0, std::fabs(a(r, c))))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+Calibration parse(const std::string& text) {
+    json file;
+    try {
+        file = json::parse(text);
+    } catch (const json::exception& error) {
+        // What the parser says, without its "[json.exception...] " tag: a number beyond the
+        // double range shows up here as an overflow.
+        const std::string what = error.what();
+        throw BadFile("it is not valid JSON (" + what.substr(what.find("] ") + 2) + ")");
+    }
+    if (!file.is_object()) {
+        throw BadFile("it is not a JSON calibration file");
+    }
+    if (field(file, "version") != calibrationFormatVersion) {
+        throw BadFile("it has a format version other than " +
+                      std::to_string(calibrationFormatVersion));
+    }
+    Calibration c;
+    const json& frame = field(file, "frame");
+    c.frameWidth = integer(field(frame, "width"), "\"frame\"");
+    c.frameHeight = integer(field(frame, "height"), "\"frame\"");
+    if (c.frameWidth <= 0 || c.frameHeight <= 0) {
+        throw BadFile("its frame size is not positive");
+    }
+    c.input = readPoints(file, "inputPoints", c.frameWidth, c.frameHeight);
+    c.output = readPoints(file, "outputPoints", c.frameWidth, c.frameHeight);
+    const linal::Matrix H = readMatrix(file, "homography");
+    readMatrix(file, "homographyInverse");
+    if (c.input.size() != c.output.size()) {
+        throw BadFile("its point lists have different lengths");
+    }
+    const HomographyEstimate estimate = estimateHomography(c.input, c.output);
+    if (estimate.fault != PointSetFault::none) {
+        throw BadFile("its points do not give a homography");
+    }
+    if (!matches(estimate.H, H)) {
+        throw BadFile("its homography does not match its points");
+    }
+    c.H = estimate.H;
+    c.inverse = estimate.inverse;
+    return c;
+}
+
+}  // namespace
+
+std::string calibrationJson(const Calibration& calibration, const std::string& savedAt) {
+    const json file = {
+        {"version", calibrationFormatVersion},
+        {"frame", {{"width", calibration.frameWidth}, {"height", calibration.frameHeight}}},
+        {"inputPoints", pointsJson(calibration.input)},
+        {"outputPoints", pointsJson(calibration.output)},
+        {"homography", matrixJson(calibration.H)},
+        {"homographyInverse", matrixJson(calibration.inverse)},
+        {"reprojectionErrors",
+         reprojectionErrors(calibration.H, calibration.output, calibration.input)},
+        {"saved", savedAt},
+    };
+    return file.dump(2) + "\n";
+}
+
+bool saveCalibration(const char* path, const Calibration& calibration) {
+    char now[32];
+    const std::time_t seconds = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    std::strftime(now, sizeof now, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    const std::string text = calibrationJson(calibration, now);
+    return writeFileAtomically(path,
+                               [&](int fd) { return writeAll(fd, text.data(), text.size()); });
+}
+
+std::string loadCalibration(const char* path, Calibration& calibration) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return "it is not a readable file";
+    }
+    const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+    if (error || bytes > maxCalibrationFileBytes) {
+        return "it is too large for a calibration file (" + std::to_string(bytes) + " bytes)";
+    }
+    std::ifstream file(path, std::ios::binary);
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    if (!file.read(text.data(), static_cast<std::streamsize>(bytes))) {
+        return "it is not a readable file";
+    }
+    try {
+        calibration = parse(text);
+    } catch (const BadFile& problem) {
+        return problem.what();
+    }
+    return {};
+}

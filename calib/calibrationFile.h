@@ -1,0 +1,38 @@
+// Calibration files: the clicked point pairs of one frame size and the homography they give,
+// as JSON that other programs read. The matrices are written as OpenCV's FileStorage writes
+// them, so cv::FileStorage(path, READ)["homography"] reads H.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "calib/pointSet.h"
+
+struct Calibration {
+    int frameWidth = 0;
+    int frameHeight = 0;
+    std::vector<Point> input;   // input-frame points
+    std::vector<Point> output;  // output-frame points, paired with input by position
+    linal::Matrix H{3, 3, 0.0};
+    linal::Matrix inverse{3, 3, 0.0};
+};
+
+// The version this program writes and the one it reads.
+inline constexpr int calibrationFormatVersion = 1;
+// No calibration file is larger; bigger files are refused before they are read.
+inline constexpr unsigned long long maxCalibrationFileBytes = 1 << 20;
+
+// The file's text: format version, frame size, both point lists, H and its inverse at full
+// precision (each double reads back to the same bits), the reprojection errors and the
+// time `savedAt` (UTC, ISO 8601).
+std::string calibrationJson(const Calibration& calibration, const std::string& savedAt);
+
+// Writes calibrationJson with the current time, atomically as Save BMP does. False when the
+// file could not be written; any file of that name is then left as it was.
+bool saveCalibration(const char* path, const Calibration& calibration);
+
+// Reads a calibration file and estimates H from its points as the Calibration checkbox
+// does. On success `calibration` holds the file's frame size and points with the estimated
+// H and inverse, and the result is empty; otherwise `calibration` is unchanged and the
+// result says what is wrong with the file.
+std::string loadCalibration(const char* path, Calibration& calibration);

@@ -1,0 +1,150 @@
+// Calibration files and the rectify command, through their files on disk.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <opencv2/core.hpp>
+#include <sstream>
+
+#include "calib/calibrationFile.h"
+#include "cli/commandLine.h"
+#include "image/Image.h"
+#include "tests/support/naiveReference.h"
+
+namespace {
+
+using nlohmann::json;
+
+// Six pairs on a 64 × 48 frame, the last input point a little off.
+Calibration sample() {
+    const std::vector<Point> input = {{8, 6}, {55, 2}, {62, 46}, {1, 42}, {31, 22}, {19, 33}};
+    const std::vector<Point> output = {{4, 4}, {60, 6}, {58, 44}, {3, 40}, {30, 20}, {20, 30}};
+    const HomographyEstimate e = estimateHomography(input, output);
+    return {64, 48, input, output, e.H, e.inverse};
+}
+
+std::string scratch(const std::string& name) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("plandis_cli" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    return dir / name;
+}
+
+// The same text means the same frame, lists, H and inverse, bit for bit: each double is
+// written in a form that reads back to itself.
+TEST(CalibrationFile, RoundTripKeepsListsAndHBitForBitAndOpenCvReadsIt) {
+    const Calibration saved = sample();
+    ASSERT_TRUE(saveCalibration(scratch("round.json").c_str(), saved));
+    Calibration loaded;
+    ASSERT_EQ(loadCalibration(scratch("round.json").c_str(), loaded), "");
+    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
+    cv::Mat H;
+    cv::FileStorage(scratch("round.json"), cv::FileStorage::READ)["homography"] >> H;
+    ASSERT_TRUE(H.rows == 3 && H.cols == 3);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(H.at<double>(i / 3, i % 3), saved.H(i / 3 + 1, i % 3 + 1));  // all 17 digits
+    }
+}
+
+struct BadFile {
+    const char* name;
+    std::function<void(json&)> spoil;  // applied to the good file; a string replaces it
+    const char* problem;
+};
+
+class BadCalibrationFile : public testing::TestWithParam<BadFile> {};
+
+// Each bad file is refused with a message that names its problem, and changes nothing.
+TEST_P(BadCalibrationFile, IsRefusedByName) {
+    json file = json::parse(calibrationJson(sample(), "now"));
+    GetParam().spoil(file);
+    const std::string path = scratch(std::string(GetParam().name) + ".json");
+    std::ofstream(path) << (file.is_string() ? file.get<std::string>() : file.dump());
+    if (std::string(GetParam().name) == "HundredMegabytes")
+        std::filesystem::resize_file(path, 100u << 20);
+    Calibration untouched{7, 0, {}, {}};
+    EXPECT_NE(loadCalibration(path.c_str(), untouched).find(GetParam().problem), std::string::npos);
+    EXPECT_TRUE(untouched.frameWidth == 7 && untouched.input.empty());
+    std::filesystem::remove(path);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, BadCalibrationFile, testing::Values(
+    BadFile{"NotJson", [](json& f) { f = "calibration: yes"; }, "not valid JSON"},
+    BadFile{"HundredMegabytes", [](json& f) { f = "x"; }, "too large"},
+    BadFile{"NotFinite", [](json& f) { f = "{\"version\": 1e999}"; }, "overflow"},
+    BadFile{"NoInverse", [](json& f) { f.erase("homographyInverse"); }, "\"homographyInverse\" is missing"},
+    BadFile{"TwoRows", [](json& f) { f["homography"]["rows"] = 2; }, "not a 3 x 3"},
+    BadFile{"ListsDiffer", [](json& f) { f["inputPoints"].erase(5); }, "different lengths"},
+    BadFile{"PointOutside", [](json& f) { f["outputPoints"][2][0] = 64; }, "outside the 64 x 48 frame"},
+    BadFile{"OtherH", [](json& f) { f["homography"]["data"][2] = 1e-6 + f["homography"]["data"][2].get<double>(); },
+            "does not match its points"}),
+    [](const auto& row) { return std::string(row.param.name); });
+// clang-format on
+
+// The command line as main runs it: the exit status, with what it wrote.
+int run(std::vector<std::string> args, std::string& text) {
+    args.insert(args.begin(), "plandis");
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    std::ostringstream out;
+    const CommandLine result = runCommandLine(int(argv.size()), argv.data(), out, out);
+    text = out.str();
+    return result.exitStatus.value_or(-1);
+}
+
+// A grey BMP and a colour PNG of the calibration's size against the per-pixel warp of each
+// channel; a bad file among them fails alone.
+TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
+    const Calibration c = sample();
+    ASSERT_TRUE(saveCalibration(scratch("cal.json").c_str(), c));
+    HomographyRows h;
+    for (int i = 0; i < 9; ++i)
+        h[i / 3][i % 3] = c.H(i / 3 + 1, i % 3 + 1);
+    std::mt19937 random(5);
+    const std::vector<unsigned char> grey = randomBytes(64 * 48, random);
+    const std::vector<unsigned char> colour = randomBytes(64 * 48 * 3, random);
+    Image bmp;
+    ASSERT_TRUE(bmp.writeBmp(scratch("grey.bmp").c_str(), grey.data(), 64, 48, 8));
+    ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888)
+                    .save(scratch("colour.png").c_str()));
+    std::ofstream(scratch("broken.png")) << "not a picture";
+    std::string text;
+    EXPECT_EQ(
+        run({"rectify", "--jobs", "2", "--calibration", scratch("cal.json"), scratch("grey.bmp"),
+             scratch("broken.png"), scratch("colour.png"), "--output", scratch("out")},
+            text),
+        1);
+    EXPECT_NE(text.find("broken.png: not a BMP, PNG or JPEG picture"), std::string::npos) << text;
+
+    const QImage greyOut =
+        QImage(scratch("out/grey.bmp").c_str()).convertToFormat(QImage::Format_Grayscale8);
+    const QImage colourOut =
+        QImage(scratch("out/colour.png").c_str()).convertToFormat(QImage::Format_BGR888);
+    ASSERT_TRUE(greyOut.size() == QSize(64, 48) && colourOut.size() == QSize(64, 48));
+    for (int channel = 0; channel < 4; ++channel) {  // blue, green, red, then grey
+        const QImage& out = channel < 3 ? colourOut : greyOut;
+        const std::size_t step = channel < 3 ? 3 : 1, at = std::size_t(channel % 3);
+        std::vector<unsigned char> plane(grey.size()), result(grey.size());
+        for (std::size_t i = 0; i < plane.size(); ++i) {
+            plane[i] = channel < 3 ? colour[3 * i + at] : grey[i];
+            result[i] = out.constScanLine(int(i / 64))[step * (i % 64) + at];
+        }
+        EXPECT_TRUE(result == referenceWarp(plane.data(), 64, 48, h)) << channel;
+    }
+    // --help, --version, and misuse: one line and status 2.
+    EXPECT_EQ(run({"--version"}, text), 0);
+    EXPECT_EQ(text.rfind("plandis 1.0.0.1\n", 0), 0u);
+    EXPECT_EQ(run({"--help"}, text), 0);
+    using Args = std::vector<std::string>;
+    for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"}}) {
+        EXPECT_EQ(run(bad, text), 2) << bad[0];
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+}
+
+}  // namespace
