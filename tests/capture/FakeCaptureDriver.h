@@ -1,5 +1,5 @@
-// A capture driver without a device: it opens on a chosen attempt (never for 0, then
-// reporting `failure`), hands out the frames a test queues and logs every call.
+// A capture driver without a device: it opens on a chosen attempt (never for 0, reporting
+// `failure` then), hands out the frames a test queues and logs every call.
 #pragma once
 
 #include <deque>
@@ -11,32 +11,32 @@
 
 struct FakeDriverLog {
     int connects = 0;
-    std::vector<std::string> calls;  // "connect 0", "period 33333", "start", "stop", "disconnect"
+    std::string calls;  // "connect 0;period 33333;start;stop;disconnect;"
     std::deque<std::vector<unsigned char>> frames;  // taken oldest first while started
 };
 
-class FakeCaptureDriver final : public CaptureDriver {
-  public:
-    FakeCaptureDriver(std::shared_ptr<FakeDriverLog> sharedLog, int attempt, VideoFormat format,
-                      OpenFailure reported)
-        : log(std::move(sharedLog)),
-          opensOn(attempt),
-          layout(format),
-          failure(std::move(reported)) {}
+struct FakeCaptureDriver final : CaptureDriver {
+    std::shared_ptr<FakeDriverLog> log;
+    int opensOn;
+    VideoFormat layout;
+    OpenFailure failure;
+    bool open = false;
+    bool running = false;
 
+    FakeCaptureDriver(std::shared_ptr<FakeDriverLog> l, int n, VideoFormat f, OpenFailure why)
+        : log(std::move(l)), opensOn(n), layout(f), failure(std::move(why)) {}
     bool connect(int index) override {
-        log->calls.push_back("connect " + std::to_string(index));
-        open = opensOn > 0 && ++log->connects >= opensOn;
-        return open;
+        log->calls += "connect " + std::to_string(index) + ";";
+        return open = opensOn > 0 && ++log->connects >= opensOn;
     }
-    void disconnect() override { log->calls.push_back("disconnect"), open = running = false; }
+    void disconnect() override { log->calls += "disconnect;", open = running = false; }
     OpenFailure openFailure() const override { return open ? OpenFailure{} : failure; }
     void setFramePeriod(std::uint32_t us) override {
-        log->calls.push_back("period " + std::to_string(us));
+        log->calls += "period " + std::to_string(us) + ";";
     }
     bool format(VideoFormat& format) const override { return open && (format = layout, true); }
-    void start() override { log->calls.push_back("start"), running = open; }
-    void stop() override { log->calls.push_back("stop"), running = false; }
+    void start() override { log->calls += "start;", running = open; }
+    void stop() override { log->calls += "stop;", running = false; }
     bool takeFrame(std::vector<unsigned char>& frame) override {
         if (!running || log->frames.empty()) {
             return false;
@@ -45,17 +45,9 @@ class FakeCaptureDriver final : public CaptureDriver {
         log->frames.pop_front();
         return true;
     }
-
-  private:
-    std::shared_ptr<FakeDriverLog> log;
-    int opensOn;
-    VideoFormat layout;
-    OpenFailure failure;
-    bool open = false;
-    bool running = false;
 };
 
-// Makes every new capture window use a fake driver; the log of all of them.
+// Gives every new capture window a fake driver; returns the log they share.
 inline std::shared_ptr<FakeDriverLog> useFakeDriver(int opensOn, VideoFormat format,
                                                     OpenFailure failure = {}) {
     auto log = std::make_shared<FakeDriverLog>();

@@ -3,19 +3,15 @@
 // toolkit-free, so the unit tests, the dialog tests and the fuzz targets share it.
 #pragma once
 
+#include <algorithm>
+
 #include "app/sharedState.h"
 
 inline void resetFrameState() {
     freeFrameBuffer(rgbFrame, rgbFrameBytes);
     freeFrameBuffer(grayFrame, grayFrameBytes);
     freeFrameBuffer(outputFrame, outputFrameBytes);
-    frameWidth = 0;
-    frameHeight = 0;
+    frameWidth = frameHeight = calibrationOn = 0;
     frameBitCount = 8;
-    calibrationOn = 0;
-    for (auto& row : homographyTable) {
-        for (double& value : row) {
-            value = 0.0;
-        }
-    }
+    std::fill(&homographyTable[0][0], &homographyTable[0][0] + 9, 0.0);
 }
