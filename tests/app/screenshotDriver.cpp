@@ -1,11 +1,10 @@
 // Takes the documentation's screenshots of the real dialog on an X server (scripts/screenshot
-// uses Xvfb): the virtual camera's chart, its card corners clicked in the input view and a
-// rectangle of the card's proportions in the output view, Calibration checked, rectified.
-//   plandis_screenshot out.png          the chart as a picture loaded with Load BMP
+// uses Xvfb): the test chart, its card corners clicked in the input view and a rectangle of
+// the card's proportions in the output view, Calibration checked, shown rectified.
+//   plandis_screenshot out.png          one still picture of the chart
 //   plandis_screenshot --live out.png   the chart filmed live by the virtual camera
 #include <QApplication>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -16,11 +15,9 @@
 #include "app/PlandisDlg.h"
 #include "app/resource.h"
 #include "app/sharedState.h"
-#include "app/windowServices.h"
 #include "capture/CaptureDriver.h"
 #include "capture/TestChart.h"
 #include "capture/framePipeline.h"
-#include "image/Image.h"
 
 int main(int argc, char** argv) {
     QApplication toolkit(argc, argv);
@@ -34,24 +31,15 @@ int main(int argc, char** argv) {
     const auto click = [&dialog](int id) {
         QTest::mouseClick(dialog.dialogItem(id), Qt::LeftButton);
     };
-    QTemporaryDir folder;
-    const QString picture = folder.filePath(QStringLiteral("chart.bmp"));
-    std::vector<unsigned char> grey(chartFrameWidth * chartFrameHeight);
-    if (live) {
-        captureDriverFactory = makeVirtualCaptureDriver;  // whatever cameras this machine has
-        click(startCaptureId);
-    } else {
-        std::vector<unsigned char> yuy2(grey.size() * 2);
-        drawChartFrame(0.0, yuy2.data(), chartFrameWidth, chartFrameHeight);
-        for (std::size_t i = 0; i < grey.size(); ++i) {
-            grey[i] = yuy2[2 * i];
-        }
-        Image().writeBmp(QFile::encodeName(picture).constData(), grey.data(), chartFrameWidth,
-                         chartFrameHeight, 8);
-        fileDialogStandIn = [&picture](QFileDialog&) { return std::optional<QString>(picture); };
-        messageBoxStandIn = [](QWidget*, const QString&) {};
-        click(loadBmpId);
-    }
+    std::vector<unsigned char> still(chartFrameWidth * chartFrameHeight * 2);
+    const auto showStill = [&still] {
+        frameWidth = chartFrameWidth, frameHeight = chartFrameHeight, frameBitCount = 16;
+        VideoHeader header{still.data(), static_cast<std::uint32_t>(still.size())};
+        frameCallback(nullptr, &header);
+    };
+    captureDriverFactory = makeVirtualCaptureDriver;  // whatever cameras this machine has
+    drawChartFrame(0.0, still.data(), chartFrameWidth, chartFrameHeight);
+    live ? click(startCaptureId) : showStill();
     if (!QTest::qWaitForWindowExposed(&dialog) ||
         !QTest::qWaitFor([] { return grayFrame != nullptr; }, 10000)) {
         std::fprintf(stderr, "no picture to show\n");
@@ -69,15 +57,7 @@ int main(int argc, char** argv) {
         }
     }
     click(calibrationId);
-    if (!live) {  // one frame of the picture through the pipeline, as a camera delivers it
-        std::vector<unsigned char> bgr;
-        for (const unsigned char level : grey) {
-            bgr.insert(bgr.end(), 3, level);
-        }
-        frameBitCount = 24;
-        VideoHeader header{bgr.data(), static_cast<std::uint32_t>(bgr.size())};
-        frameCallback(nullptr, &header);
-    }
+    live ? void() : showStill();  // rectified
     QTest::qWait(500);
     QPixmap shot = dialog.screen()->grabWindow(dialog.winId());
     if (shot.isNull()) {
