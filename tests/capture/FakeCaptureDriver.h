@@ -1,5 +1,5 @@
-// A capture driver without a device: it opens on a chosen attempt (never for 0, reporting
-// `failure` then), hands out the frames a test queues and logs every call.
+// A capture driver without a device: it opens on attempt opensOn (never for 0, reporting
+// `failure`), hands out the frames a test queues and logs every call.
 #pragma once
 
 #include <deque>
@@ -10,31 +10,26 @@
 #include "capture/CaptureDriver.h"
 
 struct FakeDriverLog {
+    int opensOn = 1;
+    VideoFormat format;
+    OpenFailure failure;
     int connects = 0;
     std::string calls;  // "connect 0;period 33333;start;stop;disconnect;"
     std::deque<std::vector<unsigned char>> frames;  // taken oldest first while started
 };
 
 struct FakeCaptureDriver final : CaptureDriver {
-    std::shared_ptr<FakeDriverLog> log;
-    int opensOn;
-    VideoFormat layout;
-    OpenFailure failure;
-    bool open = false;
-    bool running = false;
-
-    FakeCaptureDriver(std::shared_ptr<FakeDriverLog> l, int n, VideoFormat f, OpenFailure why)
-        : log(std::move(l)), opensOn(n), layout(f), failure(std::move(why)) {}
+    explicit FakeCaptureDriver(std::shared_ptr<FakeDriverLog> shared) : log(std::move(shared)) {}
     bool connect(int index) override {
         log->calls += "connect " + std::to_string(index) + ";";
-        return open = opensOn > 0 && ++log->connects >= opensOn;
+        return open = log->opensOn > 0 && ++log->connects >= log->opensOn;
     }
     void disconnect() override { log->calls += "disconnect;", open = running = false; }
-    OpenFailure openFailure() const override { return open ? OpenFailure{} : failure; }
+    OpenFailure openFailure() const override { return open ? OpenFailure{} : log->failure; }
     void setFramePeriod(std::uint32_t us) override {
         log->calls += "period " + std::to_string(us) + ";";
     }
-    bool format(VideoFormat& format) const override { return open && (format = layout, true); }
+    bool format(VideoFormat& format) const override { return open && (format = log->format, true); }
     void start() override { log->calls += "start;", running = open; }
     void stop() override { log->calls += "stop;", running = false; }
     bool takeFrame(std::vector<unsigned char>& frame) override {
@@ -45,14 +40,16 @@ struct FakeCaptureDriver final : CaptureDriver {
         log->frames.pop_front();
         return true;
     }
+
+    std::shared_ptr<FakeDriverLog> log;
+    bool open = false;
+    bool running = false;
 };
 
 // Gives every new capture window a fake driver; returns the log they share.
 inline std::shared_ptr<FakeDriverLog> useFakeDriver(int opensOn, VideoFormat format,
                                                     OpenFailure failure = {}) {
-    auto log = std::make_shared<FakeDriverLog>();
-    captureDriverFactory = [=] {
-        return std::make_unique<FakeCaptureDriver>(log, opensOn, format, failure);
-    };
+    auto log = std::make_shared<FakeDriverLog>(FakeDriverLog{opensOn, format, failure, 0, {}, {}});
+    captureDriverFactory = [log] { return std::make_unique<FakeCaptureDriver>(log); };
     return log;
 }

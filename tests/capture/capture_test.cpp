@@ -1,5 +1,4 @@
-// The live capture facility without a camera: GStreamer sources as cameras, the virtual
-// camera's chart, and the capture window's preview.
+// The capture facility without a camera: GStreamer sources, the chart and the preview.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,12 +23,11 @@ GstCamera cameraOn(const std::string& description) {
 }
 
 bool frameWithin(GstCamera& camera, Frame& frame, std::chrono::milliseconds wait = 5s) {
-    const auto end = std::chrono::steady_clock::now() + wait;
-    while (!camera.takeFrame(frame)) {
+    for (const auto end = std::chrono::steady_clock::now() + wait; !camera.takeFrame(frame);
+         std::this_thread::sleep_for(5ms)) {
         if (std::chrono::steady_clock::now() > end) {
             return false;
         }
-        std::this_thread::sleep_for(5ms);
     }
     return true;
 }
@@ -39,9 +37,8 @@ std::string bars(const char* format, int width) {
            std::string(format) + ",width=" + std::to_string(width) + ",height=48,framerate=100/1";
 }
 
-// Each source's layout as delivered: packed rows, YUY2 at an even width as it comes and
-// everything else as blue, green, red. SMPTE bars repeat down the top rows, so rows copied
-// at the wrong stride differ from row 0.
+// Packed rows, YUY2 at an even width as it comes, all else blue, green, red. SMPTE bars
+// repeat down the top rows, so rows copied at the wrong stride differ from row 0.
 TEST(GstCamera, RowsArrivePackedInTheChosenLayoutAgainAfterAStop) {
     const std::tuple<std::string, int, int> layouts[] = {
         {bars("YUY2", 642), 642, 16},
@@ -83,10 +80,9 @@ TEST(GstCamera, ASourceThatCannotOpenGivesNothing) {
         EXPECT_FALSE(camera.connect(0)) << source;
         EXPECT_NE(camera.openFailure().cause, OpenFailure::Cause::none);
         VideoFormat format{1, 2, 3};
-        EXPECT_FALSE(camera.format(format) || format.width != 1);
-        camera.start();
         Frame frame;
-        EXPECT_FALSE(camera.takeFrame(frame));
+        camera.start();
+        EXPECT_FALSE(camera.format(format) || format.width != 1 || camera.takeFrame(frame));
     }
     EXPECT_FALSE(cameraOn(bars("BGR", 8)).connect(1));
 }
@@ -152,8 +148,8 @@ TEST(TestChart, CardCornersSwayAroundRestWhiteOnDark) {
     EXPECT_TRUE(largest > 1.0 && largest <= 3.0) << largest;
 }
 
-// The preview shows the colour frame the callback made: the pixel under each preview
-// pixel's centre, or the top-left corner at its own size and black beyond while unscaled.
+// The preview shows the colour frame the callback made: the pixel under each preview pixel's
+// centre, or unscaled the top-left corner, black beyond.
 TEST(CaptureWindow, PreviewSamplesTheConvertedFrame) {
     for (const auto& [scaled, w, h] : {std::tuple{true, 163, 121}, {false, 50, 40}}) {
         auto log = useFakeDriver(1, {w, h, 24});
