@@ -1,9 +1,6 @@
-// Takes the documentation's screenshots of the real dialog on an X server (scripts/screenshot
-// uses Xvfb): the test chart, its card corners clicked in the input view and a rectangle of
-// the card's proportions in the output view, Calibration checked, shown rectified.
-//   plandis_screenshot out.png          one still picture of the chart
-//   plandis_screenshot --live out.png   the chart filmed live by the virtual camera
-// The picture goes to the last argument.
+// The documentation's screenshots (scripts/screenshot, on Xvfb): the test chart, still or
+// filmed live by the virtual camera, its card corners clicked, calibrated and rectified.
+//   plandis_screenshot [--live] out.png
 #include <QApplication>
 #include <QScreen>
 #include <QTest>

@@ -46,7 +46,6 @@ struct FakeCaptureDriver final : CaptureDriver {
     bool running = false;
 };
 
-// Gives every new capture window a fake driver; returns the log they share.
 inline std::shared_ptr<FakeDriverLog> useFakeDriver(int opensOn, VideoFormat format,
                                                     OpenFailure failure = {}) {
     auto log = std::make_shared<FakeDriverLog>(FakeDriverLog{opensOn, format, failure, 0, {}, {}});

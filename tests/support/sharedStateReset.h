@@ -1,5 +1,4 @@
-// Back to the frame state before any capture, load or calibration: no buffers, no frame
-// size, 8 bits per pixel, calibration off and a zero homography table. Header-only and
+// Back to the frame state before any capture, load or calibration. Header-only and
 // toolkit-free, so the unit tests, the dialog tests and the fuzz targets share it.
 #pragma once
 
