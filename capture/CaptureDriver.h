@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 // The layout of the delivered frames: 16 bits per pixel is packed YUY2 (Y0, U, Y1, V),
@@ -16,6 +17,14 @@ struct VideoFormat {
     std::uint16_t bitCount = 0;
 };
 
+// Why the last connect failed, for the user: the device it named and the cause. A
+// failure of no particular device (no such index, no GStreamer) names none.
+struct OpenFailure {
+    enum class Cause { none, permissionDenied, busy, other };
+    Cause cause = Cause::none;
+    std::string device;
+};
+
 class CaptureDriver {
   public:
     virtual ~CaptureDriver() = default;
@@ -24,6 +33,8 @@ class CaptureDriver {
     // closes it first.
     virtual bool connect(int index) = 0;
     virtual void disconnect() = 0;
+    // Why the last connect returned false; Cause::none after one that succeeded.
+    virtual OpenFailure openFailure() const = 0;
 
     // Asks for this frame period; the device takes the nearest rate it offers. Applies
     // to the current connection and to later ones.
@@ -42,7 +53,8 @@ class CaptureDriver {
 };
 
 // Driver 0 is the first video capture device of the system, or the built-in virtual
-// camera when the system has none.
+// camera when the system has no video device at all: a device that is there but cannot
+// be opened is reported, never replaced.
 std::unique_ptr<CaptureDriver> makeSystemCaptureDriver();
 
 // A driver whose driver 0 is always the virtual camera, whatever the system has.

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "app/sharedState.h"
+
 namespace {
 
 std::size_t pictureBytes(const CaptureRect& rect) {
@@ -26,6 +28,10 @@ bool CaptureWindow::driverConnect(int index) {
     previewOn = false;
     isConnected = driver->connect(index);
     return isConnected;
+}
+
+OpenFailure CaptureWindow::openFailure() const {
+    return driver != nullptr ? driver->openFailure() : OpenFailure{OpenFailure::Cause::other, {}};
 }
 
 void CaptureWindow::driverDisconnect() {
@@ -79,25 +85,19 @@ void CaptureWindow::setCallbackFrame(FrameCallback newCallback) {
 }
 
 bool CaptureWindow::previewTick() {
-    VideoFormat format;
-    if (!previewOn || !driver->takeFrame(frame) || !driver->format(format)) {
+    if (!previewOn || !driver->takeFrame(frame)) {
         return false;
     }
-    renewPreview(format);
     if (callback != nullptr) {
         VideoHeader header{frame.data(), static_cast<std::uint32_t>(frame.size())};
         callback(this, &header);
     }
+    renewPreview();
     return true;
 }
 
-void CaptureWindow::renewPreview(const VideoFormat& format) {
-    const int bytesPerPixel = format.bitCount / 8;
-    const std::size_t expected = static_cast<std::size_t>(format.width) *
-                                 static_cast<std::size_t>(format.height) *
-                                 static_cast<std::size_t>(bytesPerPixel);
-    if ((format.bitCount != 16 && format.bitCount != 24) || format.width <= 0 ||
-        format.height <= 0 || frame.size() < expected) {
+void CaptureWindow::renewPreview() {
+    if (rgbFrame == nullptr || rgbFrameBytes == 0 || rgbFrameBytes != framePixels() * 3) {
         return;
     }
     unsigned char* out = preview.data();
@@ -105,30 +105,19 @@ void CaptureWindow::renewPreview(const VideoFormat& format) {
         for (int px = 0; px < placement.width; ++px, out += 3) {
             // Scaled: the frame pixel under the centre of the preview pixel. Unscaled: the
             // frame's top-left corner at its own size, black beyond it.
-            const int x = scaleOn ? (2 * px + 1) * format.width / (2 * placement.width) : px;
-            const int y = scaleOn ? (2 * py + 1) * format.height / (2 * placement.height) : py;
-            if (x >= format.width || y >= format.height) {
+            const int x = scaleOn ? (2 * px + 1) * frameWidth / (2 * placement.width) : px;
+            const int y = scaleOn ? (2 * py + 1) * frameHeight / (2 * placement.height) : py;
+            if (x >= frameWidth || y >= frameHeight) {
                 out[0] = out[1] = out[2] = 0;
                 continue;
             }
-            const std::size_t row =
-                static_cast<std::size_t>(y) * static_cast<std::size_t>(format.width);
-            if (bytesPerPixel == 3) {
-                const unsigned char* p = frame.data() + (row + static_cast<std::size_t>(x)) * 3;
-                out[0] = p[0];
-                out[1] = p[1];
-                out[2] = p[2];
-            } else {
-                // The pair holding the pixel, converted as the pipeline converts it.
-                const int pairX = x & ~1;
-                unsigned char pair[6];
-                yuy2ToBgr(frame.data() + (row + static_cast<std::size_t>(pairX)) * 2,
-                          pairX + 1 < format.width ? 2 : 1, 1, pair);
-                const unsigned char* p = pair + (x - pairX) * 3;
-                out[0] = p[0];
-                out[1] = p[1];
-                out[2] = p[2];
-            }
+            const unsigned char* p =
+                rgbFrame + (static_cast<std::size_t>(y) * static_cast<std::size_t>(frameWidth) +
+                            static_cast<std::size_t>(x)) *
+                               3;
+            out[0] = p[0];
+            out[1] = p[1];
+            out[2] = p[2];
         }
     }
 }

@@ -1,8 +1,9 @@
 // The capture window: the live capture behind Start Capture and Stop Capture. It holds a
 // capture driver and the preview settings, and on each preview tick hands the newest
-// frame to the frame callback. It needs no toolkit: the dialog shows previewPicture() in
-// a widget at rect() and calls previewTick() every previewRate() milliseconds on its own
-// thread, so frames are processed between command handlers, one at a time.
+// frame to the frame callback and shows the colour frame that the callback made of it. It needs no
+// toolkit: the dialog shows previewPicture() in a widget at rect() and calls previewTick() every
+// previewRate() milliseconds on its own thread, so frames are processed between command handlers,
+// one at a time.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,8 @@ class CaptureWindow {
     bool driverConnect(int index);
     void driverDisconnect();
     bool connected() const { return isConnected; }
+    // Why the last driverConnect failed (CaptureDriver::openFailure).
+    OpenFailure openFailure() const;
 
     // Sequence set-up: the requested frame period.
     CaptureParms sequenceSetup() const { return parms; }
@@ -63,17 +66,17 @@ class CaptureWindow {
 
     CaptureRect rect() const { return placement; }
 
-    // One preview tick: while previewing, takes the newest frame of the driver, renews
-    // the preview picture and hands the frame to the callback. True if a frame came.
+    // One preview tick: while previewing, takes the newest frame of the driver, hands it
+    // to the callback and renews the preview picture. True if a frame came.
     bool previewTick();
 
     // The picture the window shows: rect().width × rect().height pixels, packed blue,
-    // green, red; the newest frame scaled to fit, or its top-left corner while scaling
-    // is off. Black until the first frame.
+    // green, red; the colour frame (rgbFrame) scaled to fit, or its top-left corner while
+    // scaling is off. Black until the first frame.
     const std::vector<unsigned char>& previewPicture() const { return preview; }
 
   private:
-    void renewPreview(const VideoFormat& format);
+    void renewPreview();
 
     CaptureRect placement;
     std::unique_ptr<CaptureDriver> driver;

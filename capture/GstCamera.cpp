@@ -4,6 +4,7 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -75,7 +76,32 @@ void linkDecodedPad(GstElement* /*decoder*/, GstPad* pad, gpointer converter) {
     gst_object_unref(sinkPad);
 }
 
+// What the user can do about a device that would not open: the source's own error code,
+// or the system error its message carries.
+OpenFailure::Cause causeOf(GstMessage* message) {
+    GError* error = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    const std::string detail = std::string(error->message) + (debug != nullptr ? debug : "");
+    const bool resource = error->domain == GST_RESOURCE_ERROR;
+    const bool busy = (resource && error->code == GST_RESOURCE_ERROR_BUSY) ||
+                      detail.find(g_strerror(EBUSY)) != std::string::npos;
+    const bool denied = (resource && error->code == GST_RESOURCE_ERROR_NOT_AUTHORIZED) ||
+                        detail.find(g_strerror(EACCES)) != std::string::npos ||
+                        detail.find(g_strerror(EPERM)) != std::string::npos;
+    g_error_free(error);
+    g_free(debug);
+    return busy     ? OpenFailure::Cause::busy
+           : denied ? OpenFailure::Cause::permissionDenied
+                    : OpenFailure::Cause::other;
+}
+
 }  // namespace
+
+void StopAndUnref::operator()(GstElement* pipeline) const {
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+}
 
 bool initGStreamer() {
     static std::once_flag once;
@@ -92,6 +118,7 @@ GstCamera::~GstCamera() {
 
 bool GstCamera::connect(int index) {
     teardown();
+    failure = {OpenFailure::Cause::other, {}};
     if (!initGStreamer()) {
         return false;
     }
@@ -100,63 +127,64 @@ bool GstCamera::connect(int index) {
         return false;
     }
     const CameraSource& source = sources[static_cast<std::size_t>(index)];
+    failure.device = source.device;
+    if (!open(source)) {
+        teardown();
+        return false;
+    }
+    failure = {};
+    return true;
+}
+
+bool GstCamera::open(const CameraSource& source) {
     // A description with a mistake in it may still give a partial bin, with the error
     // beside it: that is no camera either.
-    GError* error = nullptr;
-    GstElement* sourceBin =
-        gst_parse_bin_from_description(source.description.c_str(), TRUE, &error);
+    GError* parseError = nullptr;
+    GstElement* parsed =
+        gst_parse_bin_from_description(source.description.c_str(), TRUE, &parseError);
+    const std::unique_ptr<GError, GstRelease<g_error_free>> error(parseError);
+    // The bin comes floating; holding it makes it ours until the pipeline takes it.
+    const std::unique_ptr<GstElement, GstRelease<gst_object_unref>> sourceBin(
+        parsed != nullptr ? GST_ELEMENT(gst_object_ref_sink(parsed)) : nullptr);
     if (error != nullptr || sourceBin == nullptr) {
-        if (error != nullptr) {
-            g_error_free(error);
-        }
-        if (sourceBin != nullptr) {
-            gst_object_unref(gst_object_ref_sink(sourceBin));  // it came floating
-        }
         return false;
     }
     if (source.prepare) {
-        source.prepare(sourceBin);
+        source.prepare(sourceBin.get());
     }
-    pipeline = gst_pipeline_new("plandis-capture");
+    pipeline.reset(gst_pipeline_new("plandis-capture"));
     sourceFilter = gst_element_factory_make("capsfilter", nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), sourceBin, sourceFilter, nullptr);
-    if (!gst_element_link(sourceBin, sourceFilter)) {
-        teardown();
+    gst_bin_add_many(GST_BIN(pipeline.get()), sourceBin.get(), sourceFilter, nullptr);
+    if (!gst_element_link(sourceBin.get(), sourceFilter)) {
         return false;
     }
 
     // Opening the source (READY) is what tells whether the device is there; it also lets
     // the source say which layouts, sizes and rates it offers.
-    if (gst_element_set_state(sourceBin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
+    if (gst_element_set_state(sourceBin.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
         busReportsFailure()) {
-        teardown();
         return false;
     }
-    GstPad* pad = gst_element_get_static_pad(sourceBin, "src");
-    offered = gst_pad_query_caps(pad, nullptr);
-    gst_object_unref(pad);
+    const std::unique_ptr<GstPad, GstRelease<gst_object_unref>> pad(
+        gst_element_get_static_pad(sourceBin.get(), "src"));
+    offered.reset(gst_pad_query_caps(pad.get(), nullptr));
     if (!chooseSourceCaps()) {
-        teardown();
         return false;
     }
     const bool raw = gst_structure_has_name(
-        gst_caps_get_structure(offered, static_cast<guint>(chosenStructure)), "video/x-raw");
-    if (!buildConverter(raw) ||
-        gst_element_set_state(pipeline, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
-        busReportsFailure()) {
-        teardown();
-        return false;
-    }
-    return true;
+        gst_caps_get_structure(offered.get(), static_cast<guint>(chosenStructure)), "video/x-raw");
+    return buildConverter(raw) &&
+           gst_element_set_state(pipeline.get(), GST_STATE_READY) != GST_STATE_CHANGE_FAILURE &&
+           !busReportsFailure();
 }
 
 bool GstCamera::chooseSourceCaps() {
-    if (offered == nullptr || gst_caps_is_empty(offered) || gst_caps_is_any(offered)) {
+    if (offered == nullptr || gst_caps_is_empty(offered.get()) || gst_caps_is_any(offered.get())) {
         return false;
     }
     // On the first choice every structure competes; later a new period only moves the
     // rate within the chosen one, so the converter built for it stays right.
-    const guint count = gst_caps_get_size(offered);
+    const guint count = gst_caps_get_size(offered.get());
     const guint first = chosenStructure < 0 ? 0 : static_cast<guint>(chosenStructure);
     const guint last = chosenStructure < 0 ? count : first + 1;
     const double wantedRate = 1e6 / static_cast<double>(requestedPeriod);
@@ -164,7 +192,7 @@ bool GstCamera::chooseSourceCaps() {
     int bestIndex = -1;
     double bestScore[3] = {};
     for (guint i = first; i < last; ++i) {
-        GstStructure* c = fixedChoice(gst_caps_get_structure(offered, i), requestedPeriod);
+        GstStructure* c = fixedChoice(gst_caps_get_structure(offered.get(), i), requestedPeriod);
         const double score[3] = {
             static_cast<double>(layoutRank(c)),
             static_cast<double>(std::abs(intField(c, "width") - kPreferredWidth) +
@@ -202,19 +230,20 @@ bool GstCamera::chooseSourceCaps() {
 }
 
 bool GstCamera::buildConverter(bool raw) {
-    converter = gst_element_factory_make("videoconvert", nullptr);
-    GstElement* frameFilter = gst_element_factory_make("capsfilter", nullptr);
-    sink = gst_element_factory_make("appsink", nullptr);
-    GstElement* decoder = raw ? nullptr : gst_element_factory_make("decodebin", nullptr);
+    // Each element joins the pipeline as soon as it exists, so the pipeline frees it.
+    const auto add = [this](const char* factory) {
+        GstElement* element = gst_element_factory_make(factory, nullptr);
+        if (element != nullptr) {
+            gst_bin_add(GST_BIN(pipeline.get()), element);
+        }
+        return element;
+    };
+    converter = add("videoconvert");
+    GstElement* frameFilter = add("capsfilter");
+    sink = add("appsink");
+    GstElement* decoder = raw ? nullptr : add("decodebin");
     if (converter == nullptr || frameFilter == nullptr || sink == nullptr ||
         (!raw && decoder == nullptr)) {
-        for (GstElement* e : {converter, frameFilter, sink, decoder}) {
-            if (e != nullptr) {
-                gst_object_unref(e);
-            }
-        }
-        converter = nullptr;
-        sink = nullptr;
         return false;
     }
     GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING,
@@ -226,12 +255,10 @@ bool GstCamera::buildConverter(bool raw) {
     // keeps to the frames' timestamps, which paces sources that are not cameras.
     g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "enable-last-sample", FALSE,
                  nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), converter, frameFilter, sink, nullptr);
     bool linked = gst_element_link_many(converter, frameFilter, sink, nullptr);
     if (raw) {
         linked = linked && gst_element_link(sourceFilter, converter);
     } else {
-        gst_bin_add(GST_BIN(pipeline), decoder);
         g_signal_connect(decoder, "pad-added", G_CALLBACK(linkDecodedPad), converter);
         linked = linked && gst_element_link(sourceFilter, decoder);
     }
@@ -242,15 +269,18 @@ bool GstCamera::busReportsFailure() {
     if (pipeline == nullptr) {
         return false;
     }
-    GstBus* bus = gst_element_get_bus(pipeline);
-    bool failure = false;
+    const std::unique_ptr<GstBus, GstRelease<gst_object_unref>> bus(
+        gst_element_get_bus(pipeline.get()));
+    bool reported = false;
     while (GstMessage* m = gst_bus_pop_filtered(
-               bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
-        failure = true;
-        gst_message_unref(m);
+               bus.get(), static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
+        const std::unique_ptr<GstMessage, GstRelease<gst_message_unref>> message(m);
+        if (!reported && GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) {
+            failure.cause = causeOf(m);
+        }
+        reported = true;
     }
-    gst_object_unref(bus);
-    return failure;
+    return reported;
 }
 
 void GstCamera::disconnect() {
@@ -258,18 +288,11 @@ void GstCamera::disconnect() {
 }
 
 void GstCamera::teardown() {
-    if (pipeline != nullptr) {
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-        gst_object_unref(pipeline);
-    }
-    if (offered != nullptr) {
-        gst_caps_unref(offered);
-    }
-    pipeline = nullptr;
+    pipeline.reset();
+    offered.reset();
     sourceFilter = nullptr;
     converter = nullptr;
     sink = nullptr;
-    offered = nullptr;
     chosenStructure = -1;
     chosen = {};
     periodInEffect = 0;
@@ -308,10 +331,10 @@ void GstCamera::start() {
         return;
     }
     playing = true;
-    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         hasFailed = true;
         playing = false;
-        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     }
 }
 
@@ -319,7 +342,7 @@ void GstCamera::stop() {
     if (pipeline == nullptr || !playing) {
         return;
     }
-    gst_element_set_state(pipeline, GST_STATE_READY);
+    gst_element_set_state(pipeline.get(), GST_STATE_READY);
     playing = false;
 }
 
@@ -330,12 +353,13 @@ bool GstCamera::takeFrame(std::vector<unsigned char>& frame) {
     // A camera that was unplugged or broke says so only on the bus: stop its frames and
     // free the device; the next connect starts afresh.
     if (busReportsFailure()) {
-        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
         playing = false;
         hasFailed = true;
         return false;
     }
-    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 0);
+    const std::unique_ptr<GstSample, GstRelease<gst_sample_unref>> sample(
+        gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 0));
     if (sample == nullptr) {
         return false;
     }
@@ -343,11 +367,11 @@ bool GstCamera::takeFrame(std::vector<unsigned char>& frame) {
     GstVideoFrame mapped;
     const GstVideoFormat expected =
         chosen.bitCount == 16 ? GST_VIDEO_FORMAT_YUY2 : GST_VIDEO_FORMAT_BGR;
-    bool ok = gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
-              GST_VIDEO_INFO_FORMAT(&info) == expected &&
-              GST_VIDEO_INFO_WIDTH(&info) == chosen.width &&
-              GST_VIDEO_INFO_HEIGHT(&info) == chosen.height &&
-              gst_video_frame_map(&mapped, &info, gst_sample_get_buffer(sample), GST_MAP_READ);
+    bool ok =
+        gst_video_info_from_caps(&info, gst_sample_get_caps(sample.get())) &&
+        GST_VIDEO_INFO_FORMAT(&info) == expected && GST_VIDEO_INFO_WIDTH(&info) == chosen.width &&
+        GST_VIDEO_INFO_HEIGHT(&info) == chosen.height &&
+        gst_video_frame_map(&mapped, &info, gst_sample_get_buffer(sample.get()), GST_MAP_READ);
     if (ok) {
         // GStreamer pads each row to a multiple of 4 bytes; the frame callback wants
         // packed rows, so copy row by row at the buffer's own stride.
@@ -362,6 +386,5 @@ bool GstCamera::takeFrame(std::vector<unsigned char>& frame) {
         }
         gst_video_frame_unmap(&mapped);
     }
-    gst_sample_unref(sample);
     return ok;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,26 @@
 
 // One source, in gst-launch syntax ("v4l2src device=/dev/video0"), with an optional hook
 // that readies the parsed source bin before it starts (the virtual camera feeds its
-// appsrc this way).
+// appsrc this way), and the device it opens as the user knows it ("/dev/video0").
 struct CameraSource {
     std::string description;
     std::function<void(GstElement* sourceBin)> prepare;
+    std::string device;
 };
+
+// Owners of GStreamer references: each frees its object with the call GStreamer names.
+template <auto release>
+struct GstRelease {
+    void operator()(auto* object) const { release(object); }
+};
+struct StopAndUnref {
+    void operator()(GstElement* pipeline) const;
+};
+struct CapsUnref {
+    void operator()(GstCaps* caps) const { gst_caps_unref(caps); }
+};
+using GstPipelineRef = std::unique_ptr<GstElement, StopAndUnref>;
+using GstCapsRef = std::unique_ptr<GstCaps, CapsUnref>;
 
 class GstCamera final : public CaptureDriver {
   public:
@@ -32,6 +48,7 @@ class GstCamera final : public CaptureDriver {
 
     bool connect(int index) override;
     void disconnect() override;
+    OpenFailure openFailure() const override { return failure; }
     void setFramePeriod(std::uint32_t microseconds) override;
     bool format(VideoFormat& format) const override;
     void start() override;
@@ -47,6 +64,7 @@ class GstCamera final : public CaptureDriver {
     bool failed() const { return hasFailed; }
 
   private:
+    bool open(const CameraSource& source);
     bool chooseSourceCaps();
     bool buildConverter(bool raw);
     bool busReportsFailure();
@@ -54,16 +72,18 @@ class GstCamera final : public CaptureDriver {
 
     SourceList listSources;
     std::uint32_t requestedPeriod = 33333;
-    GstElement* pipeline = nullptr;
+    GstPipelineRef pipeline;
+    // Elements of the pipeline, which owns them.
     GstElement* sourceFilter = nullptr;
     GstElement* converter = nullptr;
     GstElement* sink = nullptr;
-    GstCaps* offered = nullptr;
+    GstCapsRef offered;
     int chosenStructure = -1;
     VideoFormat chosen;
     std::uint32_t periodInEffect = 0;
     bool playing = false;
     bool hasFailed = false;
+    OpenFailure failure;
 };
 
 // Makes GStreamer ready once per process; false when it cannot start.

@@ -1,10 +1,12 @@
-// Driver 0 of the system: the first video capture device, or the virtual camera.
+// Driver 0 of the system: the first video capture device, or the virtual camera when the
+// system has no video device at all.
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,11 +17,12 @@
 
 namespace {
 
-// True for a V4L2 node that captures video; a camera also has metadata nodes, which do not.
+// True for a V4L2 node that captures video; a camera also has metadata nodes, which do
+// not. A node this user may not open counts: opening it then tells why it cannot be used.
 bool capturesVideo(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return errno == EACCES || errno == EPERM || errno == EBUSY;
     }
     v4l2_capability cap{};
     const bool ok = ::ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0;
@@ -54,7 +57,7 @@ std::vector<std::string> videoCaptureDevices() {
 std::vector<CameraSource> systemCameraSources() {
     std::vector<CameraSource> sources;
     for (const std::string& device : videoCaptureDevices()) {
-        sources.push_back({"v4l2src device=\"" + device + "\"", {}});
+        sources.push_back({"v4l2src device=\"" + device + "\"", {}, device});
     }
     if (sources.empty()) {
         sources.push_back(virtualCameraSource());

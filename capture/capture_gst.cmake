@@ -1,10 +1,9 @@
-# The live capture facility on GStreamer: cameras, the virtual camera and the capture
-# window. GStreamer stays inside this target; the pipeline target above needs none.
+# The live capture facility on GStreamer: the cameras and the virtual camera. GStreamer
+# stays inside this target; the pipeline and the capture window above need none.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(GST REQUIRED IMPORTED_TARGET GLOBAL gstreamer-1.0 gstreamer-app-1.0 gstreamer-video-1.0)
 
 add_library(capture_gst STATIC
-  CaptureWindow.cpp
   GstCamera.cpp
   SystemCameras.cpp
   TestChart.cpp

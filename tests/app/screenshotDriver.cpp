@@ -1,116 +1,59 @@
-// Takes a screenshot of the real dialog for the documentation: a picture loaded through
-// Load BMP, four points clicked in each view, Calibration checked, one frame through the
-// pipeline so that the output view shows the rectified plane, then the window grabbed from
-// the screen. Run on an X server (scripts/screenshot uses Xvfb):
-//   plandis_screenshot out.png
+// The documentation's screenshots (scripts/screenshot, on Xvfb): the test chart, still or
+// filmed live by the virtual camera, its card corners clicked, calibrated and rectified.
+//   plandis_screenshot [--live] out.png
 #include <QApplication>
-#include <QCheckBox>
-#include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <array>
 #include <cmath>
-#include <cstdio>
-#include <vector>
+#include <cstring>
 
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
+#include "app/resource.h"
 #include "app/sharedState.h"
-#include "app/windowServices.h"
-#include "calib/homography.h"
+#include "capture/CaptureDriver.h"
+#include "capture/TestChart.h"
 #include "capture/framePipeline.h"
-#include "image/Image.h"
-
-namespace {
-
-constexpr int width = 320;
-constexpr int height = 240;
-
-// A checkerboard lying on a plane that the camera sees at an angle: its corners in the
-// picture, and where they belong in the rectified view.
-const std::array<Point, 4> boardInPicture = {{{78, 46}, {262, 64}, {300, 214}, {24, 190}}};
-const std::array<Point, 4> boardRectified = {{{40, 30}, {280, 30}, {280, 210}, {40, 210}}};
-
-// The picture: board squares of 30 × 30 rectified pixels on a shaded background.
-std::vector<unsigned char> boardPicture() {
-    // Maps a picture pixel to its place on the rectified board.
-    const linal::Matrix H = ComputeHomography(normalEquations(boardInPicture, boardRectified));
-    std::vector<unsigned char> gray(width * height);
-    for (int v = 0; v < height; ++v) {
-        for (int u = 0; u < width; ++u) {
-            const double w = H(3, 1) * u + H(3, 2) * v + H(3, 3);
-            const double x = (H(1, 1) * u + H(1, 2) * v + H(1, 3)) / w;
-            const double y = (H(2, 1) * u + H(2, 2) * v + H(2, 3)) / w;
-            unsigned char level = static_cast<unsigned char>(60 + v / 6);
-            if (x >= 40 && x < 280 && y >= 30 && y < 210) {
-                const int square =
-                    static_cast<int>((x - 40) / 30) + static_cast<int>((y - 30) / 30);
-                level = square % 2 == 0 ? 235 : 25;
-            }
-            gray[static_cast<std::size_t>(v * width + u)] = level;
-        }
-    }
-    return gray;
-}
-
-// Clicks the view where its pixel shows frame pixel p.
-void clickFramePixel(PictureView& view, Point p) {
-    const int cx = static_cast<int>(std::ceil(static_cast<double>(p.x) * view.width() / width));
-    const int cy = static_cast<int>(std::ceil(static_cast<double>(p.y) * view.height() / height));
-    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(cx, cy));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication toolkit(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: plandis_screenshot out.png\n");
-        return 2;
-    }
-    QTemporaryDir folder;
-    const QString picture = folder.filePath(QStringLiteral("board.bmp"));
-    Image board;
-    const std::vector<unsigned char> gray = boardPicture();
-    if (!board.writeBmp(QFile::encodeName(picture).constData(), gray.data(), width, height, 8)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(picture));
-        return 1;
-    }
-
+    const bool live = argc == 3 && std::strcmp(argv[1], "--live") == 0;
     PlandisDlg dialog;
     dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog)) {
+    const auto click = [&dialog](int id) {
+        QTest::mouseClick(dialog.dialogItem(id), Qt::LeftButton);
+    };
+    std::vector<unsigned char> still(chartFrameWidth * chartFrameHeight * 2);
+    const auto showStill = [&still] {
+        frameWidth = chartFrameWidth, frameHeight = chartFrameHeight, frameBitCount = 16;
+        VideoHeader header{still.data(), static_cast<std::uint32_t>(still.size())};
+        frameCallback(nullptr, &header);
+    };
+    captureDriverFactory = makeVirtualCaptureDriver;  // whatever cameras this machine has
+    drawChartFrame(0.0, still.data(), chartFrameWidth, chartFrameHeight);
+    live ? click(startCaptureId) : showStill();
+    if (!QTest::qWaitFor([] { return grayFrame != nullptr; }, 10000)) {
         return 1;
     }
-    fileDialogStandIn = [&picture](QFileDialog&) { return std::optional<QString>(picture); };
-    messageBoxStandIn = [](QWidget*, const QString&) {};
-    QTest::mouseClick(qobject_cast<QPushButton*>(dialog.dialogItem(1006)), Qt::LeftButton);
-
+    // The card is 9 × 7 units; rectified, a unit is 50 frame pixels.
+    const std::array<ChartPoint, 4> rectified = {{{96, 64}, {546, 64}, {546, 414}, {96, 414}}};
+    const std::array<ChartPoint, 4> corners = chartCornersAtRest();
     for (std::size_t i = 0; i < 4; ++i) {
-        clickFramePixel(*dialog.inputView, boardInPicture[i]);
-        clickFramePixel(*dialog.outputView, boardRectified[i]);
+        for (auto [view, p] :
+             {std::pair{dialog.inputView, corners[i]}, {dialog.outputView, rectified[i]}}) {
+            QTest::mouseClick(view, Qt::LeftButton, {},
+                              QPoint(int(std::ceil(p.x * view->width() / frameWidth)),
+                                     int(std::ceil(p.y * view->height() / frameHeight))));
+        }
     }
-    QTest::mouseClick(qobject_cast<QCheckBox*>(dialog.dialogItem(1010)), Qt::LeftButton);
-
-    // One frame of the same picture through the pipeline, as a camera would deliver it.
-    std::vector<unsigned char> bgr;
-    for (const unsigned char level : gray) {
-        bgr.insert(bgr.end(), 3, level);
-    }
-    frameBitCount = 24;
-    VideoHeader header{bgr.data(), static_cast<std::uint32_t>(bgr.size())};
-    frameCallback(nullptr, &header);
-
-    QTest::qWait(300);
+    click(calibrationId);
+    live ? void() : showStill();  // rectified
+    QTest::qWait(500);
     QPixmap shot = dialog.screen()->grabWindow(dialog.winId());
     if (shot.isNull()) {
         shot = dialog.grab();
     }
-    if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    click(stopCaptureId);
+    return shot.save(QString::fromLocal8Bit(argv[argc - 1])) ? 0 : 1;
 }

@@ -1,6 +1,5 @@
-// A capture driver that needs no device: it connects after a set number of attempts (or
-// never), hands out the frames a test queues, and writes every call into a log the test
-// keeps after the capture window took the driver.
+// A capture driver without a device: it opens on attempt opensOn (never for 0, reporting
+// `failure`), hands out the frames a test queues and logs every call.
 #pragma once
 
 #include <deque>
@@ -11,69 +10,45 @@
 #include "capture/CaptureDriver.h"
 
 struct FakeDriverLog {
-    int connectAttempts = 0;
-    std::vector<int> connectIndices;
-    std::vector<std::uint32_t> periods;
-    std::vector<std::string> calls;  // "connect", "disconnect", "period", "start", "stop"
-    int framesTaken = 0;
+    int opensOn = 1;
+    VideoFormat format;
+    OpenFailure failure;
+    int connects = 0;
+    std::string calls;  // "connect 0;period 33333;start;stop;disconnect;"
+    std::deque<std::vector<unsigned char>> frames;  // taken oldest first while started
 };
 
-class FakeCaptureDriver final : public CaptureDriver {
-  public:
-    static constexpr int kNever = -1;
-
-    // Connects on attempt number connectOnAttempt (1 = the first), or never.
-    FakeCaptureDriver(std::shared_ptr<FakeDriverLog> sharedLog, int attempt, VideoFormat format)
-        : log(std::move(sharedLog)), connectOnAttempt(attempt), layout(format) {}
-
+struct FakeCaptureDriver final : CaptureDriver {
+    explicit FakeCaptureDriver(std::shared_ptr<FakeDriverLog> shared) : log(std::move(shared)) {}
     bool connect(int index) override {
-        log->calls.push_back("connect");
-        log->connectIndices.push_back(index);
-        ++log->connectAttempts;
-        open = connectOnAttempt != kNever && log->connectAttempts >= connectOnAttempt;
-        return open;
+        log->calls += "connect " + std::to_string(index) + ";";
+        return open = log->opensOn > 0 && ++log->connects >= log->opensOn;
     }
-    void disconnect() override {
-        log->calls.push_back("disconnect");
-        open = false;
-        running = false;
+    void disconnect() override { log->calls += "disconnect;", open = running = false; }
+    OpenFailure openFailure() const override { return open ? OpenFailure{} : log->failure; }
+    void setFramePeriod(std::uint32_t us) override {
+        log->calls += "period " + std::to_string(us) + ";";
     }
-    void setFramePeriod(std::uint32_t microseconds) override {
-        log->calls.push_back("period");
-        log->periods.push_back(microseconds);
-    }
-    bool format(VideoFormat& format) const override {
-        if (!open) {
-            return false;
-        }
-        format = layout;
-        return true;
-    }
-    void start() override {
-        log->calls.push_back("start");
-        running = open;
-    }
-    void stop() override {
-        log->calls.push_back("stop");
-        running = false;
-    }
+    bool format(VideoFormat& format) const override { return open && (format = log->format, true); }
+    void start() override { log->calls += "start;", running = open; }
+    void stop() override { log->calls += "stop;", running = false; }
     bool takeFrame(std::vector<unsigned char>& frame) override {
-        if (!running || frames.empty()) {
+        if (!running || log->frames.empty()) {
             return false;
         }
-        frame = std::move(frames.front());
-        frames.pop_front();
-        ++log->framesTaken;
+        frame = std::move(log->frames.front());
+        log->frames.pop_front();
         return true;
     }
 
-    // Frames handed out, oldest first, while started.
-    std::deque<std::vector<unsigned char>> frames;
-
-  private:
     std::shared_ptr<FakeDriverLog> log;
-    int connectOnAttempt;
-    VideoFormat layout;
     bool open = false;
     bool running = false;
 };
+
+inline std::shared_ptr<FakeDriverLog> useFakeDriver(int opensOn, VideoFormat format,
+                                                    OpenFailure failure = {}) {
+    auto log = std::make_shared<FakeDriverLog>(FakeDriverLog{opensOn, format, failure, 0, {}, {}});
+    captureDriverFactory = [log] { return std::make_unique<FakeCaptureDriver>(log); };
+    return log;
+}

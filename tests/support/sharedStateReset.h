@@ -1,5 +1,4 @@
-// Back to the frame state before any capture, load or calibration: no buffers, no frame
-// size, 8 bits per pixel, calibration off and a zero homography table. Header-only and
+// Back to the frame state before any capture, load or calibration. Header-only and
 // toolkit-free, so the unit tests, the dialog tests and the fuzz targets share it.
 #pragma once
 
@@ -11,9 +10,7 @@ inline void resetFrameState() {
     freeFrameBuffer(rgbFrame, rgbFrameBytes);
     freeFrameBuffer(grayFrame, grayFrameBytes);
     freeFrameBuffer(outputFrame, outputFrameBytes);
-    frameWidth = 0;
-    frameHeight = 0;
+    frameWidth = frameHeight = calibrationOn = 0;
     frameBitCount = 8;
-    calibrationOn = 0;
     std::fill(&homographyTable[0][0], &homographyTable[0][0] + 9, 0.0);
 }

@@ -1,0 +1,517 @@
+// The dialog through its real widgets: its own decisions, not the arithmetic beneath them.
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QListWidget>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "app/AboutDlg.h"
+#include "app/CaptureView.h"
+#include "app/PictureView.h"
+#include "app/PlandisDlg.h"
+#include "app/dialogBuilder.h"
+#include "app/resource.h"
+#include "app/windowServices.h"
+#include "capture/CaptureWindow.h"
+#include "capture/TestChart.h"
+#include "image/Image.h"
+#include "tests/capture/FakeCaptureDriver.h"
+#include "tests/support/naiveReference.h"
+#include "tests/support/sharedStateReset.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+const QStringList exampleInput = {"30,40", "250,20", "260,230", "20,200"};
+const QStringList exampleOutput = {"10,10", "200,15", "190,220", "5,180"};
+const QStringList exampleRows = {"1.064644 -0.037490 19.471393", "-0.132800 0.824368 32.741555",
+                                 "-0.000323 -0.000534 1.000000"};
+const QRgb red = qRgb(255, 0, 0);
+
+// A frame of this size whose grey frame holds `level` everywhere.
+void setGreyFrame(int width, int height, unsigned char level) {
+    frameWidth = width, frameHeight = height;
+    freeFrameBuffer(grayFrame, grayFrameBytes);
+    makeFrameBuffer(grayFrame, grayFrameBytes, framePixels());
+    std::memset(grayFrame, level, grayFrameBytes);
+}
+
+bool writeBmp(const QString& path, const Bytes& pixels, int width, int bitCount) {
+    return Image().writeBmp(QFile::encodeName(path).constData(), pixels.data(), width,
+                            static_cast<int>(pixels.size()) * 8 / bitCount / width, bitCount);
+}
+
+int framesSeen = 0;  // through the pipeline, which asks for one repaint per frame
+void (*dialogRepaint)(PlandisDlg*) = nullptr;
+
+}  // namespace
+
+class DialogTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<PlandisDlg> dialog;
+    QStringList messages;
+
+    void open() {
+        close();
+        messageBoxStandIn = [this](QWidget*, const QString& text) { messages << text; };
+        dialog = std::make_unique<PlandisDlg>();
+        dialogRepaint = mainDialogRepaint;
+        mainDialogRepaint = [](PlandisDlg* shown) { ++framesSeen, dialogRepaint(shown); };
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    void close() {
+        dialog.reset();
+        messages.clear();
+        resetFrameState();
+        captureDriverFactory = makeVirtualCaptureDriver;  // never this machine's cameras
+    }
+    void click(int id) { QTest::mouseClick(dialog->dialogItem(id), Qt::LeftButton); }
+    // Load BMP or Save BMP, the file dialog answered with `path`.
+    void fileCommand(int id, const QString& path) {
+        fileDialogStandIn = [path](QFileDialog&) { return std::optional<QString>(path); };
+        click(id);
+    }
+    static QStringList rows(const QListWidget& list) {
+        QStringList texts;
+        for (int i = 0; i < list.count(); ++i) {
+            texts << list.item(i)->text();
+        }
+        return texts;
+    }
+    static QImage grabbed(QWidget& widget) { return widget.grab().toImage(); }
+
+    // Dialog units to pixels by base units measured here, rounded half away from zero.
+    static QRect pixels(const QWidget& widget, QRect u) {
+        const QFontMetrics m(widget.font());
+        const QString letters =
+            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+        const int ux = (m.horizontalAdvance(letters) / 26 + 1) / 2;
+        const auto px = [](int v, int unit, int d) { return (2 * v * unit + d) / (2 * d); };
+        return {px(u.x(), ux, 4), px(u.y(), m.height(), 8), px(u.width(), ux, 4),
+                px(u.height(), m.height(), 8)};
+    }
+
+    QTemporaryDir folder;
+    QString file(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
+
+    std::shared_ptr<FakeDriverLog> log;
+
+  private slots:
+    void init() { open(); }
+    void cleanup() { close(); }
+
+    void everyControlHasItsCaptionAndPlace_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QRect>("units");
+        const std::tuple<int, const char*, QRect> controls[] = {
+            {startCaptureId, "Start Capture", {297, 7, 55, 14}},
+            {stopCaptureId, "Stop Capture", {297, 28, 55, 14}},
+            {loadBmpId, "Load BMP", {297, 49, 55, 14}},
+            {saveBmpId, "Save BMP", {297, 70, 55, 14}},
+            {calibrationId, "Calibration", {300, 92, 52, 10}},
+            {clearInputId, "Clear Data", {16, 190, 43, 14}},
+            {clearOutputId, "Clear Data", {116, 190, 43, 14}},
+            {inputViewId, "", {7, 7, 139, 160}},
+            {outputViewId, "", {151, 7, 139, 160}},
+            {inputPointListId, "", {63, 171, 43, 33}},
+            {outputPointListId, "", {163, 171, 43, 33}},
+            {homographyListId, "", {256, 171, 96, 33}},
+            {noControlId, "Input Image", {7, 171, 43, 8}},
+            {noControlId, "Output Image", {114, 170, 43, 8}},
+            {noControlId, "Homography", {211, 171, 43, 8}},
+            {noControlId,
+             "1. Press Start Capture      2. Get 4 points in Input and Output Image    3. Check "
+             "Calibration button.",
+             {7, 209, 345, 8}},
+            {okButtonId, "확인", {178, 7, 50, 14}},  // the About box
+            {noControlId, "Veltro 버전 1.0", {40, 10, 119, 8}},
+        };
+        for (const auto& [id, text, units] : controls) {
+            QTest::addRow("%d %s", id, text) << id << QString::fromUtf8(text) << units;
+        }
+    }
+    void everyControlHasItsCaptionAndPlace() {
+        QFETCH(int, id);
+        QFETCH(QString, text);
+        QFETCH(QRect, units);
+        AboutDlg about;
+        QWidget* control = dialog->dialogItem(id);
+        for (QWidget* c : dialog->findChildren<QWidget*>() + about.findChildren<QWidget*>()) {
+            const bool same = controlId(*c) == id && c->property("text").toString() == text;
+            control = !text.isEmpty() && same ? c : control;
+        }
+        QCOMPARE(control->property("text").toString(), text);
+        QCOMPARE(control->geometry(), pixels(*control->window(), units));
+    }
+
+    void dialogsHaveTheirSizeCaptionTabOrderAndIcon() {
+        QCOMPARE(dialog->size(), pixels(*dialog, {0, 0, 359, 224}).size());
+        QCOMPARE(dialog->font().pixelSize(), 12);  // 9 points at 96 dpi
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Tessaro  2016.5.17"));
+        QList<int> order;
+        for (QWidget* c = dialog->dialogItem(startCaptureId); order.size() < 10;
+             c = c->nextInFocusChain()) {
+            if (c->focusPolicy() != Qt::NoFocus && controlId(*c) > 0) {
+                order << controlId(*c);
+            }
+        }
+        QCOMPARE(order, QList<int>({1000, 1004, 1005, 1006, 1003, 1007, 1008, 1009, 1010, 1011}));
+        AboutDlg about;
+        QCOMPARE(about.windowTitle(), QString::fromUtf8("Veltro 정보"));
+        QCOMPARE(about.size(), pixels(about, {0, 0, 235, 55}).size());
+        QCOMPARE(dialog->windowIcon().pixmap(16, 16).toImage(),
+                 loadIcon(mainIcon).pixmap(16, 16).toImage());
+        QCOMPARE(minimizedIconOrigin(20, 61, 32, 32), QPoint(-5, 15));
+    }
+
+    void pictureLoadedPickedCalibratedSaved() {
+        Bytes grey(243 * 140);  // at this size dividing before multiplying tells in the clicks
+        for (std::size_t i = 0; i < grey.size(); ++i) {
+            grey[i] = i % 243 < 120 ? 40 : 200;
+        }
+        QVERIFY(writeBmp(file("grey.bmp"), grey, 243, 8));
+        fileCommand(loadBmpId, file("grey.bmp"));
+        QCOMPARE(messages.size(), 1);  // the file's header
+        QVERIFY(Bytes(grayFrame, grayFrame + grayFrameBytes) == grey);
+        const QImage shown = grabbed(*dialog->inputView);
+        QCOMPARE(QList<QRgb>({shown.pixel(20, 140), shown.pixel(220, 140)}),
+                 QList<QRgb>({qRgb(40, 40, 40), qRgb(200, 200, 200)}));
+
+        // A click becomes the frame pixel under it: position / view size · frame size.
+        for (const QPoint at : {QPoint(127, 94), QPoint(200, 30), QPoint(230, 250)}) {
+            QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
+            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at / 2);
+        }
+        QTest::mouseClick(dialog->inputView, Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(rows(*dialog->inputPointList), QStringList({"126,46", "200,15", "230,125"}));
+
+        // Each Clear Data empties its own list; then the worked example.
+        click(clearInputId);
+        QCOMPARE(dialog->inputPointList->count() + 10 * dialog->outputPointList->count(), 30);
+        click(clearOutputId);
+        QCOMPARE(dialog->outputPointList->count(), 0);
+        dialog->inputPointList->addItems(exampleInput);
+        dialog->outputPointList->addItems(exampleOutput);
+        click(calibrationId);
+        QCOMPARE(rows(*dialog->homographyList), exampleRows);
+        QCOMPARE(QString::asprintf("%d %f %f", calibrationOn, homographyTable[0][2],
+                                   homographyTable[2][1]),
+                 QStringLiteral("1 19.471393 -0.000534"));
+        click(calibrationId);  // off: the warp stops, the rows stay
+        QCOMPARE(calibrationOn, 0);
+        QCOMPARE(rows(*dialog->homographyList), exampleRows);
+
+        fileCommand(saveBmpId, file("saved.bmp"));  // the grey frame, as it was loaded
+        QFile saved(file("saved.bmp")), loaded(file("grey.bmp"));
+        QVERIFY(saved.open(QIODevice::ReadOnly) && loaded.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), loaded.readAll());
+
+        // A colour picture of the same size replaces the grey frame on screen.
+        QVERIFY(writeBmp(file("colour.bmp"), Bytes(grey.size() * 3, 90), 243, 24));
+        fileCommand(loadBmpId, file("colour.bmp"));
+        QCOMPARE(grabbed(*dialog->inputView).pixel(20, 140), qRgb(90, 90, 90));
+    }
+
+    void liveCaptureCalibratedStoppedStartedAgain() {
+        click(startCaptureId);
+        QVERIFY(QTest::qWaitFor([] { return framesSeen > 2; }, 10000));
+        QCOMPARE(QList<int>({frameWidth, frameHeight, frameBitCount}), QList<int>({640, 480, 16}));
+        QVERIFY(grabbed(*dialog->findChild<CaptureView*>()).pixel(40, 30) != qRgb(0, 0, 0));
+        const QPoint rectified[] = {{36, 37}, {205, 37}, {205, 242}, {36, 242}};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const ChartPoint corner = chartCornersAtRest()[i];
+            const QPoint at(int(std::ceil(corner.x * 243 / 640)),
+                            int(std::ceil(corner.y * 280 / 480)));
+            QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
+            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, rectified[i]);
+        }
+        const QImage before = grabbed(*dialog->outputView);
+        click(calibrationId);
+        QCOMPARE(dialog->homographyList->count() * calibrationOn, 3);
+        for (int round = 0; round < 3; ++round) {  // a short soak of the real camera
+            const int seen = framesSeen;
+            QVERIFY(QTest::qWaitFor([seen] { return framesSeen > seen + 2; }, 5000));
+            QVERIFY(grabbed(*dialog->outputView) != before);  // the rectified chart
+            click(stopCaptureId);
+            const int stopped = framesSeen;
+            QTest::qWait(200);
+            QCOMPARE(framesSeen, stopped);
+            click(startCaptureId);
+        }
+        click(stopCaptureId);
+        QCOMPARE(messages, QStringList());
+    }
+
+    void eachRefusalSaysWhyAndChangesNothing_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<QStringList>("output");
+        QTest::addColumn<int>("cause");  // of a camera that would not open
+        QTest::addColumn<QString>("message");
+        const char* count = "입력 영상과 출력 영상에 점을 4개씩 찍어야 합니다.";
+        const char* degenerate = "두 점이 겹치거나 세 점이 한 직선 위에 있어 보정할 수 없습니다.";
+        const char* camera = "카메라를 열 수 없습니다: /dev/video7\n";
+        const QStringList square = {"0,0", "100,0", "100,100", "0,100"};
+        const auto row = [](const char* name, int command, QStringList in, QStringList out,
+                            QString message, OpenFailure::Cause cause = {}) {
+            QTest::newRow(name) << command << in << out << int(cause) << message;
+        };
+        row("no points", calibrationId, {}, {}, count);
+        row("three input points", calibrationId, square.mid(0, 3), square, count);
+        row("five output points", calibrationId, square, square + QStringList{"1,1"}, count);
+        row("equal points", calibrationId, {"0,0", "100,0", "0,0", "0,100"}, square, degenerate);
+        row("three on a line", calibrationId, square, {"30,30", "0,50", "10,10", "20,20"},
+            degenerate);
+        row("beyond the estimation", calibrationId,
+            {"30,40", "0,2", "260,0", "214748333,-48364743"}, {"10,100", "2,0", "250,0", "25,180"},
+            "이 점들로는 호모그래피를 계산할 수 없습니다.");
+        row("unreadable file", loadBmpId, square, {}, "파일을 읽을 수 없습니다.");
+        row("unwritable place", saveBmpId, square, {}, "파일을 저장할 수 없습니다.");
+        row("no frame size to save", saveBmpId, {}, {}, "Can not create image!");
+        row("camera not permitted", startCaptureId, {}, {},
+            QString::fromUtf8(camera) +
+                "권한이 없습니다. video 그룹에 가입한 뒤 다시 로그인하십시오.",
+            OpenFailure::Cause::permissionDenied);
+        row("camera busy", startCaptureId, {}, {},
+            QString::fromUtf8(camera) + "다른 프로그램이 사용 중입니다. 그 프로그램을 닫으십시오.",
+            OpenFailure::Cause::busy);
+        row("no camera at all", startCaptureId, {}, {}, {}, OpenFailure::Cause::other);
+    }
+    void eachRefusalSaysWhyAndChangesNothing() {
+        QFETCH(int, command);
+        QFETCH(QStringList, input);
+        QFETCH(QStringList, output);
+        QFETCH(int, cause);
+        QFETCH(QString, message);
+        const bool noFrame = QTest::currentDataTag() == QByteArray("no frame size to save");
+        setGreyFrame(noFrame ? 0 : 8, 4, 77);
+        const auto why = static_cast<OpenFailure::Cause>(cause);
+        useFakeDriver(0, {}, {why, why == OpenFailure::Cause::other ? "" : "/dev/video7"});
+        dialog->inputPointList->addItems(input);
+        dialog->outputPointList->addItems(output);
+        dialog->homographyList->addItems(exampleRows);
+        // A folder is no picture; nothing can be saved under a folder that is not there.
+        fileCommand(command, command == loadBmpId ? folder.path() : file("no/x.bmp"));
+        QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(rows(*dialog->inputPointList) + rows(*dialog->outputPointList), input + output);
+        QCOMPARE(rows(*dialog->homographyList), exampleRows);
+        QVERIFY(!calibrationOn &&
+                !qobject_cast<QCheckBox*>(dialog->dialogItem(calibrationId))->isChecked());
+        QVERIFY(noFrame || (frameWidth == 8 && grayFrameBytes == 32 && grayFrame[31] == 77));
+    }
+
+    // Red segments join entries 0-1 and 2-3 only, where view · pixel / frame puts them.
+    void markersJoinPairsOfEntriesInRed() {
+        setGreyFrame(320, 240, 0);
+        dialog->outputPointList->addItems({"40,40", "280,40", "280,200", "40,200", "160,120"});
+        const auto view = [](int x, int y) { return QPoint(243 * x / 320, 280 * y / 240); };
+        QVERIFY(grabbed(*dialog->outputView).pixel(view(160, 40)) != red);  // calibration off
+        calibrationOn = 1;
+        const QImage shown = grabbed(*dialog->outputView);
+        QList<bool> painted;
+        const QPoint up(0, 1);  // 2 pixels wide: the row above the point and its own
+        for (const QPoint p : {view(40, 40), view(160, 40), view(160, 40) - up, view(280, 40),
+                               view(160, 200), view(160, 40) + up, view(160, 40) - 2 * up,
+                               view(280, 120), view(160, 120), view(100, 160)}) {
+            painted << (shown.pixel(p) == red);
+        }
+        QCOMPARE(painted, QList<bool>({1, 1, 1, 1, 1, 0, 0, 0, 0, 0}));
+        QVERIFY(grabbed(*dialog->inputView).pixel(view(160, 40)) != red);  // its own list
+    }
+
+    // Input: the grey frame, else the colour one, never one of another size. Output: its own.
+    void eachViewShowsItsBuffer() {
+        setGreyFrame(4, 2, 0);
+        makeFrameBuffer(rgbFrame, rgbFrameBytes, 24);
+        std::memset(rgbFrame, 150, 24);
+        makeFrameBuffer(outputFrame, outputFrameBytes, 8);
+        std::memset(outputFrame, 99, 8);
+        QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(0, 0, 0));
+        QCOMPARE(grabbed(*dialog->outputView).pixel(121, 140), qRgb(99, 99, 99));
+        grayFrameBytes = 7;
+        QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(150, 150, 150));
+    }
+
+    void startTriesOneHundredConnectsThenSetsUp_data() {
+        QTest::addColumn<int>("opensOn");
+        QTest::addColumn<int>("frameSize");  // the picture shown before
+        QTest::addColumn<QString>("expected");
+        const QString tries = QStringLiteral("connect 0;").repeated(100);
+        QTest::newRow("never") << 0 << 64 << tries + "period 33333;";
+        QTest::newRow("at once") << 1 << 32 << "connect 0;period 33333;start;";
+        QTest::newRow("on the last attempt") << 100 << 64 << tries + "period 33333;start;";
+    }
+    void startTriesOneHundredConnectsThenSetsUp() {
+        QFETCH(int, opensOn);
+        QFETCH(int, frameSize);
+        QFETCH(QString, expected);
+        setGreyFrame(frameSize, 2, 9);
+        log = useFakeDriver(opensOn, {64, 2, 16});
+        click(startCaptureId);
+        QCOMPARE(QString::fromStdString(log->calls), expected);
+        QCOMPARE(frameBitCount, opensOn > 0 ? 16 : 8);
+        QCOMPARE(grayFrame != nullptr, frameSize == 64);  // a picture of another size is dropped
+        QCOMPARE(dialog->findChild<CaptureView*>()->geometry(), QRect(530, 180, 80, 60));
+        QCOMPARE(dialog->captureWindow->previewRate() * dialog->captureWindow->scaling(), 15);
+    }
+
+    // Each frame goes through the pipeline and repaints the views before the next.
+    void framesFlowBetweenStartAndStop() {
+        log = useFakeDriver(1, {4, 2, 24});
+        click(stopCaptureId);  // before any Start: nothing to stop
+        click(startCaptureId);
+        int paints = 0;
+        const auto paint = dialog->inputView->paintContent;
+        dialog->inputView->paintContent = [&](QPainter& p) { ++paints, paint(p); };
+        for (const int level : {10, 200}) {
+            log->frames.emplace_back(24, static_cast<unsigned char>(level));
+            QVERIFY(dialog->captureWindow->previewTick());
+            QCOMPARE(QList<int>({paints, grayFrame[7]}), QList<int>({level == 10 ? 1 : 2, level}));
+        }
+        click(stopCaptureId);
+        click(stopCaptureId);
+        QCOMPARE(QString::fromStdString(log->calls),
+                 "connect 0;period 33333;start;stop;disconnect;");
+        log->frames.emplace_back(24, 70);
+        QTest::qWait(100);
+        QCOMPARE(log->frames.size(), std::size_t{1});
+    }
+
+    void menuClosesAndOpensTheAboutBox() {
+        QStringList seen;  // the open menu's items, then the modal window's class
+        QTimer::singleShot(0, [&seen] {
+            for (QAction* item : QApplication::activePopupWidget()->actions()) {
+                seen << (item->isSeparator() ? QStringLiteral("-") : item->text());
+            }
+            QApplication::activePopupWidget()->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, {9, 9},
+                                dialog->mapToGlobal(QPoint(9, 9)));
+        QApplication::sendEvent(dialog.get(), &event);
+        QTimer::singleShot(0, [&seen] {
+            seen << QApplication::activeModalWidget()->metaObject()->className();
+            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+        });
+        dialog->systemMenu().actions().last()->trigger();
+        QCOMPARE(seen, QStringList({"닫기(&C)", "-", "Save calibration…", "Load calibration…",
+                                    "Copy homography", "Save rectified picture…", "-",
+                                    "Veltro 정보(&A)...", "AboutDlg"}));
+        QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
+        QVERIFY(!dialog->isVisible());
+        open();
+        dialog->systemMenu().actions().first()->trigger();
+        QVERIFY(!dialog->isVisible());
+    }
+
+    // The calibration's menu commands once: saved, reloaded, copied; a loaded picture
+    // rectified and saved; a bad file and another frame size refused, changing nothing.
+    void calibrationKeptSharedAndApplied() {
+        const auto menu = [&](const char* command, const QString& path = {}) {
+            fileDialogStandIn = [path](QFileDialog&) { return std::optional<QString>(path); };
+            for (QAction* action : dialog->systemMenu().actions()) {
+                if (action->text() == QString::fromUtf8(command)) {
+                    action->trigger();
+                }
+            }
+        };
+        const auto rectified = [](const Bytes& grey) {
+            return outputFrame && Bytes(outputFrame, outputFrame + 64 * 48) ==
+                                      referenceWarp(grey.data(), 64, 48, homographyTable);
+        };
+        std::mt19937 random(3);
+        Bytes first(64 * 48), second(64 * 48);
+        for (unsigned char& b : first) b = static_cast<unsigned char>(random());
+        for (unsigned char& b : second) b = static_cast<unsigned char>(random());
+        setGreyFrame(64, 48, 0);
+        std::copy(first.begin(), first.end(), grayFrame);
+        const QStringList input = {"8,6", "55,2", "62,46", "1,42", "31,22", "19,40"};
+        const QStringList output = {"4,4", "60,6", "58,44", "3,40", "30,20", "20,30"};
+        dialog->inputPointList->addItems(input);
+        dialog->outputPointList->addItems(output);
+        click(calibrationId);
+        const QStringList shown = rows(*dialog->homographyList);
+        QVERIFY(rectified(first));
+        QCOMPARE(shown.size(), 4);
+        QVERIFY(shown[3].contains(
+            QRegularExpression("^RMS [0-9.]+ px, max [0-9.]+ px \\(pair 6\\)$")));
+        menu("Save calibration…", file("cal.json"));
+        click(clearInputId), click(clearOutputId), click(calibrationId);
+        menu("Load calibration…", file("cal.json"));
+        QCOMPARE(rows(*dialog->inputPointList) + rows(*dialog->outputPointList), input + output);
+        QCOMPARE(rows(*dialog->homographyList), shown);
+        QVERIFY(qobject_cast<QCheckBox*>(dialog->dialogItem(calibrationId))->isChecked());
+
+        QVERIFY(writeBmp(file("second.bmp"), second, 64, 8));
+        fileCommand(loadBmpId, file("second.bmp"));
+        QVERIFY(rectified(second));  // a picture loaded while calibrating
+        menu("Save rectified picture…", file("out.png"));
+        QCOMPARE(QImage(file("out.png")).convertToFormat(QImage::Format_Grayscale8),
+                 QImage(outputFrame, 64, 48, 64, QImage::Format_Grayscale8));
+        menu("Copy homography");
+        QString copied;  // tab-separated rows, every digit that tells doubles apart
+        for (int i = 0; i < 9; ++i) {
+            copied += QString::number(homographyTable[i / 3][i % 3], 'g', 17) +
+                      (i % 3 == 2 ? '\n' : '\t');
+        }
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+
+        QFile bad(file("bad.json"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("{\"version\": 1") > 0);
+        bad.close();
+        menu("Load calibration…", file("bad.json"));
+        setGreyFrame(32, 24, 0);
+        menu("Load calibration…", file("cal.json"));
+        QCOMPARE(messages.size(), 3);  // the first one is Load BMP's
+        QVERIFY(messages[1].startsWith("The calibration cannot be loaded: it is not valid JSON"));
+        QCOMPARE(messages[2],
+                 "The calibration is for a 64 x 48 frame, but the current frame is 32 x 24.");
+        QCOMPARE(rows(*dialog->inputPointList), input);
+    }
+
+    // Frames of changing sizes, some short, commands in between: the sanitizers watch memory,
+    // the test the buffer sizes. (The live journey cycles the real virtual camera.)
+    void shortSoak() {
+        QVERIFY(writeBmp(file("p.bmp"), Bytes(30 * 20 * 3, 60), 30, 24));
+        const VideoFormat formats[] = {{64, 48, 16}, {30, 20, 24}, {62, 40, 24}};
+        const std::function<void()> commands[] = {
+            [&] { dialog->inputPointList->addItems(exampleInput + exampleOutput); },
+            [&] { click(calibrationId); },
+            [&] { fileCommand(loadBmpId, file("p.bmp")); },
+            [&] { fileCommand(saveBmpId, file("s.bmp")); },
+            [&] { click(clearInputId), click(clearOutputId); },
+            [&] { click(stopCaptureId); }};
+        for (int i = 0; i < 300; ++i) {
+            const VideoFormat f = formats[(i / 50) % 3];
+            if (i % 50 == 0) {
+                log = useFakeDriver(1, f);
+                click(startCaptureId);
+            }
+            log->frames.emplace_back(
+                std::size_t(f.width * f.height * f.bitCount / 8 - (i % 7 == 0)),
+                static_cast<unsigned char>(i));
+            dialog->captureWindow->previewTick();
+            if (i % 4 == 0) {
+                commands[(i / 4) % std::size(commands)]();
+            }
+            QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(i % 243, 9));
+            QVERIFY((!rgbFrame || rgbFrameBytes == framePixels() * 3) &&
+                    (!grayFrame || grayFrameBytes == framePixels()) &&
+                    (!outputFrame || outputFrameBytes == framePixels()));
+        }
+    }
+};
+
+QTEST_MAIN(DialogTest)
+#include "dialog_test.moc"
