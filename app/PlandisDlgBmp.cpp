@@ -27,6 +27,9 @@ void PlandisDlg::OnLoadBmp() {
         messageBox(this, QString::fromUtf8("파일을 읽을 수 없습니다."));
         return;
     }
+    // The user loaded the picture to look at it: frames of the camera's own size would
+    // replace or misshape it. Start Capture brings the camera back with its format.
+    OnStopCapture();
     frameWidth = image.width;
     frameHeight = image.height;
     const std::size_t bytes =
@@ -42,8 +45,8 @@ void PlandisDlg::OnLoadBmp() {
     }
     // Buffers of the former size would be read past their end.
     dropMismatchedFrameBuffers();
+    refreshViews();
     messageBox(this, QString::fromStdString(image.headerText()));
-    update();
 }
 
 void PlandisDlg::OnSaveBmp() {
