@@ -267,7 +267,8 @@ class DialogLayout : public QObject {
         QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
         for (const char* line :
              {"Type=Application", "Exec=plandis", "Icon=plandis", "Name=Veltro",
-              "Name[ko]=Veltro 응용 프로그램", "Comment=Veltro MFC 응용 프로그램",
+              "Name[ko]=Veltro 응용 프로그램",
+              "Comment=Rectify a plane seen by a camera at an angle from four clicked point pairs",
               "X-Plandis-Version=1.0.0.1", "X-Plandis-OriginalFilename=Veltro.EXE"}) {
             QVERIFY2(lines.contains(QString::fromUtf8(line)), line);
         }
