@@ -6,6 +6,7 @@
 #include "app/sharedState.h"
 #include "app/windowServices.h"
 #include "image/Image.h"
+#include "image/ImageDecode.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ void PlandisDlg::OnLoadBmp() {
         return;
     }
     Image image;
-    if (!image.readBmp(path->c_str())) {
+    std::string header;
+    if (!loadPicture(path->c_str(), image, header)) {
         messageBox(this, QString::fromUtf8("파일을 읽을 수 없습니다."));
         return;
     }
@@ -46,7 +48,7 @@ void PlandisDlg::OnLoadBmp() {
     // Buffers of the former size would be read past their end.
     dropMismatchedFrameBuffers();
     refreshViews();
-    messageBox(this, QString::fromStdString(image.headerText()));
+    messageBox(this, QString::fromStdString(header));
 }
 
 void PlandisDlg::OnSaveBmp() {
