@@ -19,10 +19,10 @@
 
 namespace {
 
-// The dialog font's base units with NanumGothic at 12 pixels: the 52 letters are 365
-// pixels wide, (365 / 26 + 1) / 2 = 7, and a character is 11 + 3 = 14 pixels high.
+// The dialog font's base units with NanumSquare at 12 pixels: the 52 letters are 355
+// pixels wide, (355 / 26 + 1) / 2 = 7, and a character is 13 pixels high.
 constexpr int unitX = 7;
-constexpr int unitY = 14;
+constexpr int unitY = 13;
 
 // Dialog units to pixels, rounded to nearest, as the test's own reference.
 QRect pixels(int x, int y, int w, int h) {
@@ -67,9 +67,9 @@ class DialogLayout : public QObject {
         if (QFontDatabase::hasFamily(QStringLiteral("Gulim"))) {
             QSKIP("the template's own face is installed here");
         }
-        QCOMPARE(dialogFontFamily("굴림"), QStringLiteral("NanumGothic"));
+        QCOMPARE(dialogFontFamily("굴림"), QStringLiteral("NanumSquare"));
         PlandisDlg dialog;
-        QCOMPARE(QFontInfo(dialog.font()).family(), QStringLiteral("NanumGothic"));
+        QCOMPARE(QFontInfo(dialog.font()).family(), QStringLiteral("NanumSquare"));
         QCOMPARE(dialog.font().pixelSize(), 12);
         const BaseUnits units = fontBaseUnits(dialog.font());
         QCOMPARE(units.x, unitX);
@@ -79,7 +79,7 @@ class DialogLayout : public QObject {
     void mainDialogHasItsPixelSizeAndCaption() {
         PlandisDlg dialog;
         // 359 × 224 dialog units.
-        QCOMPARE(dialog.size(), QSize(628, 392));
+        QCOMPARE(dialog.size(), QSize(628, 364));
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Tessaro  2016.5.17"));
         QVERIFY(!(dialog.windowFlags() & Qt::WindowMinimizeButtonHint));
@@ -133,13 +133,13 @@ class DialogLayout : public QObject {
 
     void viewsAreFramedAndReportClicks() {
         PlandisDlg dialog;
-        QCOMPARE(dialog.inputView->size(), QSize(243, 280));
-        QCOMPARE(dialog.outputView->size(), QSize(243, 280));
+        QCOMPARE(dialog.inputView->size(), QSize(243, 260));
+        QCOMPARE(dialog.outputView->size(), QSize(243, 260));
         QCOMPARE(dialog.inputView->focusPolicy(), Qt::NoFocus);
         dialog.show();
         const QImage view = grabbed(*dialog.inputView);
         QCOMPARE(view.pixel(0, 0), qRgb(0, 0, 0));
-        QCOMPARE(view.pixel(242, 279), qRgb(0, 0, 0));
+        QCOMPARE(view.pixel(242, 259), qRgb(0, 0, 0));
         QCOMPARE(view.pixel(121, 0), qRgb(0, 0, 0));
         QVERIFY(view.pixel(121, 140) != qRgb(0, 0, 0));
     }
@@ -196,7 +196,7 @@ class DialogLayout : public QObject {
     void aboutBoxHasItsTemplate() {
         AboutDlg about;
         QCOMPARE(about.windowTitle(), QString::fromUtf8("Veltro 정보"));
-        QCOMPARE(about.size(), QSize(411, 96));  // 235 × 55 dialog units
+        QCOMPARE(about.size(), QSize(411, 89));  // 235 × 55 dialog units
         auto* ok = qobject_cast<QPushButton*>(about.findChildren<QPushButton*>().value(0));
         QVERIFY(ok != nullptr);
         QCOMPARE(controlId(*ok), 1);
