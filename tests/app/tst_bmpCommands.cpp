@@ -174,8 +174,8 @@ class BmpCommands : public QObject {
         // Top-left of the view shows the top-left picture pixel; bottom-right the last.
         const auto viewShows = [this](QPoint at) { return grabbed(*dialog->inputView).pixel(at); };
         QTRY_COMPARE(viewShows({2, 2}), qRgb(10, 10, 10));
-        QCOMPARE(viewShows({240, 277}), qRgb(180, 180, 180));
-        QCOMPARE(viewShows({2, 277}), qRgb(130, 130, 130));
+        QCOMPARE(viewShows({240, 257}), qRgb(180, 180, 180));
+        QCOMPARE(viewShows({2, 257}), qRgb(130, 130, 130));
     }
 
     void loadingTheTypicalFrameGivesItsFiveLines() {

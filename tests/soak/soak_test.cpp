@@ -186,6 +186,7 @@ class Soak : public QObject {
         switch (action % 4) {
             case 0:
                 load(pictures[(action / 4) % pictures.size()]);
+                click(startCaptureId);  // Load BMP stopped the camera
                 break;
             case 1:
                 save(saved);
