@@ -1,5 +1,5 @@
 # The two set-up commands: `make run` and `make test`. Each installs what is missing first.
-.PHONY: run test deps build build-asan build-fuzz bench fuzz clean
+.PHONY: run test deps build build-asan build-fuzz bench fuzz package clean
 
 deps:
 	@scripts/install-deps
@@ -34,6 +34,10 @@ test: build build-asan build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz: build-fuzz
 	PLANDIS_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset fuzz --timeout $$(( $(FUZZ_SECONDS) + 120 ))
+
+# A Debian package of the program in build/default (plandis_*.deb), dependencies included.
+package: build
+	cmake --build --preset default --target package
 
 bench: build
 	scripts/run-bench

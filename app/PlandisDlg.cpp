@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include <clocale>
+
 #include "app/AboutDlg.h"
 #include "app/PictureView.h"
 #include "app/dialogBuilder.h"
@@ -78,6 +80,9 @@ bool PlandisDlg::OnInitDialog() {
         sysMenu->addAction(QString::fromUtf8(about))->setData(aboutCommand);
     }
     setWindowIcon(icon);
+    // The application object set the C library's locale from the environment; numbers in
+    // lists, messages and files keep the "." decimal point whatever the user's language.
+    std::setlocale(LC_NUMERIC, "C");
     mainDialog = this;
     mainDialogRepaint = [](PlandisDlg* dialog) { dialog->OnPaint(); };
     return true;
@@ -96,10 +101,15 @@ void PlandisDlg::contextMenuEvent(QContextMenuEvent* event) {
     sysMenu->exec(event->globalPos());
 }
 
-// Enter closes the dialog unless a push button takes it, as Esc does (QDialog's own).
+// Enter closes the dialog unless a push button takes it, as Esc does (QDialog's own). F1,
+// the help key, opens the About box.
 void PlandisDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F1) {
+        OnSysCommand(aboutCommand);
         return;
     }
     QDialog::keyPressEvent(event);
@@ -107,10 +117,12 @@ void PlandisDlg::keyPressEvent(QKeyEvent* event) {
 
 void PlandisDlg::OnClearInput() {
     listReset(*inputPointList);
+    refreshViews();
 }
 
 void PlandisDlg::OnClearOutput() {
     listReset(*outputPointList);
+    refreshViews();
 }
 
 void PlandisDlg::OnInputViewClicked(QPoint position) {
@@ -126,4 +138,5 @@ void PlandisDlg::addClickedPoint(const PictureView& view, QPoint position, QList
     const Point pixel = clickToFramePixel(position.x(), position.y(), view.width(), view.height(),
                                           frameWidth, frameHeight);
     listAppend(list, formatPoint(pixel));
+    refreshViews();
 }

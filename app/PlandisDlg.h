@@ -43,6 +43,10 @@ class PlandisDlg : public QDialog {
     // pipeline asks for after each frame.
     void OnPaint();
 
+    // Schedules a repaint of both views once control returns to the event loop: after every
+    // change to what they show that no frame brings (points, calibration, a loaded picture).
+    void refreshViews();
+
     void OnStartCapture();
     void OnStopCapture();
     void OnSaveBmp();

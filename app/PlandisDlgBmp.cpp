@@ -6,6 +6,7 @@
 #include "app/sharedState.h"
 #include "app/windowServices.h"
 #include "image/Image.h"
+#include "image/ImageDecode.h"
 
 namespace {
 
@@ -23,10 +24,14 @@ void PlandisDlg::OnLoadBmp() {
         return;
     }
     Image image;
-    if (!image.readBmp(path->c_str())) {
+    std::string header;
+    if (!loadPicture(path->c_str(), image, header)) {
         messageBox(this, QString::fromUtf8("파일을 읽을 수 없습니다."));
         return;
     }
+    // The user loaded the picture to look at it: frames of the camera's own size would
+    // replace or misshape it. Start Capture brings the camera back with its format.
+    OnStopCapture();
     frameWidth = image.width;
     frameHeight = image.height;
     const std::size_t bytes =
@@ -42,8 +47,8 @@ void PlandisDlg::OnLoadBmp() {
     }
     // Buffers of the former size would be read past their end.
     dropMismatchedFrameBuffers();
-    messageBox(this, QString::fromStdString(image.headerText()));
-    update();
+    refreshViews();
+    messageBox(this, QString::fromStdString(header));
 }
 
 void PlandisDlg::OnSaveBmp() {

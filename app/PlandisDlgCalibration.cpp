@@ -80,6 +80,7 @@ std::string fitText(const Fit& fit) {
 // nothing changes but a message. Turning it off always stops the warp; the homography is
 // estimated again only from usable points, silently.
 void PlandisDlg::OnCalibration() {
+    refreshViews();  // the segments appear or go, also with no frame arriving
     const int checked = checkState(*calibrationBox);
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);

@@ -31,6 +31,11 @@ void PlandisDlg::OnPaint() {
     outputView->repaint();
 }
 
+void PlandisDlg::refreshViews() {
+    inputView->update();
+    outputView->update();
+}
+
 void PlandisDlg::paintEvent(QPaintEvent* event) {
     if (!isMinimized()) {
         QDialog::paintEvent(event);

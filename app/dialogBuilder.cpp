@@ -14,8 +14,12 @@
 
 namespace {
 
-// Fallback face for the template's Korean face, where that one is not installed.
-constexpr const char* pinnedFace = "NanumGothic";
+// Fallback face for the template's Korean face, where that one is not installed: a
+// sans-serif Korean face, as the template's is, with every Hangul syllable, in which every
+// caption fits its label at 12 px ("Output Image" takes 75 of 75 px). NanumGothic is 2 px
+// too wide for it; UnDotum's narrower letters also shrink the dialog unit, leaving 70 px of
+// text in a 65 px label.
+constexpr const char* pinnedFace = "NanumSquare";
 
 // The English name under which the template's face may also be installed.
 QStringList namesOf(const QString& face) {

@@ -121,6 +121,13 @@ class Image {
     // empty or beyond the limits above; the image must then not be used.
     bool readBmp(const char* path);
 
+    // After readBmp: whether the rows are stored top line first, and whether the pixels are
+    // the picture as shown: a Windows info header (OS/2 files have a 12-byte one) over
+    // uncompressed 24-bit rows, or over uncompressed 8-bit rows with the grey-ramp palette
+    // this program writes. Other files need a decoder.
+    bool topDown() const;
+    bool readsAsStored() const;
+
     BitmapFileHeader fileHeader{};
     std::unique_ptr<unsigned char[]> bitmapInfo;  // info header + palette; null when empty
     std::size_t bitmapInfoBytes = 0;

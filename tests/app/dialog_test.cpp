@@ -1,6 +1,8 @@
 // The dialog through its real widgets: its own decisions, not the arithmetic beneath them.
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QScreen>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QRegularExpression>
@@ -10,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <clocale>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -195,7 +198,7 @@ class DialogTest : public QObject {
             QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at / 2);
         }
         QTest::mouseClick(dialog->inputView, Qt::RightButton, {}, QPoint(5, 5));
-        QCOMPARE(rows(*dialog->inputPointList), QStringList({"126,46", "200,15", "230,125"}));
+        QCOMPARE(rows(*dialog->inputPointList), QStringList({"126,50", "200,16", "230,134"}));
 
         // Each Clear Data empties its own list; then the worked example.
         click(clearInputId);
@@ -232,8 +235,8 @@ class DialogTest : public QObject {
         const QPoint rectified[] = {{36, 37}, {205, 37}, {205, 242}, {36, 242}};
         for (std::size_t i = 0; i < 4; ++i) {
             const ChartPoint corner = chartCornersAtRest()[i];
-            const QPoint at(int(std::ceil(corner.x * 243 / 640)),
-                            int(std::ceil(corner.y * 280 / 480)));
+            const QPoint at(int(std::ceil(corner.x * dialog->inputView->width() / 640)),
+                            int(std::ceil(corner.y * dialog->inputView->height() / 480)));
             QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
             QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, rectified[i]);
         }
@@ -316,7 +319,8 @@ class DialogTest : public QObject {
     void markersJoinPairsOfEntriesInRed() {
         setGreyFrame(320, 240, 0);
         dialog->outputPointList->addItems({"40,40", "280,40", "280,200", "40,200", "160,120"});
-        const auto view = [](int x, int y) { return QPoint(243 * x / 320, 280 * y / 240); };
+        const QSize v = dialog->outputView->size();
+        const auto view = [v](int x, int y) { return QPoint(v.width() * x / 320, v.height() * y / 240); };
         QVERIFY(grabbed(*dialog->outputView).pixel(view(160, 40)) != red);  // calibration off
         calibrationOn = 1;
         const QImage shown = grabbed(*dialog->outputView);
@@ -478,6 +482,78 @@ class DialogTest : public QObject {
         QCOMPARE(messages[2],
                  "The calibration is for a 64 x 48 frame, but the current frame is 32 x 24.");
         QCOMPARE(rows(*dialog->inputPointList), input);
+    }
+
+    // With no camera running nothing repaints for a frame: each change schedules its own
+    // repaint of what the window shows (its backing store, not a new paint). Load BMP stops
+    // the camera; Start Capture brings it back in its own format.
+    void withoutFramesEachChangeRepaintsTheViews() {
+        const auto redOnScreen = [](QWidget& view) {
+            const QImage window = view.screen()->grabWindow(view.window()->winId()).toImage();
+            const QImage shown = window.copy(view.geometry()).convertToFormat(QImage::Format_RGB32);
+            int count = 0;
+            for (int y = 0; y < shown.height(); ++y) {
+                for (int x = 0; x < shown.width(); ++x) {
+                    count += shown.pixel(x, y) == red;
+                }
+            }
+            return count;
+        };
+        click(startCaptureId);
+        QVERIFY(writeBmp(file("p.bmp"), Bytes(320 * 240, 30), 320, 8));
+        fileCommand(loadBmpId, file("p.bmp"));
+        QVERIFY(!dialog->captureWindow->previewing() && !dialog->captureWindow->connected());
+        QCOMPARE(QList<int>({frameWidth, grayFrame[5]}), QList<int>({320, 30}));
+        dialog->inputPointList->addItems(exampleInput);
+        dialog->outputPointList->addItems(exampleOutput);
+        click(calibrationId);
+        QTRY_VERIFY_WITH_TIMEOUT(redOnScreen(*dialog->inputView) > 50, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(redOnScreen(*dialog->outputView) > 50, 2000);
+        click(clearInputId);
+        QTRY_COMPARE_WITH_TIMEOUT(redOnScreen(*dialog->inputView), 0, 2000);
+        for (const QPoint at : {QPoint(10, 10), QPoint(100, 200)}) {  // one new segment
+            QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(redOnScreen(*dialog->inputView) > 50, 2000);
+        click(calibrationId);  // off
+        QTRY_COMPARE_WITH_TIMEOUT(redOnScreen(*dialog->outputView), 0, 2000);
+        click(startCaptureId);
+        QVERIFY(dialog->captureWindow->previewing());
+        QCOMPARE(QSize(frameWidth, frameHeight), QSize(640, 480));
+        click(stopCaptureId);
+    }
+
+    void numbersKeepThePointUnderAGermanLocale() {
+        dialog.reset();  // the locale the application object would have taken
+        QVERIFY2(std::setlocale(LC_ALL, "de_DE.UTF-8"), "no de_DE.UTF-8: run scripts/install-deps");
+        open();
+        dialog->inputPointList->addItems(exampleInput);
+        dialog->outputPointList->addItems(exampleOutput);
+        click(calibrationId);
+        std::setlocale(LC_ALL, "C");
+        QCOMPARE(rows(*dialog->homographyList), exampleRows);
+    }
+
+    void f1OpensTheAboutBoxAndClosesNothing() {
+        QString opened;
+        QTimer::singleShot(0, [&opened] {
+            QWidget* modal = QApplication::activeModalWidget();
+            opened = modal != nullptr && modal->close() ? modal->metaObject()->className() : "";
+        });
+        QTest::keyClick(dialog.get(), Qt::Key_F1);
+        QCOMPARE(opened, QStringLiteral("AboutDlg"));
+        QVERIFY(dialog->isVisible());
+    }
+
+    // A caption wider than its label is cut at the label's edge.
+    void everyCaptionFitsItsLabel() {
+        AboutDlg about;
+        for (QWidget* owner : {static_cast<QWidget*>(dialog.get()), static_cast<QWidget*>(&about)}) {
+            for (const QLabel* label : owner->findChildren<QLabel*>()) {
+                const int needed = label->fontMetrics().horizontalAdvance(label->text());
+                QVERIFY2(needed <= label->width(), qPrintable(label->text()));
+            }
+        }
     }
 
     // Frames of changing sizes, some short, commands in between: the sanitizers watch memory,
