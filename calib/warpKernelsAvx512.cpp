@@ -8,23 +8,12 @@
 // permutes. Otherwise (a rotated or strongly scaled view, points partly outside, a narrow
 // source) each neighbour pair is read with a gather.
 #include "calib/warpKernels.h"
+#include "cpu/avx512.h"
 
 #if defined(__x86_64__)
 
-// GCC 12's AVX-512 conversion and rounding intrinsics start from a deliberately undefined
-// vector, which its flow analysis reports as (maybe) uninitialized.
-#if !defined(__clang__)  // clang has no such warning
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cstdint>
-
-#define PLANDIS_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")))
-// The step helpers are inlined into the row loop, with their constants kept in registers.
-#define PLANDIS_AVX512_INLINE PLANDIS_AVX512 __attribute__((always_inline)) inline
 
 namespace warp_detail {
 

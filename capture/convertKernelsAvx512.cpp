@@ -1,19 +1,9 @@
 // The conversions on AVX-512: sixteen pixels per step in 32-bit lanes, the same integer
 // arithmetic as yuvPixel and greyOf, so the same bytes.
 #include "capture/convertKernels.h"
+#include "cpu/avx512.h"
 
 #if defined(__x86_64__)
-
-// GCC 12's AVX-512 intrinsics start from a deliberately undefined vector, which its flow
-// analysis reports as (maybe) uninitialized.
-#if !defined(__clang__)  // clang has no such warning
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#include <immintrin.h>
-
-#define PLANDIS_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")))
-#define PLANDIS_AVX512_INLINE PLANDIS_AVX512 __attribute__((always_inline)) inline
 
 namespace convert_detail {
 
