@@ -102,6 +102,20 @@ void PlandisDlg::OnCalibration() {
     rectifyLoadedPicture();
 }
 
+// Points that cannot define a homography leave the last one in place, silently.
+void PlandisDlg::followPoints() {
+    if (calibrationOn == 0) {
+        return;
+    }
+    const std::vector<Point> input = readPoints(*inputPointList);
+    const std::vector<Point> output = readPoints(*outputPointList);
+    const HomographyEstimate estimate = estimateHomography(input, output);
+    if (estimate.fault == PointSetFault::none) {
+        showHomography(estimate, output, input);
+        rectifyLoadedPicture();
+    }
+}
+
 // Four pairs show the three rows of H; more add how well H fits them.
 void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
                                 std::span<const Point> input) {
