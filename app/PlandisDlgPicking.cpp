@@ -80,7 +80,6 @@ void PlandisDlg::restorePointLists(const PointLists& lists) {
     listReset(*outputPointList);
     inputPointList->addItems(lists.input);
     outputPointList->addItems(lists.output);
-    pickedList = nullptr;
     followPoints();
     refreshViews();
 }
@@ -139,9 +138,13 @@ void PlandisDlg::setPoint(QListWidget& list, int index, Point p) {
 
 // Undo and redo work whatever has the focus; the arrows and Delete act while a point is
 // picked (the pressed view has the focus, so the lists keep their own keys otherwise).
+// Ctrl+Shift+Z redoes under every keyboard scheme, as does the platform's own redo key.
 bool PlandisDlg::pickingKey(const QKeyEvent& event) {
-    const bool undo = event.matches(QKeySequence::Undo);
-    if (undo || event.matches(QKeySequence::Redo)) {
+    const bool ctrlZ = event.key() == Qt::Key_Z && (event.modifiers() & Qt::ControlModifier);
+    const bool redo = event.matches(QKeySequence::Redo) ||
+                      (ctrlZ && event.modifiers() == (Qt::ControlModifier | Qt::ShiftModifier));
+    const bool undo = !redo && event.matches(QKeySequence::Undo);
+    if (undo || redo) {
         std::vector<PointLists>& from = undo ? undoSteps : redoSteps;
         std::vector<PointLists>& to = undo ? redoSteps : undoSteps;
         if (!from.empty()) {
