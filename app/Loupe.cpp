@@ -15,6 +15,7 @@ const QColor outsideFrame(32, 32, 64);
 
 Loupe::Loupe(QWidget* view) : QWidget(view) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);  // it covers itself: the picture beneath stays
     setFixedSize(side, side + captionHeight);
     hide();
 }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Plandis.h"
@@ -201,12 +202,14 @@ void PlandisDlg::loadCalibrationFile(const std::string& path) {
     }
     frameWidth = calibration.frameWidth;
     frameHeight = calibration.frameHeight;
+    PointLists before = pointLists();  // one undo step: the points it replaced come back
     listReset(*inputPointList);
     listReset(*outputPointList);
     for (std::size_t i = 0; i < calibration.input.size(); ++i) {
         listAppend(*inputPointList, formatPoint(calibration.input[i]));
         listAppend(*outputPointList, formatPoint(calibration.output[i]));
     }
+    recordStep(std::move(before));
     calibrationBox->setChecked(true);
     OnCalibration();
 }
