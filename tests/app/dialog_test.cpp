@@ -676,6 +676,10 @@ class DialogTest : public QObject {
         key(Qt::Key_Delete);
         QCOMPARE(input().size() + 10 * rows(*dialog->outputPointList).size(), 10);
 
+        click(clearOutputId);
+        key(Qt::Key_Z, Qt::ControlModifier);  // Clear Data is a step too, undone from its button
+        QCOMPARE(rows(*dialog->outputPointList), QStringList{under(at)});
+
         // While calibrating, H follows a dragged point: the rows the checkbox then gives.
         click(clearOutputId);
         dialog->inputPointList->addItems(exampleInput);
