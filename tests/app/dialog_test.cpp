@@ -678,7 +678,7 @@ class DialogTest : public QObject {
 
         click(clearOutputId);
         key(Qt::Key_Z, Qt::ControlModifier);  // Clear Data is a step too, undone from its button
-        QCOMPARE(rows(*dialog->outputPointList), QStringList{under(at)});
+        QCOMPARE(input() + rows(*dialog->outputPointList), QStringList{under(at)});
 
         // While calibrating, H follows a dragged point: the rows the checkbox then gives.
         click(clearOutputId);
