@@ -3,9 +3,27 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
-PictureView::PictureView(QWidget* parent) : QWidget(parent) {}
+#include "app/Loupe.h"
+
+namespace {
+
+// The client pixel under a pointer position, kept inside the client area.
+QPoint clientPixel(const QWidget& view, QPointF at) {
+    return {std::clamp(static_cast<int>(std::floor(at.x())), 0, view.width() - 1),
+            std::clamp(static_cast<int>(std::floor(at.y())), 0, view.height() - 1)};
+}
+
+}  // namespace
+
+PictureView::PictureView(QWidget* parent) : QWidget(parent), magnifier(new Loupe(this)) {}
+
+void PictureView::setNotify(bool on) {
+    notify = on;
+    setMouseTracking(on);  // the loupe follows the pointer with no button held
+}
 
 void PictureView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -21,6 +39,9 @@ void PictureView::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
+    // The keys that move or delete the picked point come here; the view stays out of the
+    // tab order all the same.
+    setFocus(Qt::MouseFocusReason);
     // The pixel under the pointer when it was pressed, not wherever it is by the time the
     // notification is handled.
     const QPointF at = event->position();
@@ -28,7 +49,23 @@ void PictureView::mousePressEvent(QMouseEvent* event) {
         QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))));
 }
 
+void PictureView::mouseMoveEvent(QMouseEvent* event) {
+    if (notify) {
+        emit moved(clientPixel(*this, event->position()), (event->buttons() & Qt::LeftButton) != 0);
+    }
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* event) {
+    if (notify && event->button() == Qt::LeftButton) {
+        emit released();
+    }
+}
+
 // The second press of a double click is a double-click notification, not another click.
 void PictureView::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
+}
+
+void PictureView::leaveEvent(QEvent*) {
+    magnifier->hide();
 }

@@ -1,6 +1,8 @@
 // PictureView: a static control with a black frame, the widget behind the two picture
 // views. It paints its frame, then lets its owner paint the picture over the whole client
-// area; with notify on, a left-button press reports the pressed position.
+// area; with notify on, it reports a left-button press, the pointer's moves over it (also
+// while the button is held, then clamped to the client area) and the release, and holds a
+// loupe.
 #pragma once
 
 #include <QPoint>
@@ -8,6 +10,7 @@
 
 #include <functional>
 
+class Loupe;
 class QPainter;
 
 class PictureView : public QWidget {
@@ -16,20 +19,31 @@ class PictureView : public QWidget {
   public:
     explicit PictureView(QWidget* parent = nullptr);
 
-    void setNotify(bool on) { notify = on; }
+    void setNotify(bool on);
 
     // Paints the picture; called on every paint of the view, after the frame.
     std::function<void(QPainter& painter)> paintContent;
 
+    // The magnifier over this view; hidden until the owner shows it, and when the pointer
+    // leaves the view.
+    Loupe& loupe() const { return *magnifier; }
+
   signals:
     // The click notification, with the position in the view's client area.
     void clicked(QPoint position);
+    // The pointer moved to `position`; `dragging` while the left button is held.
+    void moved(QPoint position, bool dragging);
+    void released();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     bool notify = false;
+    Loupe* magnifier;
 };

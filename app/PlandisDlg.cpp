@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include <clocale>
+#include <utility>
 
 #include "app/AboutDlg.h"
 #include "app/PictureView.h"
@@ -15,7 +16,6 @@
 #include "app/resource.h"
 #include "app/sharedState.h"
 #include "app/windowServices.h"
-#include "calib/pointPicking.h"
 #include "capture/CaptureWindow.h"
 
 PlandisDlg::PlandisDlg(QWidget* parent)
@@ -67,10 +67,19 @@ void PlandisDlg::messageMap() {
     connect(button(clearOutputId), &QPushButton::clicked, this, &PlandisDlg::OnClearOutput);
     connect(inputView, &PictureView::clicked, this, &PlandisDlg::OnInputViewClicked);
     connect(outputView, &PictureView::clicked, this, &PlandisDlg::OnOutputViewClicked);
+    connect(inputView, &PictureView::moved, this, [this](QPoint at, bool dragging) {
+        moveOverView(*inputView, at, dragging, *inputPointList);
+    });
+    connect(outputView, &PictureView::moved, this, [this](QPoint at, bool dragging) {
+        moveOverView(*outputView, at, dragging, *outputPointList);
+    });
+    connect(inputView, &PictureView::released, this, &PlandisDlg::releaseView);
+    connect(outputView, &PictureView::released, this, &PlandisDlg::releaseView);
     // clicked, not toggled: unchecking the box from OnCalibration is no new click.
     connect(calibrationBox, &QCheckBox::clicked, this, &PlandisDlg::OnCalibration);
     inputView->paintContent = [this](QPainter& painter) { paintInputView(painter); };
     outputView->paintContent = [this](QPainter& painter) { paintOutputView(painter); };
+    connectLoupes();
 }
 
 bool PlandisDlg::OnInitDialog() {
@@ -102,7 +111,7 @@ void PlandisDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 // Enter closes the dialog unless a push button takes it, as Esc does (QDialog's own). F1,
-// the help key, opens the About box.
+// the help key, opens the About box. The point-editing keys close nothing.
 void PlandisDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         accept();
@@ -112,31 +121,23 @@ void PlandisDlg::keyPressEvent(QKeyEvent* event) {
         OnSysCommand(aboutCommand);
         return;
     }
+    if (pickingKey(*event)) {
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 
+// Clearing a list is one undo step.
 void PlandisDlg::OnClearInput() {
+    PointLists before = pointLists();
     listReset(*inputPointList);
+    recordStep(std::move(before));
     refreshViews();
 }
 
 void PlandisDlg::OnClearOutput() {
+    PointLists before = pointLists();
     listReset(*outputPointList);
-    refreshViews();
-}
-
-void PlandisDlg::OnInputViewClicked(QPoint position) {
-    addClickedPoint(*inputView, position, *inputPointList);
-}
-
-void PlandisDlg::OnOutputViewClicked(QPoint position) {
-    addClickedPoint(*outputView, position, *outputPointList);
-}
-
-// The frame pixel under the click, scaled from the view's client area to the frame.
-void PlandisDlg::addClickedPoint(const PictureView& view, QPoint position, QListWidget& list) {
-    const Point pixel = clickToFramePixel(position.x(), position.y(), view.width(), view.height(),
-                                          frameWidth, frameHeight);
-    listAppend(list, formatPoint(pixel));
+    recordStep(std::move(before));
     refreshViews();
 }

@@ -6,11 +6,14 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPoint>
+#include <QStringList>
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "calib/pointSet.h"
 
@@ -18,6 +21,7 @@ class CaptureWindow;
 class PictureView;
 class QCheckBox;
 class QListWidget;
+class QKeyEvent;
 class QMenu;
 class QPainter;
 
@@ -53,7 +57,8 @@ class PlandisDlg : public QDialog {
     void OnLoadBmp();
     void OnClearInput();
     void OnClearOutput();
-    // A click at `position`, in the view's client coordinates.
+    // A press at `position`, in the view's client coordinates: near a point of the view's
+    // list it picks that point, elsewhere it adds the frame pixel under it and picks that.
     void OnInputViewClicked(QPoint position);
     void OnOutputViewClicked(QPoint position);
     void OnCalibration();
@@ -81,7 +86,27 @@ class PlandisDlg : public QDialog {
     void paintInputView(QPainter& painter);
     void paintOutputView(QPainter& painter);
     void drawMarkers(QPainter& painter, const PictureView& view, const QListWidget& list);
+    void drawPointNumbers(QPainter& painter, const PictureView& view, const QListWidget& list);
+    void connectLoupes();
     void addClickedPoint(const PictureView& view, QPoint position, QListWidget& list);
+
+    // Point editing (PlandisDlgPicking.cpp). The lists stay the only record of the points;
+    // the picked point is an entry of one of them, each undo step a copy of both.
+    struct PointLists {
+        QStringList input, output;
+        bool operator==(const PointLists&) const = default;
+    };
+    PointLists pointLists() const;
+    void restorePointLists(const PointLists& lists);
+    void recordStep(PointLists before);
+    void pressView(const PictureView& view, QPoint position, QListWidget& list);
+    void moveOverView(PictureView& view, QPoint position, bool dragging, QListWidget& list);
+    void releaseView();
+    int picked() const;  // the picked entry's row in pickedList, or -1
+    void setPoint(QListWidget& list, int index, Point p);
+    bool pickingKey(const QKeyEvent& event);
+    // While calibrating, H follows points that were moved, deleted or restored.
+    void followPoints();
     void addCalibrationCommands();
     void rectifyLoadedPicture();
     // Takes a usable estimate as the homography: H, its inverse, the warp's table, the list.
@@ -91,6 +116,10 @@ class PlandisDlg : public QDialog {
     std::map<int, QWidget*> controls;  // by template id
     QMenu* sysMenu = nullptr;
     QCheckBox* calibrationBox = nullptr;
+    QListWidget* pickedList = nullptr;
+    int pickedIndex = -1;
+    std::optional<PointLists> atPress;  // the lists when the button went down, until it is up
+    std::vector<PointLists> undoSteps, redoSteps;
 
   public:
     // Bound to the template's controls by DoDataExchange; the dialog owns the widgets.

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Plandis.h"
@@ -102,6 +103,20 @@ void PlandisDlg::OnCalibration() {
     rectifyLoadedPicture();
 }
 
+// Points that cannot define a homography leave the last one in place, silently.
+void PlandisDlg::followPoints() {
+    if (calibrationOn == 0) {
+        return;
+    }
+    const std::vector<Point> input = readPoints(*inputPointList);
+    const std::vector<Point> output = readPoints(*outputPointList);
+    const HomographyEstimate estimate = estimateHomography(input, output);
+    if (estimate.fault == PointSetFault::none) {
+        showHomography(estimate, output, input);
+        rectifyLoadedPicture();
+    }
+}
+
 // Four pairs show the three rows of H; more add how well H fits them.
 void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
                                 std::span<const Point> input) {
@@ -187,12 +202,14 @@ void PlandisDlg::loadCalibrationFile(const std::string& path) {
     }
     frameWidth = calibration.frameWidth;
     frameHeight = calibration.frameHeight;
+    PointLists before = pointLists();  // one undo step: the points it replaced come back
     listReset(*inputPointList);
     listReset(*outputPointList);
     for (std::size_t i = 0; i < calibration.input.size(); ++i) {
         listAppend(*inputPointList, formatPoint(calibration.input[i]));
         listAppend(*outputPointList, formatPoint(calibration.output[i]));
     }
+    recordStep(std::move(before));
     calibrationBox->setChecked(true);
     OnCalibration();
 }

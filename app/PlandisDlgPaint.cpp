@@ -1,10 +1,13 @@
-// Painting: the frame pictures stretched over the two views and, while calibration is on,
-// red segments between the clicked points.
+// Painting: the frame pictures stretched over the two views, the clicked points numbered
+// and, while calibration is on, red segments between them.
 #include <QListWidget>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
+#include <optional>
+
+#include "app/Loupe.h"
 #include "app/PictureView.h"
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
@@ -17,6 +20,23 @@ namespace {
 // A buffer is drawn only when it holds the bytes the current frame size implies.
 bool fits(const unsigned char* buffer, std::size_t bytes, std::size_t bytesPerPixel) {
     return buffer != nullptr && bytes != 0 && bytes == framePixels() * bytesPerPixel;
+}
+
+// The numbered points' colour: apart from the calibration's red, seen on grey and colour.
+const QColor pointColour(0, 255, 255);
+
+// Frame pixel p of a buffer that is drawn (grey, or blue-green-red), as the view shows it.
+std::optional<QRgb> shownPixel(const unsigned char* buffer, std::size_t bytes,
+                               std::size_t bytesPerPixel, Point p) {
+    if (!fits(buffer, bytes, bytesPerPixel) || p.x < 0 || p.y < 0 || p.x >= frameWidth ||
+        p.y >= frameHeight) {
+        return std::nullopt;
+    }
+    const unsigned char* at =
+        buffer + (static_cast<std::size_t>(p.y) * static_cast<std::size_t>(frameWidth) +
+                  static_cast<std::size_t>(p.x)) *
+                     bytesPerPixel;
+    return bytesPerPixel == 1 ? qRgb(at[0], at[0], at[0]) : qRgb(at[2], at[1], at[0]);
 }
 
 }  // namespace
@@ -57,9 +77,21 @@ void PlandisDlg::paintInputView(QPainter& painter) {
         inputImage.setData(rgbFrame, frameWidth, frameHeight, 24);
         inputImage.draw(painter, 0, 0, client.width(), client.height());
     }
+    drawPointNumbers(painter, *inputView, *inputPointList);
     if (calibrationOn != 0) {
         drawMarkers(painter, *inputView, *inputPointList);
     }
+}
+
+// Each loupe reads the buffer its view shows, when it paints.
+void PlandisDlg::connectLoupes() {
+    inputView->loupe().framePixel = [](Point p) {
+        const std::optional<QRgb> grey = shownPixel(grayFrame, grayFrameBytes, 1, p);
+        return grey ? grey : shownPixel(rgbFrame, rgbFrameBytes, 3, p);
+    };
+    outputView->loupe().framePixel = [](Point p) {
+        return shownPixel(outputFrame, outputFrameBytes, 1, p);
+    };
 }
 
 void PlandisDlg::paintOutputView(QPainter& painter) {
@@ -68,6 +100,7 @@ void PlandisDlg::paintOutputView(QPainter& painter) {
         outputImage.setData(outputFrame, frameWidth, frameHeight, 8);
         outputImage.draw(painter, 0, 0, client.width(), client.height());
     }
+    drawPointNumbers(painter, *outputView, *outputPointList);
     if (calibrationOn != 0) {
         drawMarkers(painter, *outputView, *outputPointList);
     }
@@ -90,5 +123,31 @@ void PlandisDlg::drawMarkers(QPainter& painter, const PictureView& view, const Q
             painter.drawLine(current, QPoint(at.x, at.y));
         }
         current = QPoint(at.x, at.y);
+    }
+}
+
+// Each point as a small cross numbered from 1, so the pairing by click order shows before
+// calibrating; the picked point framed.
+void PlandisDlg::drawPointNumbers(QPainter& painter, const PictureView& view,
+                                  const QListWidget& list) {
+    if (frameWidth <= 0 || frameHeight <= 0) {
+        return;
+    }
+    painter.setPen(pointColour);
+    painter.setBrush(Qt::NoBrush);
+    for (int i = 0; i < listCount(list); ++i) {
+        Point entry{0, 0};
+        if (!parsePoint(listText(list, i), entry)) {
+            continue;
+        }
+        const Point v =
+            framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
+        const QPoint at(v.x, v.y);
+        painter.drawLine(at - QPoint(4, 0), at + QPoint(4, 0));
+        painter.drawLine(at - QPoint(0, 4), at + QPoint(0, 4));
+        if (&list == pickedList && i == picked()) {
+            painter.drawRect(QRect(at - QPoint(6, 6), QSize(12, 12)));
+        }
+        painter.drawText(at + QPoint(5, -4), QString::number(i + 1));
     }
 }

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <functional>
@@ -19,6 +20,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/CaptureView.h"
+#include "app/Loupe.h"
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
 #include "app/dialogBuilder.h"
@@ -586,6 +588,111 @@ class DialogTest : public QObject {
                     (!grayFrame || grayFrameBytes == framePixels()) &&
                     (!outputFrame || outputFrameBytes == framePixels()));
         }
+    }
+
+    // One journey per frame size: a point landed on a chosen pixel with the loupe's help,
+    // nudged, dragged, undone and redone, deleted, H following a drag; the dialog's keys then
+    // still close it.
+    void pointsPickedWithTheLoupeNudgedDraggedUndone_data() {
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<int>("closeKey");
+        QTest::newRow("640 x 480") << QSize(640, 480) << int(Qt::Key_Escape);
+        QTest::newRow("3840 x 2160") << QSize(3840, 2160) << int(Qt::Key_Return);
+    }
+    void pointsPickedWithTheLoupeNudgedDraggedUndone() {
+        QFETCH(QSize, frame);
+        QFETCH(int, closeKey);
+        setGreyFrame(frame.width(), frame.height(), 0);
+        std::mt19937 random(5);
+        std::generate_n(grayFrame, grayFrameBytes, [&] { return uchar(random()); });
+        PictureView& view = *dialog->inputView;
+        const Loupe& loupe = *view.findChild<Loupe*>();
+        const QSize v = view.size();
+        const auto text = [](QPoint p) { return QStringLiteral("%1,%2").arg(p.x()).arg(p.y()); };
+        // A click records position / view size · frame size, divided first, truncated.
+        const auto under = [&](QPoint at) {
+            return text({int(double(at.x()) / v.width() * frame.width()),
+                         int(double(at.y()) / v.height() * frame.height())});
+        };
+        const auto onView = [&](QPoint p) {  // where a frame pixel is drawn: product first
+            return QPoint(int(double(v.width()) * p.x() / frame.width()),
+                          int(double(v.height()) * p.y() / frame.height()));
+        };
+        const auto key = [&](int k, Qt::KeyboardModifiers m = {}) {
+            QTest::keyClick(dialog->focusWidget(), Qt::Key(k), m);
+        };
+        const auto input = [&] { return rows(*dialog->inputPointList); };
+
+        // Resting: the loupe prints and marks the pixel a click records, beside the pointer,
+        // each frame byte around it magnified 8 times or more.
+        const QPoint at(v.width() / 3, v.height() / 4);
+        QTest::mouseMove(&view, {}), QTest::mouseMove(&view, at);  // in from the centre
+        QVERIFY(loupe.isVisible() && !loupe.geometry().contains(at));
+        QCOMPARE(loupe.text(), under(at));
+        const QImage lens = grabbed(const_cast<Loupe&>(loupe));
+        QRect mark;
+        for (int y = 0; y < lens.height(); ++y) {
+            for (int x = 0; x < lens.width(); ++x) {
+                mark |= lens.pixel(x, y) == qRgb(255, 0, 255) ? QRect(x, y, 1, 1) : QRect();
+            }
+        }
+        const QRect cell = mark.adjusted(1, 1, -1, -1);
+        QVERIFY(cell.width() >= 8 && cell.width() == cell.height());
+        const QPoint shown(loupe.text().split(',')[0].toInt(), loupe.text().split(',')[1].toInt());
+        for (int j = -5; j <= 5; ++j) {
+            for (int i = -5; i <= 5; ++i) {
+                const unsigned char b = grayFrame[(shown.y() + j) * frame.width() + shown.x() + i];
+                QCOMPARE(lens.pixel(cell.center() + QPoint(i, j) * cell.width()), qRgb(b, b, b));
+            }
+        }
+        QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);  // the other list's
+        QTest::mouseClick(&view, Qt::LeftButton, {}, at);
+        QCOMPARE(input(), QStringList{loupe.text()});
+        const QRgb marker = grabbed(view).pixel(onView(shown));
+        QVERIFY(marker != red && marker == qRgb(0, 255, 255));
+
+        // Nudged onto the chosen pixel, one frame pixel a key.
+        const QPoint chosen = shown + QPoint(2, -1);
+        key(Qt::Key_Right), key(Qt::Key_Up), key(Qt::Key_Right);
+        QCOMPARE(input(), QStringList{text(chosen)});
+
+        // Dragged from beside its marker: the entry, as the loupe shows during the drag, is
+        // what a click there records.
+        const QPoint to(v.width() * 3 / 5, 7 * (v.height() / 14));
+        QTest::mousePress(&view, Qt::LeftButton, {}, onView(chosen) + QPoint(3, 2));
+        QTest::mouseMove(&view, to);
+        QCOMPARE(loupe.text(), under(to));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, to);
+        QCOMPARE(input(), QStringList{under(to)});
+
+        // Undo steps back one change at a time; redo forward.
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(input(), QStringList{text(chosen)});
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(input(), QStringList{text(chosen - QPoint(1, 0))});
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(input(), QStringList{under(to)});
+        key(Qt::Key_Delete);
+        QCOMPARE(input().size() + 10 * rows(*dialog->outputPointList).size(), 10);
+
+        click(clearOutputId);
+        key(Qt::Key_Z, Qt::ControlModifier);  // Clear Data is a step too, undone from its button
+        QCOMPARE(input() + rows(*dialog->outputPointList), QStringList{under(at)});
+
+        // While calibrating, H follows a dragged point: the rows the checkbox then gives.
+        click(clearOutputId);
+        dialog->inputPointList->addItems(exampleInput);
+        dialog->outputPointList->addItems(exampleOutput);
+        click(calibrationId);
+        QTest::mousePress(&view, Qt::LeftButton, {}, onView({30, 40}));
+        QTest::mouseMove(&view, to);
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, to);
+        const QStringList followed = rows(*dialog->homographyList);
+        click(calibrationId);  // off, estimating from the lists
+        QVERIFY(followed != exampleRows && rows(*dialog->homographyList) == followed);
+        key(closeKey);
+        QVERIFY(!dialog->isVisible());
     }
 };
 

@@ -1,6 +1,7 @@
 // The documentation's screenshots (scripts/screenshot, on Xvfb): the test chart, still or
-// filmed live by the virtual camera, its card corners clicked, calibrated and rectified.
-//   plandis_screenshot [--live] out.png
+// filmed live by the virtual camera, its card corners clicked, calibrated and rectified; or,
+// with --picking, the still chart's corners clicked and numbered, the loupe over one.
+//   plandis_screenshot [--live | --picking] out.png
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
@@ -19,6 +20,7 @@
 int main(int argc, char** argv) {
     QApplication toolkit(argc, argv);
     const bool live = argc == 3 && std::strcmp(argv[1], "--live") == 0;
+    const bool picking = argc == 3 && std::strcmp(argv[1], "--picking") == 0;
     PlandisDlg dialog;
     dialog.show();
     const auto click = [&dialog](int id) {
@@ -47,8 +49,15 @@ int main(int argc, char** argv) {
                                      int(std::ceil(p.y * view->height() / frameHeight))));
         }
     }
-    click(calibrationId);
-    live ? void() : showStill();  // rectified
+    if (picking) {  // the pointer beside the second corner, a pixel short of it
+        const QPoint second(
+            int(std::ceil(corners[1].x * dialog.inputView->width() / frameWidth)),
+            int(std::ceil(corners[1].y * dialog.inputView->height() / frameHeight)));
+        QTest::mouseMove(dialog.inputView, second + QPoint(-1, 1));
+    } else {
+        click(calibrationId);
+        live ? void() : showStill();  // rectified
+    }
     QTest::qWait(500);
     QPixmap shot = dialog.screen()->grabWindow(dialog.winId());
     if (shot.isNull()) {

@@ -1,0 +1,190 @@
+// Point editing in the picture views: a press picks the point under it or adds one, a drag
+// moves the picked point, keys nudge or delete it, Ctrl+Z and Ctrl+Shift+Z step through the
+// changes. The loupe shows the frame pixel a click would record.
+#include <QKeyEvent>
+#include <QListWidget>
+
+#include <utility>
+
+#include "app/Loupe.h"
+#include "app/PictureView.h"
+#include "app/PlandisDlg.h"
+#include "app/sharedState.h"
+#include "app/windowServices.h"
+#include "calib/pointPicking.h"
+
+namespace {
+
+// How far from a point, in screen pixels, a press still picks it.
+constexpr int pickReach = 6;
+
+// The frame pixel a press at `position` records.
+Point pixelUnder(const PictureView& view, QPoint position) {
+    return clickToFramePixel(position.x(), position.y(), view.width(), view.height(), frameWidth,
+                             frameHeight);
+}
+
+// The entry of `list` drawn nearest to `position` within reach (the later of equals, which
+// is drawn on top), or -1.
+int pointNear(const PictureView& view, const QListWidget& list, QPoint position) {
+    if (frameWidth <= 0 || frameHeight <= 0) {
+        return -1;  // no picture to place the points on
+    }
+    int nearest = -1;
+    int best = pickReach * pickReach;
+    for (int i = 0; i < listCount(list); ++i) {
+        Point entry{0, 0};
+        if (!parsePoint(listText(list, i), entry)) {
+            continue;
+        }
+        const Point at =
+            framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
+        const QPoint d = QPoint(at.x, at.y) - position;
+        if (d.x() * d.x() + d.y() * d.y() <= best) {
+            best = d.x() * d.x() + d.y() * d.y();
+            nearest = i;
+        }
+    }
+    return nearest;
+}
+
+}  // namespace
+
+void PlandisDlg::OnInputViewClicked(QPoint position) {
+    pressView(*inputView, position, *inputPointList);
+}
+
+void PlandisDlg::OnOutputViewClicked(QPoint position) {
+    pressView(*outputView, position, *outputPointList);
+}
+
+// The frame pixel under the click, scaled from the view's client area to the frame.
+void PlandisDlg::addClickedPoint(const PictureView& view, QPoint position, QListWidget& list) {
+    listAppend(list, formatPoint(pixelUnder(view, position)));
+    refreshViews();
+}
+
+PlandisDlg::PointLists PlandisDlg::pointLists() const {
+    PointLists lists;
+    for (int i = 0; i < listCount(*inputPointList); ++i) {
+        lists.input << QString::fromStdString(listText(*inputPointList, i));
+    }
+    for (int i = 0; i < listCount(*outputPointList); ++i) {
+        lists.output << QString::fromStdString(listText(*outputPointList, i));
+    }
+    return lists;
+}
+
+void PlandisDlg::restorePointLists(const PointLists& lists) {
+    listReset(*inputPointList);
+    listReset(*outputPointList);
+    inputPointList->addItems(lists.input);
+    outputPointList->addItems(lists.output);
+    followPoints();
+    refreshViews();
+}
+
+// A change is one undo step, and no step to redo follows it any more.
+void PlandisDlg::recordStep(PointLists before) {
+    if (before == pointLists()) {
+        return;
+    }
+    undoSteps.push_back(std::move(before));
+    redoSteps.clear();
+}
+
+void PlandisDlg::pressView(const PictureView& view, QPoint position, QListWidget& list) {
+    atPress = pointLists();
+    pickedList = &list;
+    pickedIndex = pointNear(view, list, position);
+    if (pickedIndex < 0) {
+        addClickedPoint(view, position, list);
+        pickedIndex = listCount(list) - 1;
+    }
+    refreshViews();  // the picked point's frame
+}
+
+// Dragging moves the picked point to the pixel a click there would record; the loupe shows
+// that pixel whether the button is held or not.
+void PlandisDlg::moveOverView(PictureView& view, QPoint position, bool dragging,
+                              QListWidget& list) {
+    const Point pixel = pixelUnder(view, position);
+    if (dragging && atPress && pickedList == &list && picked() >= 0) {
+        setPoint(list, picked(), pixel);
+    }
+    view.loupe().showAround(pixel, position);
+}
+
+void PlandisDlg::releaseView() {
+    if (atPress) {
+        recordStep(*std::exchange(atPress, std::nullopt));
+    }
+}
+
+int PlandisDlg::picked() const {
+    const bool valid =
+        pickedList != nullptr && pickedIndex >= 0 && pickedIndex < listCount(*pickedList);
+    return valid ? pickedIndex : -1;
+}
+
+void PlandisDlg::setPoint(QListWidget& list, int index, Point p) {
+    const QString text = QString::fromStdString(formatPoint(p));
+    if (list.item(index)->text() != text) {
+        list.item(index)->setText(text);
+        followPoints();
+        refreshViews();
+    }
+}
+
+// Undo and redo work whatever has the focus; the arrows and Delete act while a point is
+// picked (the pressed view has the focus, so the lists keep their own keys otherwise).
+// Ctrl+Shift+Z redoes under every keyboard scheme, as does the platform's own redo key.
+bool PlandisDlg::pickingKey(const QKeyEvent& event) {
+    const bool ctrlZ = event.key() == Qt::Key_Z && (event.modifiers() & Qt::ControlModifier);
+    const bool redo = event.matches(QKeySequence::Redo) ||
+                      (ctrlZ && event.modifiers() == (Qt::ControlModifier | Qt::ShiftModifier));
+    const bool undo = !redo && event.matches(QKeySequence::Undo);
+    if (undo || redo) {
+        std::vector<PointLists>& from = undo ? undoSteps : redoSteps;
+        std::vector<PointLists>& to = undo ? redoSteps : undoSteps;
+        if (!from.empty()) {
+            to.push_back(pointLists());
+            restorePointLists(from.back());
+            from.pop_back();
+        }
+        return true;
+    }
+    const int index = picked();
+    Point p{0, 0};
+    if (index < 0 || !parsePoint(listText(*pickedList, index), p)) {
+        return false;
+    }
+    PointLists before = pointLists();
+    switch (event.key()) {
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+            delete pickedList->takeItem(index);
+            pickedList = nullptr;
+            followPoints();
+            refreshViews();
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down: {
+            const int dx = (event.key() == Qt::Key_Right) - (event.key() == Qt::Key_Left);
+            const int dy = (event.key() == Qt::Key_Down) - (event.key() == Qt::Key_Up);
+            const Point to{p.x + dx, p.y + dy};
+            // One frame pixel at a time, never off the frame.
+            if (frameWidth <= 0 ||
+                (to.x >= 0 && to.y >= 0 && to.x < frameWidth && to.y < frameHeight)) {
+                setPoint(*pickedList, index, to);
+            }
+            break;
+        }
+        default:
+            return false;
+    }
+    recordStep(std::move(before));
+    return true;
+}
