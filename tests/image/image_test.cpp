@@ -6,7 +6,6 @@
 #include <sys/sysmacros.h>
 
 #include <climits>
-#include <cstring>
 #include <optional>
 
 #include "image/Image.h"
@@ -37,6 +36,8 @@ Bytes packedCopy(const Image& image) {
     return bytes;
 }
 
+// Every depth and width 1 to 9 writes the builder's file; bad geometry is refused by create
+// (the image kept) and by setData (the image emptied).
 TEST(Image, CreateWritesTheBuilderLayoutAndRefusesBadGeometry) {
     TempDir dir;
     const std::string path = dir.file("a.bmp");
@@ -46,40 +47,35 @@ TEST(Image, CreateWritesTheBuilderLayoutAndRefusesBadGeometry) {
             ASSERT_TRUE(image.create(width, 2, bits));
             EXPECT_EQ(image.rowBytes, width * bits / 8);
             ASSERT_TRUE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));  // zero pixels
-            EXPECT_EQ(readFile(path), buildBmp(width, 2, bits, bits <= 8 ? 1u << bits : 0,
+            EXPECT_EQ(readFile(path), buildBmp(width, 2, bits, greyRamp(bits <= 8 ? 1u << bits : 0),
                                                Bytes(bmpStride(width, bits) * 2, 0)))
                 << width << "x" << bits;
         }
-    struct Bad {
-        int width, height, bits;
-    };
-    for (const Bad b :
-         {Bad{0, 4, 8}, Bad{4, 0, 8}, Bad{4, 4, 0}, Bad{-4, 4, 8}, Bad{4, -4, 8}, Bad{4, 4, -8},
-          Bad{1, 1, 65536}, Bad{INT_MAX, 1, 24}, Bad{16384, 16385, 8}, Bad{INT_MAX, INT_MAX, 8}}) {
+    for (const auto& [width, height, bits] :
+         std::vector<std::array<int, 3>>{{0, 4, 8},
+                                         {4, 0, 8},
+                                         {4, 4, 0},
+                                         {-4, 4, 8},
+                                         {4, -4, 8},
+                                         {4, 4, -8},
+                                         {1, 1, 65536},
+                                         {INT_MAX, 1, 24},
+                                         {16384, 16385, 8},
+                                         {INT_MAX, INT_MAX, 8}}) {
         Image image;
         ASSERT_TRUE(image.create(5, 4, 8));
         const unsigned char* pixels = image.pixels.get();
-        EXPECT_FALSE(image.create(b.width, b.height, b.bits)) << b.width << " " << b.bits;
+        EXPECT_FALSE(image.create(width, height, bits)) << width << " " << bits;
         EXPECT_EQ(image.headerText(),
                   "width = 5\nheight = 4\nbitCount = 8\nwidth4bytes = 8\nimageSize = 32");
-        EXPECT_EQ(image.pixels.get(), pixels);
-        EXPECT_EQ(image.fileHeader.offBits + 0, 1078u);
-        // setData refuses it too, and leaves the image empty.
-        EXPECT_FALSE(image.setData(pixels, b.width, b.height, b.bits));
-        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_TRUE(image.pixels.get() == pixels && image.fileHeader.offBits == 1078u);
+        EXPECT_FALSE(image.setData(pixels, width, height, bits));
+        EXPECT_TRUE(image.pixels == nullptr && image.bitmapInfo == nullptr &&
+                    image.fileHeader.offBits + image.bitmapInfoBytes == 0u);
         EXPECT_EQ(image.headerText(),
                   "width = 0\nheight = 0\nbitCount = 0\nwidth4bytes = 0\nimageSize = 0");
         EXPECT_FALSE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));
     }
-    Image image;
-    ASSERT_TRUE(image.create(321, 240, 24));
-    EXPECT_EQ(image.headerText(),
-              "width = 321\nheight = 240\nbitCount = 24\nwidth4bytes = 964\nimageSize = 231360");
-    image.reset();
-    const BitmapFileHeader zero{};
-    EXPECT_EQ(std::memcmp(&image.fileHeader, &zero, sizeof zero), 0);
-    EXPECT_TRUE(image.pixels == nullptr && image.bitmapInfo == nullptr);
-    EXPECT_EQ(image.bitmapInfoBytes + image.width + image.height + image.rowBytes, 0u);
 }
 
 TEST(Image, SetDataKeepsBlocksOfTheSameGeometryAndRefusesNull) {
@@ -88,13 +84,11 @@ TEST(Image, SetDataKeepsBlocksOfTheSameGeometryAndRefusesNull) {
     ASSERT_TRUE(image.setData(grey.data(), 6, 5, 8));
     const unsigned char* pixels = image.pixels.get();
     ASSERT_TRUE(image.setData(grey.data(), 6, 5, 8));
-    EXPECT_EQ(image.pixels.get(), pixels);
     EXPECT_FALSE(image.setData(nullptr, 8, 8, 24));
     EXPECT_EQ(image.pixels.get(), pixels);
     EXPECT_EQ(packedCopy(image), grey);
     ASSERT_TRUE(image.setData(colour.data(), 6, 5, 24));
-    EXPECT_EQ(image.bitmapInfoBytes, 40u);
-    EXPECT_EQ(image.fileHeader.offBits + 0, 54u);
+    EXPECT_TRUE(image.bitmapInfoBytes == 40u && image.fileHeader.offBits == 54u);
     Image empty;
     unsigned char* buffer = new unsigned char[3]{4, 5, 6};
     empty.getData(buffer);  // leaves the destination alone
@@ -112,22 +106,18 @@ TEST(ImageBmp, RoundTripsByteForByte) {
             const int w = width == 10 ? 320 : width, h = width == 10 ? 240 : 1 + width % 3;
             SCOPED_TRACE(testing::Message() << w << "x" << h << "x" << bits);
             const Bytes picture = randomBytes(std::size_t(w * h * bits / 8), rng);
-            const std::uint32_t colours = bits == 8 ? 256 : 0;
+            const auto palette = greyRamp(bits == 8 ? 256 : 0);
             const Bytes bottomUp =
-                buildBmp(w, h, bits, colours, fileRows(picture, w, h, bits, false));
+                buildBmp(w, h, bits, palette, fileRows(picture, w, h, bits, false));
+            const Bytes topDown =
+                buildBmp(w, -h, bits, palette, fileRows(picture, w, h, bits, true));
             Image image;
             ASSERT_TRUE(image.writeBmp(path.c_str(), picture.data(), w, h, bits));
             ASSERT_EQ(readFile(path), bottomUp);
-            if (w == 320) {
-                EXPECT_EQ(bottomUp.size(), bits == 8 ? 77878u : 230454u);
-                EXPECT_EQ(get32(bottomUp, 10), bits == 8 ? 1078u : 54u);
-            }
             const std::size_t rowBytes = std::size_t(w) * bits / 8;
             Bytes reversed(picture.size());  // a top-down block stays in file order
             for (int r = 0; r < h; ++r)
                 std::copy_n(&picture[rowBytes * r], rowBytes, &reversed[rowBytes * (h - 1 - r)]);
-            const Bytes topDown =
-                buildBmp(w, -h, bits, colours, fileRows(picture, w, h, bits, true));
             for (const bool top : {false, true}) {
                 writeFile(path, top ? topDown : bottomUp);
                 Image read;
@@ -207,11 +197,10 @@ TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
         std::string target = dir.file("kept.bmp");
         if (place == "fifo")
             ::mkfifo((target = dir.file("pipe.bmp")).c_str(), 0600);
-        // A device of its own where it may make one (as root), so that a faulty save cannot
-        // replace the system's /dev/null.
+        // A device of its own (only root may make one), never the system's /dev/null.
         if (place == "device" &&
             ::mknod((target = dir.file("null.bmp")).c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
-            target = "/dev/null";
+            continue;
         if (place == "folder")
             std::filesystem::create_directory(target = dir.file("folder.bmp"));
         if (place == "missing folder" || place == "folder that is a file")
@@ -228,9 +217,8 @@ TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
             if (place == "full disk")
                 full.emplace(100);  // room for the headers only
             EXPECT_FALSE(save(target));
-            if (place == "read-only folder" || place == "full disk") {
-                EXPECT_FALSE(save(dir.file("new.bmp")));
-            }
+            EXPECT_TRUE((place != "read-only folder" && place != "full disk") ||
+                        !save(dir.file("new.bmp")));
         }
         EXPECT_EQ(readFile(dir.file("kept.bmp")), kept);
         EXPECT_EQ(dir.entries(), entries);
@@ -248,7 +236,7 @@ TEST(ImageBmp, SavesGoThroughLinksKeepModesAndFollowTheUmask) {
     ASSERT_TRUE(save(dir.file("link.bmp")));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.bmp")));
     EXPECT_EQ(readFile(dir.file("real.bmp")),
-              buildBmp(3, 2, 8, 256, fileRows(grey, 3, 2, 8, false)));
+              buildBmp(3, 2, 8, greyRamp(256), fileRows(grey, 3, 2, 8, false)));
     const auto mode = [&](const char* name) {
         struct stat status {};
         ::stat(dir.file(name).c_str(), &status);

@@ -11,13 +11,14 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 using Bytes = std::vector<unsigned char>;
 
-inline void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<unsigned char>(v >> 8 * i);
+inline void put32(Bytes& b, std::size_t at, std::uint32_t v, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i)
+        b[at + std::size_t(i)] = static_cast<unsigned char>(v >> 8 * i);
 }
 inline std::uint32_t get32(const Bytes& b, std::size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t{b[at + 3]} << 24;
@@ -28,21 +29,39 @@ inline std::size_t bmpStride(int width, int bitCount) {
     return (static_cast<std::size_t>(width) * bitCount + 31) / 32 * 4;
 }
 
-// A whole file: 40-byte info header (height negative for top-down), a grey palette of
-// `colours` entries, then `rows` as they are to stand in the file.
-inline Bytes buildBmp(int width, int height, int bitCount, std::uint32_t colours,
-                      const Bytes& rows) {
-    const auto size = static_cast<std::uint32_t>(rows.size()), offBits = 54 + 4 * colours;
-    Bytes b(offBits, 0);
-    // clang-format off
-    const std::uint32_t fields[][2] = {{0, 0x4D42}, {2, offBits + size}, {10, offBits}, {14, 40},
-        {18, std::uint32_t(width)}, {22, std::uint32_t(height)}, {26, 1 | std::uint32_t(bitCount) << 16},
-        {34, size}, {46, colours}};
-    // clang-format on
-    for (const auto& field : fields)
-        put32(b, field[0], field[1]);
+// Palette entries 0x00RRGGBB: entry v is grey v.
+inline std::vector<std::uint32_t> greyRamp(std::uint32_t colours) {
+    std::vector<std::uint32_t> ramp(colours);
     for (std::uint32_t i = 0; i < colours; ++i)
-        put32(b, 54 + 4 * i, i * 0x010101);
+        ramp[i] = i * 0x010101;
+    return ramp;
+}
+
+// A whole file: an info header of infoSize bytes (12: OS/2, with 16-bit sizes and 3-byte
+// palette entries; height negative for top-down), the palette, then `rows` as they stand.
+inline Bytes buildBmp(int width, int height, int bitCount,
+                      const std::vector<std::uint32_t>& palette, const Bytes& rows,
+                      std::uint32_t infoSize = 40, std::uint32_t compression = 0) {
+    using Field = std::pair<std::size_t, std::uint32_t>;
+    const std::uint32_t entry = infoSize == 12 ? 3 : 4, colours = std::uint32_t(palette.size());
+    const auto size = std::uint32_t(rows.size()), offBits = 14 + infoSize + entry * colours;
+    const auto w = std::uint32_t(width), h = std::uint32_t(height), bits = std::uint32_t(bitCount);
+    Bytes b(offBits, 0);
+    for (const auto& [at, v] :
+         {Field{0, 0x4D42}, {2, offBits + size}, {10, offBits}, {14, infoSize}})
+        put32(b, at, v);
+    if (infoSize == 12)
+        put32(b, 18, (w & 0xFFFF) | h << 16), put32(b, 22, 1 | bits << 16);
+    else
+        for (const auto& [at, v] : {Field{18, w},
+                                    {22, h},
+                                    {26, 1 | bits << 16},
+                                    {30, compression},
+                                    {34, size},
+                                    {46, colours}})
+            put32(b, at, v);
+    for (std::uint32_t i = 0; i < colours; ++i)
+        put32(b, 14 + infoSize + entry * i, palette[i], int(entry));
     b.insert(b.end(), rows.begin(), rows.end());
     return b;
 }
