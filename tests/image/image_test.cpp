@@ -3,8 +3,11 @@
 // atomic: a failed save leaves what was there and no temporary file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <optional>
 
@@ -13,6 +16,15 @@
 #include "tests/support/fullDisk.h"
 #include "tests/support/naiveReference.h"
 #include "tests/support/readOnlyPlace.h"
+
+// A disk that fails a save's last steps: the calls that fsync or rename name fail with EIO.
+std::string failing;
+extern "C" int fsync(int fd) {
+    return failing == "fsync" ? (errno = EIO, -1) : int(syscall(SYS_fsync, fd));
+}
+extern "C" int rename(const char* from, const char* to) noexcept {
+    return failing == "rename" ? (errno = EIO, -1) : int(syscall(SYS_rename, from, to));
+}
 
 namespace {
 
@@ -190,7 +202,7 @@ bool save(const std::string& path) {
 TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
     for (const std::string place :
          {"read-only folder", "read-only file", "full disk", "fifo", "folder", "device",
-          "missing folder", "folder that is a file"}) {
+          "missing folder", "folder that is a file", "fsync fails", "rename fails"}) {
         SCOPED_TRACE(place);
         TempDir dir;
         writeFile(dir.file("kept.bmp"), kept);
@@ -216,7 +228,9 @@ TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
                 continue;
             if (place == "full disk")
                 full.emplace(100);  // room for the headers only
+            failing = place == "fsync fails" ? "fsync" : place == "rename fails" ? "rename" : "";
             EXPECT_FALSE(save(target));
+            failing = "";
             EXPECT_TRUE((place != "read-only folder" && place != "full disk") ||
                         !save(dir.file("new.bmp")));
         }
@@ -243,11 +257,14 @@ TEST(ImageBmp, SavesGoThroughLinksKeepModesAndFollowTheUmask) {
         return status.st_mode & 07777;
     };
     EXPECT_EQ(mode("real.bmp"), 0600u);
-    const mode_t before = ::umask(027);
-    ASSERT_TRUE(save(dir.file("new.bmp")));
-    ::umask(before);
-    EXPECT_EQ(mode("new.bmp"), 0640u);
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"link.bmp", "new.bmp", "real.bmp"}));
+    for (const auto& [mask, name] : {std::pair{0, "new.bmp"}, {027, "new2.bmp"}}) {
+        const mode_t before = ::umask(mode_t(mask));
+        ASSERT_TRUE(save(dir.file(name)));
+        ::umask(before);
+        EXPECT_EQ(mode(name), 0644u & ~unsigned(mask));
+    }
+    EXPECT_EQ(dir.entries(),
+              (std::vector<std::string>{"link.bmp", "new.bmp", "new2.bmp", "real.bmp"}));
 }
 
 }  // namespace
