@@ -138,16 +138,13 @@ TEST(ClickToFramePixel, GivesTheEntry) {
             << c.cx << "," << c.cy;
 }
 
-TEST(FramePixelToView, MultipliesFirstAndTruncates) {
-    // Frame 640 × 480 over a 200 × 300 view.
+// Frame 640 × 480 over a 200 × 300 view: multiplied first, then truncated.
+TEST(PointEntry, FramePixelToViewFormatAndParse) {
     EXPECT_EQ(formatPoint(framePixelToView({-3, -1}, 200, 300, 640, 480)), "0,0");
     EXPECT_EQ(formatPoint(framePixelToView({-4, -2}, 200, 300, 640, 480)), "-1,-1");
-}
-
-TEST(PointEntry, FormatAndParse) {
     Point back{7, 7};
-    EXPECT_EQ(formatPoint({INT_MIN, -3}), "-2147483648,-3");
     EXPECT_TRUE(parsePoint(formatPoint({INT_MIN, -3}), back) && back.x == INT_MIN && back.y == -3);
+    EXPECT_EQ(formatPoint({INT_MIN, -3}), "-2147483648,-3");
     for (const char* bad : {"", "12", "12;4", "a,b"})
         EXPECT_FALSE(parsePoint(bad, back)) << bad;
 }

@@ -144,34 +144,52 @@ TEST(ImageBmp, RoundTripsByteForByte) {
         }
 }
 
-// Each file of tests/data/bmp loads or is refused as pinned. A loaded one holds the file's
-// info block and pixel bytes as they stand (missing ones 0) and is written back unchanged.
+// What each file of tests/data/bmp gives: its geometry, or a refusal (width 0). A loaded one
+// holds the file's info block and pixel bytes as they stand (missing ones 0) and is written
+// back unchanged.
+struct BmpCase {
+    std::string name;
+    int width = 0, height = 0, bitCount = 0;
+};
 void expectPinned(const std::string& path, const BmpCase& c) {
     SCOPED_TRACE(c.name);
     Image image;
-    ASSERT_EQ(image.readBmp(path.c_str()), c.loads);
-    if (!c.loads)
+    ASSERT_EQ(image.readBmp(path.c_str()), c.width > 0);
+    if (c.width == 0)
         return;
     EXPECT_EQ(image.width * 100000 + image.height * 100 + image.bitCount,
               c.width * 100000 + c.height * 100 + c.bitCount);
     const Bytes file = readFile(path);
-    const std::size_t offBits = get32(file, 10);
+    const std::size_t offBits = get32(file, 10),
+                      pixelBytes = bmpStride(c.width, c.bitCount) * c.height;
     ASSERT_EQ(image.bitmapInfoBytes, offBits - 14);
     EXPECT_EQ(Bytes(image.bitmapInfo.get(), image.bitmapInfo.get() + offBits - 14),
               Bytes(file.begin() + 14, file.begin() + long(offBits)));
-    ASSERT_EQ(std::size_t(image.width4bytes) * std::size_t(image.height), c.pixelBytes);
+    ASSERT_EQ(std::size_t(image.width4bytes) * std::size_t(image.height), pixelBytes);
     Bytes pixels(file.begin() + long(std::min(offBits, file.size())), file.end());
-    pixels.resize(c.pixelBytes, 0);
-    EXPECT_EQ(Bytes(image.pixels.get(), image.pixels.get() + c.pixelBytes), pixels);
+    pixels.resize(pixelBytes, 0);
+    EXPECT_EQ(Bytes(image.pixels.get(), image.pixels.get() + pixelBytes), pixels);
     TempDir dir;
-    if (file.size() >= offBits + c.pixelBytes) {
+    if (file.size() >= offBits + pixelBytes) {
         ASSERT_TRUE(image.writeBmp(dir.file("back.bmp").c_str(), nullptr, 0, 0, 0));
         EXPECT_EQ(readFile(dir.file("back.bmp")), file);
     }
 }
 
 TEST(ImageBmp, HostileFilesLoadOrAreRefusedAsPinned) {
-    for (const BmpCase& c : bmpCases()) {
+    // clang-format off
+    for (const BmpCase& c : std::vector<BmpCase>{
+        {"bottomup_8bit_5x3", 5, 3, 8}, {"bottomup_24bit_3x2", 3, 2, 24}, {"topdown_24bit_3x2", 3, 2, 24},
+        {"topdown_8bit_7x3", 7, 3, 8}, {"onebit_width8_accepted", 8, 2, 1}, {"fourbit_5x2", 5, 2, 4},
+        {"large_info_header_108", 5, 3, 8}, {"large_info_header_124", 3, 2, 24},
+        {"short_palette_8bit", 5, 3, 8}, {"truncated_rows_8bit", 5, 3, 8}, {"no_pixel_rows_8bit", 5, 3, 8},
+        {"missing_rows_at_limit", 4096, 4096, 8}, {"onebit_width7_refused"}, {"not_bm_signature"},
+        {"empty"}, {"header_only"}, {"info_header_cut_short"}, {"palette_cut_short"}, {"offset_below_54"},
+        {"offset_zero"}, {"offset_beyond_file_end"}, {"offset_max"}, {"width_zero"}, {"width_negative"},
+        {"width_int_min"}, {"width_int_max"}, {"height_zero"}, {"height_int_min"}, {"height_int_max"},
+        {"bitcount_zero"}, {"width_times_bitcount_wraps"}, {"rows_beyond_limit"},
+        {"declared_huge_in_tiny_file"}}) {
+        // clang-format on
         const std::string path = std::string(BMP_CORPUS_DIR) + "/" + c.name + ".bmp";
         ASSERT_TRUE(std::filesystem::exists(path)) << path;
         expectPinned(path, c);
@@ -184,8 +202,7 @@ TEST(ImageBmp, HostileFilesLoadOrAreRefusedAsPinned) {
         file.resize(file.size() + beyond, 0);
         put32(file, 10, std::uint32_t(file.size()));
         writeFile(dir.file("block.bmp"), file);
-        expectPinned(dir.file("block.bmp"),
-                     beyond ? BmpCase{"beyond"} : BmpCase{"at", 3, 2, 24, true, 24});
+        expectPinned(dir.file("block.bmp"), beyond ? BmpCase{"beyond"} : BmpCase{"at", 3, 2, 24});
     }
 }
 

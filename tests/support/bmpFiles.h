@@ -1,6 +1,5 @@
 // Test-side BMP files, written field by field so that Image's reader and writer are checked
-// against an independent layout; the pinned outcome of each hostile file in tests/data/bmp;
-// and a temporary folder.
+// against an independent layout, and a temporary folder.
 #pragma once
 
 #include <stdlib.h>
@@ -73,34 +72,6 @@ inline Bytes readFile(const std::string& path) {
 inline void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
-
-// What each file of tests/data/bmp gives: its geometry, or a refusal (width 0).
-struct BmpCase {
-    std::string name;
-    int width = 0, height = 0, bitCount = 0;
-    bool loads = false;
-    std::size_t pixelBytes = 0;  // width4bytes × height
-};
-inline std::vector<BmpCase> bmpCases() {
-    // clang-format off
-    std::vector<BmpCase> all = {
-        {"bottomup_8bit_5x3", 5, 3, 8}, {"bottomup_24bit_3x2", 3, 2, 24}, {"topdown_24bit_3x2", 3, 2, 24},
-        {"topdown_8bit_7x3", 7, 3, 8}, {"onebit_width8_accepted", 8, 2, 1}, {"fourbit_5x2", 5, 2, 4},
-        {"large_info_header_108", 5, 3, 8}, {"large_info_header_124", 3, 2, 24},
-        {"short_palette_8bit", 5, 3, 8}, {"truncated_rows_8bit", 5, 3, 8}, {"no_pixel_rows_8bit", 5, 3, 8},
-        {"missing_rows_at_limit", 4096, 4096, 8}, {"onebit_width7_refused"}, {"not_bm_signature"},
-        {"empty"}, {"header_only"}, {"info_header_cut_short"}, {"palette_cut_short"}, {"offset_below_54"},
-        {"offset_zero"}, {"offset_beyond_file_end"}, {"offset_max"}, {"width_zero"}, {"width_negative"},
-        {"width_int_min"}, {"width_int_max"}, {"height_zero"}, {"height_int_min"}, {"height_int_max"},
-        {"bitcount_zero"}, {"width_times_bitcount_wraps"}, {"rows_beyond_limit"},
-        {"declared_huge_in_tiny_file"}};
-    // clang-format on
-    for (BmpCase& c : all) {
-        c.loads = c.width > 0;
-        c.pixelBytes = c.loads ? bmpStride(c.width, c.bitCount) * std::size_t(c.height) : 0;
-    }
-    return all;
 }
 
 // A fresh folder under /tmp, removed with everything in it at the end of the test.
