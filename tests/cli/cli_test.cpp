@@ -62,6 +62,7 @@ TEST(CalibrationFile, BadFilesAreRefusedByName) {
         {[](json& f) { f = "{\"version\": 1e999}"; }, "overflow"},
         {[](json& f) { f.erase("homographyInverse"); }, "\"homographyInverse\" is missing"},
         {[](json& f) { f["homography"]["rows"] = 2; }, "not a 3 x 3"},
+        {[](json& f) { f["frame"]["width"] = 0; }, "frame size is not positive"},
         {[](json& f) { f["inputPoints"].erase(5); }, "different lengths"},
         {[](json& f) { f["outputPoints"][2][0] = 64; }, "outside the 64 x 48 frame"},
         {[](json& f) { f["homography"]["data"][2] = 1e-6 + f["homography"]["data"][2].get<double>(); },

@@ -18,7 +18,7 @@ constexpr unsigned char grey[2] = {40, 200};
 
 struct Kind {  // 12-byte header: OS/2; compression 1: RLE8, -1: a PNG file
     int bits, compression, headerSize;
-    int topDown, ramp;  // ramp: 256 grey entries, indices are grey levels
+    int topDown, ramp;  // ramp: 256 grey (2: blue) entries, indices are their levels
 };
 
 // The file a BMP writer of this kind makes from the pattern.
@@ -51,6 +51,8 @@ Bytes bmpFile(const Kind& k) {
     }
     rows.insert(rows.end(), {0, static_cast<unsigned char>(rle)});  // end of picture (RLE)
     std::vector<std::uint32_t> palette = k.ramp ? greyRamp(256) : std::vector<std::uint32_t>{};
+    for (std::uint32_t& entry : palette)  // ramp 2: blue levels, not greys
+        entry &= k.ramp == 2 ? 0xFF : 0xFFFFFF;
     for (int i = 0; !k.ramp && i < (k.bits <= 8 ? 1 << k.bits : 0); ++i)
         palette.push_back(colour[std::min(i, 1)]);
     return buildBmp(W, k.topDown ? -H : H, k.bits, palette, rows, std::uint32_t(k.headerSize),
@@ -78,9 +80,9 @@ TEST_P(BmpKind, ShowsThePictureItWasMadeFrom) {
     std::string header;
     for (const auto& line : pattern)
         for (int i : line)
-            for (int b = 0; b < (k.ramp && k.compression == 0 ? 8 : 24); b += 8)
-                want.push_back(
-                    static_cast<unsigned char>((k.ramp ? grey[i] * 0x010101u : colour[i]) >> b));
+            for (int b = 0; b < (k.ramp == 1 && k.compression == 0 ? 8 : 24); b += 8)
+                want.push_back(static_cast<unsigned char>(
+                    (k.ramp ? grey[i] * (k.ramp == 1 ? 0x010101u : 1) : colour[i]) >> b));
     QByteArray png;  // as Qt writes it
     QBuffer buffer(&png);
     QImage(want.data(), W, H, W * 3, QImage::Format_BGR888).save(&buffer, "PNG");
@@ -94,7 +96,7 @@ TEST_P(BmpKind, ShowsThePictureItWasMadeFrom) {
 const Kind kinds[] = {{8, 0, 40, 0, 1},  {8, 0, 40, 1, 1},  {24, 0, 40, 0, 0}, {24, 0, 40, 1, 0},
                       {1, 0, 40, 0, 0},  {4, 0, 40, 0, 0},  {8, 0, 40, 0, 0},  {8, 1, 40, 0, 1},
                       {16, 0, 40, 0, 0}, {32, 0, 40, 0, 0}, {8, 0, 12, 0, 0},  {4, 0, 124, 0, 0},
-                      {24, -1, 0, 0, 0}};
+                      {8, 0, 40, 0, 2},  {24, -1, 0, 0, 0}};
 INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(kinds));
 
 // Refused: what no reader decodes, an impossible bit count, and a tiny file that declares
