@@ -1,5 +1,5 @@
-// Point picking, the homography of N point pairs and its fit, and the usability check that
-// refuses exactly what the estimation cannot survive.
+// Point picking, the homography of N point pairs and its fit, and the usability
+// check that refuses exactly what the estimation cannot survive.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -16,48 +16,37 @@ namespace {
 using Points = std::vector<Point>;
 using F = PointSetFault;
 
-struct PairCase {
-    std::string name;
-    F fault;
-    Points input;
-    Points output = {};  // empty: the same as input
-};
-
-class EstimateHomography : public testing::TestWithParam<PairCase> {};
-
-TEST_P(EstimateHomography, FindsTheFault) {
-    const PairCase& c = GetParam();
-    EXPECT_EQ(estimateHomography(c.input, c.output.empty() ? c.input : c.output).fault, c.fault);
-}
-
 const Points square = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
 const Points six = {{0, 0}, {9, 0}, {9, 9}, {0, 9}, {4, 2}, {7, 5}};
 constexpr int lo = INT_MIN, hi = INT_MAX;
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Lists, EstimateHomography, testing::Values(
-    PairCase{"Square", F::none, square}, PairCase{"SixPairs", F::none, six},
-    PairCase{"ThreePoints", F::wrongCount, {{0, 0}, {100, 0}, {100, 100}}},
-    PairCase{"LengthsDiffer", F::wrongCount, square, six},
-    PairCase{"InputFirst", F::collinear, {{0, 0}, {1, 0}, {2, 0}, {0, 1}},
-             {{0, 0}, {0, 0}, {1, 1}, {2, 0}}},
-    PairCase{"OutputCoincident", F::coincident, square, {{0, 0}, {1, 0}, {0, 0}, {0, 1}}},
-    PairCase{"SixthRepeatsThird", F::coincident, {{0, 0}, {9, 0}, {9, 9}, {0, 9}, {4, 2}, {9, 9}}},
-    PairCase{"OutputCollinear", F::collinear, square, {{0, 0}, {10, 0}, {20, 0}, {0, 10}}},
-    PairCase{"FirstOffALine", F::collinear, {{30, 30}, {0, 50}, {10, 10}, {20, 20}}},
-    PairCase{"SecondOffALine", F::collinear, {{0, 0}, {5, 1}, {10, 10}, {20, 20}}},
-    PairCase{"FiveOneOffALine", F::collinear, {{0, 0}, {1, 1}, {0, 7}, {2, 2}, {3, 3}}},
-    PairCase{"FiveTwoOffALine", F::none, {{0, 0}, {1, 1}, {0, 7}, {2, 2}, {3, 1}}},
-    // Differences span 2^32 - 1, so the cross product needs more than 63 bits.
-    PairCase{"ExtremeOnALine", F::collinear, {{lo, lo}, {hi, hi}, {0, 0}, {0, 1}}},
-    PairCase{"ExtremeOppositeSigns", F::collinear, {{lo, hi}, {hi, lo}, {0, -1}, {5, 7}}},
-    // Found by fuzzing: a pivot lost to rounding, one coordinate 10^6 times the others.
-    PairCase{"OneHugeInputPoint", F::unstable, {{30, 40}, {0, 2}, {260, 0}, {214748333, -48364743}},
-             {{10, 100}, {2, 0}, {250, 0}, {25, 180}}}),
-    [](const auto& row) { return row.param.name; });
-// clang-format on
+TEST(EstimateHomography, FindsTheFault) {
+    struct PairCase {
+        F fault;
+        Points input, output = {};  // empty: the same as input
+    };
+    // clang-format off
+    const PairCase cases[] = {{F::none, square}, {F::none, six},
+        {F::wrongCount, {{0, 0}, {100, 0}, {100, 100}}}, {F::wrongCount, square, six},
+        {F::collinear, {{0, 0}, {1, 0}, {2, 0}, {0, 1}}, {{0, 0}, {0, 0}, {1, 1}, {2, 0}}},  // input first
+        {F::coincident, square, {{0, 0}, {1, 0}, {0, 0}, {0, 1}}},
+        {F::coincident, {{0, 0}, {9, 0}, {9, 9}, {0, 9}, {4, 2}, {9, 9}}},  // sixth repeats third
+        {F::collinear, square, {{0, 0}, {10, 0}, {20, 0}, {0, 10}}},
+        {F::collinear, {{30, 30}, {0, 50}, {10, 10}, {20, 20}}},  // first off a line
+        {F::collinear, {{0, 0}, {5, 1}, {10, 10}, {20, 20}}},     // second off a line
+        {F::collinear, {{0, 0}, {1, 1}, {0, 7}, {2, 2}, {3, 3}}}, {F::none, {{0, 0}, {1, 1}, {0, 7}, {2, 2}, {3, 1}}},
+        // Differences span 2^32 - 1, so the cross product needs more than 63 bits.
+        {F::collinear, {{lo, lo}, {hi, hi}, {0, 0}, {0, 1}}}, {F::collinear, {{lo, hi}, {hi, lo}, {0, -1}, {5, 7}}},
+        // Found by fuzzing: a pivot lost to rounding, one coordinate 10^6 times the others.
+        {F::unstable, {{30, 40}, {0, 2}, {260, 0}, {214748333, -48364743}}, {{10, 100}, {2, 0}, {250, 0}, {25, 180}}}};
+    // clang-format on
+    for (const PairCase& c : cases)
+        EXPECT_EQ(estimateHomography(c.input, c.output.empty() ? c.input : c.output).fault, c.fault)
+            << "case " << &c - cases;
+}
 
-// The fuzz regression: usable sets whose normal matrix loses a pivot are refused.
+// The fuzz regression: usable sets whose normal matrix loses a pivot are
+// refused.
 TEST(EstimateHomography, RefusesTheSingularNormalMatrixRegression) {
     std::ifstream file(std::string(FUZZ_REGRESSION_DIR) +
                        "/calibration/usable_points_singular_normal_matrix.txt");
@@ -72,9 +61,9 @@ TEST(EstimateHomography, RefusesTheSingularNormalMatrixRegression) {
     EXPECT_EQ(estimateHomography(lists[0], lists[1]).fault, F::unstable);
 }
 
-// Random sets of 4 to 6 pairs from pixels to the whole int range, one point often far off:
-// none ends the process (which would end this test), and clicks inside pictures up to 8192
-// pixels wide are never refused as unstable.
+// Random sets of 4 to 6 pairs from pixels to the whole int range, one point
+// often far off: none ends the process (which would end this test), and clicks
+// inside pictures up to 8192 pixels wide are never refused as unstable.
 TEST(EstimateHomography, NeverEndsTheProcessNorRefusesClicksInPictures) {
     std::mt19937 random(7);
     for (int bits = 4; bits <= 31; bits += 3) {
@@ -97,8 +86,9 @@ linal::Matrix estimate(const Points& output, const Points& input) {
     return ComputeHomography(normalEquations(output, input));
 }
 
-// The worked example, bit for bit as this estimation has always produced it: the list shows
-// "1.064644 -0.037490 19.471393", "-0.132800 0.824368 32.741555", "-0.000323 -0.000534 1.000000".
+// The worked example, bit for bit as this estimation has always produced it:
+// the list shows "1.064644 -0.037490 19.471393", "-0.132800
+// 0.824368 32.741555", "-0.000323 -0.000534 1.000000".
 TEST(ComputeHomography, FourPairsKeepTheWorkedExample) {
     const linal::Matrix H = estimate({{10, 10}, {200, 15}, {190, 220}, {5, 180}},
                                      {{30, 40}, {250, 20}, {260, 230}, {20, 200}});
@@ -111,8 +101,9 @@ TEST(ComputeHomography, FourPairsKeepTheWorkedExample) {
                  "-0x1.52eb374aa0b8p-12 -0x1.17cef1720a1abp-11 0x1p+0 0.971535");
 }
 
-// Six pairs of one exact affine mapping fit with an RMS of about 0; moving one input point
-// gives a positive RMS and names that pair as the worst. The fit of known errors, exactly.
+// Six pairs of one exact affine mapping fit with an RMS of about 0; moving one
+// input point gives a positive RMS and names that pair as the worst. The fit of
+// known errors, exactly.
 TEST(ComputeHomography, SixPairsFitAndAMovedPairIsNamed) {
     const Points output = {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {50, 20}, {30, 70}};
     Points input;
@@ -126,45 +117,34 @@ TEST(ComputeHomography, SixPairsFitAndAMovedPairIsNamed) {
     EXPECT_TRUE(known.rms == std::sqrt(25.0 / 3.0) && known.largest == 4.0 && known.worst == 1u);
 }
 
-struct ClickCase {
-    std::string name;
-    int cx, cy, viewWidth, viewHeight, frameWidth, frameHeight;
-    std::string entry;
-};
-
-class ClickToFramePixel : public testing::TestWithParam<ClickCase> {};
-
-TEST_P(ClickToFramePixel, GivesTheEntry) {
-    const ClickCase& c = GetParam();
-    EXPECT_EQ(formatPoint(clickToFramePixel(c.cx, c.cy, c.viewWidth, c.viewHeight, c.frameWidth,
-                                            c.frameHeight)),
-              c.entry);
+TEST(ClickToFramePixel, GivesTheEntry) {
+    struct ClickCase {
+        int cx, cy, viewWidth, viewHeight, frameWidth, frameHeight;
+        std::string entry;
+    };
+    // clang-format off
+    for (const ClickCase& c : {
+        ClickCase{150, 200, 209, 241, 0, 0, "0,0"},  // no frame size yet
+        // 100 / 209 · 320 = 153.1 and 120 / 241 · 240 = 119.5; -2 / 209 · 320 = -3.06
+        ClickCase{100, 120, 209, 241, 320, 240, "153,119"}, ClickCase{-2, 5, 209, 241, 320, 240, "-3,4"},
+        ClickCase{208, 240, 209, 241, 320, 240, "318,239"},
+        // 7 / 10 · 90 = 62.99999999999999 in double, while 7 · 90 / 10 = 63
+        ClickCase{7, 0, 10, 10, 90, 10, "62,0"},
+        ClickCase{5, 5, 0, 0, 320, 240, "2147483647,2147483647"}, ClickCase{0, 0, 0, 0, 320, 240, "0,0"}})
+        // clang-format on
+        EXPECT_EQ(formatPoint(clickToFramePixel(c.cx, c.cy, c.viewWidth, c.viewHeight, c.frameWidth,
+                                                c.frameHeight)),
+                  c.entry)
+            << c.cx << "," << c.cy;
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Clicks, ClickToFramePixel, testing::Values(
-    ClickCase{"NoFrameSizeYet", 150, 200, 209, 241, 0, 0, "0,0"},
-    // 100 / 209 · 320 = 153.1 and 120 / 241 · 240 = 119.5; -2 / 209 · 320 = -3.06
-    ClickCase{"FractionsTruncate", 100, 120, 209, 241, 320, 240, "153,119"},
-    ClickCase{"LeftOfTheViewTowardZero", -2, 5, 209, 241, 320, 240, "-3,4"},
-    ClickCase{"BottomRightPixel", 208, 240, 209, 241, 320, 240, "318,239"},
-    // 7 / 10 · 90 = 62.99999999999999 in double, while 7 · 90 / 10 = 63
-    ClickCase{"DivisionBeforeMultiplication", 7, 0, 10, 10, 90, 10, "62,0"},
-    ClickCase{"ZeroSizedView", 5, 5, 0, 0, 320, 240, "2147483647,2147483647"},
-    ClickCase{"ZeroByZero", 0, 0, 0, 0, 320, 240, "0,0"}),
-    [](const auto& row) { return row.param.name; });
-// clang-format on
-
-TEST(FramePixelToView, MultipliesFirstAndTruncates) {
-    // Frame 640 × 480 over a 200 × 300 view.
+// Frame 640 × 480 over a 200 × 300 view: multiplied first, then truncated.
+TEST(PointEntry, FramePixelToViewFormatAndParse) {
     EXPECT_EQ(formatPoint(framePixelToView({-3, -1}, 200, 300, 640, 480)), "0,0");
     EXPECT_EQ(formatPoint(framePixelToView({-4, -2}, 200, 300, 640, 480)), "-1,-1");
-}
-
-TEST(PointEntry, FormatAndParse) {
     Point back{7, 7};
-    EXPECT_EQ(formatPoint({INT_MIN, -3}), "-2147483648,-3");
     EXPECT_TRUE(parsePoint(formatPoint({INT_MIN, -3}), back) && back.x == INT_MIN && back.y == -3);
+    EXPECT_EQ(formatPoint({INT_MIN, -3}), "-2147483648,-3");
     for (const char* bad : {"", "12", "12;4", "a,b"})
         EXPECT_FALSE(parsePoint(bad, back)) << bad;
 }

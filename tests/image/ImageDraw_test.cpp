@@ -70,7 +70,7 @@ TEST(ImageDraw, PaletteRowOrderAndNothingToDraw) {
     EXPECT_EQ(target.pixel(2, 2), qRgb(8, 8, 8));
 
     TempDir dir;
-    writeFile(dir.file("td.bmp"), buildBmp(1, -2, 24, 0, {1, 2, 3, 0, 4, 5, 6, 0}));
+    writeFile(dir.file("td.bmp"), buildBmp(1, -2, 24, {}, {1, 2, 3, 0, 4, 5, 6, 0}));
     ASSERT_TRUE(image.readBmp(dir.file("td.bmp").c_str()));
     target = drawn(image, 1, 2, 2, 4);
     EXPECT_EQ(target.pixel(1, 2), qRgb(3, 2, 1));

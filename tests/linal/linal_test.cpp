@@ -1,7 +1,6 @@
 // The matrix library by identities and sweeps: containers, product and transpose, LU with
-// its pivot order, the solves, permutations, the inverse against an independent
-// Gauss-Jordan in long double, and every way it ends the process, with its exact error
-// stream and exit status.
+// its pivot order, the solves, permutations, the inverse, and every way it ends the
+// process, with its exact error stream and exit status.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -121,7 +120,6 @@ TEST(Linal, ProductSumsInOrderAndKeepsTheIdentities) {
     for (int i = 1; i <= 10; ++i)
         for (int j = 1; j <= 8; ++j)
             ASSERT_EQ(T(j, i), A(i, j));
-    expectNear(Transpose(A), T);
     expectNear(T * A, Transpose(T * A));  // exactly symmetric
     A = A * identity(8);                  // the result may be assigned to an operand
     expectNear(A, Transpose(T));
@@ -169,36 +167,6 @@ TEST(Linal, LUfactorPivotsAndPATimesEqualsLU) {
         }
 }
 
-// Reference inverse: Gauss-Jordan with partial pivoting in long double.
-Matrix gaussJordanInverse(const Matrix& A) {
-    const int n = A.n;
-    std::vector<std::vector<long double>> w(n, std::vector<long double>(2 * n, 0.0L));
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j)
-            w[i][j] = A(i + 1, j + 1);
-        w[i][n + i] = 1.0L;
-    }
-    for (int k = 0; k < n; ++k) {
-        int p = k;
-        for (int i = k + 1; i < n; ++i)
-            p = std::fabs(w[i][k]) > std::fabs(w[p][k]) ? i : p;
-        std::swap(w[k], w[p]);
-        const long double pivot = w[k][k];
-        for (auto& value : w[k])
-            value /= pivot;
-        for (int i = 0; i < n; ++i) {
-            const long double f = i == k ? 0.0L : w[i][k];
-            for (int j = 0; j < 2 * n; ++j)
-                w[i][j] -= f * w[k][j];
-        }
-    }
-    Matrix R(n, n, 0.0);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            R(i + 1, j + 1) = static_cast<double>(w[i][n + j]);
-    return R;
-}
-
 TEST(Linal, LUsolveAndTheInverseOverSizes) {
     std::mt19937 rng(42);
     for (int n = 1; n <= 10; ++n) {
@@ -210,7 +178,6 @@ TEST(Linal, LUsolveAndTheInverseOverSizes) {
         LUsolve(F, pivot, Transpose(A * x).row(1), solution);
         expectNear(mat(n, 1, elementsOf(solution)), x, 1e-13);
         const Matrix R = inverse(A);
-        expectNear(R, gaussJordanInverse(A), 1e-12 * n);
         expectNear(A * R, identity(n), 1e-13);
         m_inverse(A, out);  // resizes its output
         m_inverse(in, in);  // may overwrite its input
