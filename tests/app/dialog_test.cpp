@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -446,9 +447,7 @@ class DialogTest : public QObject {
                                       referenceWarp(grey.data(), 64, 48, homographyTable);
         };
         std::mt19937 random(3);
-        Bytes first(64 * 48), second(64 * 48);
-        for (unsigned char& b : first) b = static_cast<unsigned char>(random());
-        for (unsigned char& b : second) b = static_cast<unsigned char>(random());
+        const Bytes first = randomBytes(64 * 48, random), second = randomBytes(64 * 48, random);
         setGreyFrame(64, 48, 0);
         std::copy(first.begin(), first.end(), grayFrame);
         const QStringList input = {"8,6", "55,2", "62,46", "1,42", "31,22", "19,40"};
@@ -482,9 +481,7 @@ class DialogTest : public QObject {
         }
         QCOMPARE(QGuiApplication::clipboard()->text(), copied);
 
-        QFile bad(file("bad.json"));
-        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("{\"version\": 1") > 0);
-        bad.close();
+        std::ofstream(file("bad.json").toStdString()) << "{\"version\": 1";
         menu("Load calibration…", file("bad.json"));
         setGreyFrame(32, 24, 0);
         menu("Load calibration…", file("cal.json"));
