@@ -1,6 +1,7 @@
-// Runs the benchmarks (one thread), keeps the median of each, then prints the comparison:
-// our stages and whole pipeline against OpenCV's, the ratios, the painting's share, and the
-// memory-bandwidth bound of each. --table=PATH also writes it there as markdown.
+// Runs the benchmarks (one thread, but for the thread counts' own), keeps the median of each,
+// then prints the comparison: our stages and whole pipeline against OpenCV's, the ratios, the
+// painting's share, the memory-bandwidth bound of each, and the whole pipeline on 1 thread and
+// on all. --table=PATH also writes it there as markdown.
 #include <benchmark/benchmark.h>
 
 #include <opencv2/core.hpp>
@@ -16,11 +17,13 @@
 #include <vector>
 
 #include "cpu/kernelPath.h"
+#include "cpu/rowPool.h"
 
 namespace {
 
 struct Figure {
     double ms = 0;
+    double realMs = 0;  // wall clock
     double bytes = 0;
     bool median = false;
 };
@@ -42,6 +45,7 @@ class Collector : public benchmark::ConsoleReporter {
                 continue;
             }
             f.ms = run.GetAdjustedCPUTime();
+            f.realMs = run.GetAdjustedRealTime();
             const auto bytes = run.counters.find("bytes");
             f.bytes = bytes != run.counters.end() ? bytes->second.value : 0;
             f.median = isMedian;
@@ -81,7 +85,7 @@ std::string ms(double value) {
     return number(value, value < 1 ? 3 : value < 10 ? 2 : 1);
 }
 
-std::string table(const Collector& c) {
+std::string table(const Collector& c, int allThreads) {
     auto get = [&](const std::string& family, const Size& s) -> const Figure* {
         const auto it =
             c.figures.find(family + "/" + std::to_string(s.width) + "/" + std::to_string(s.height));
@@ -112,8 +116,9 @@ std::string table(const Collector& c) {
     for (const KernelPath path : paths) {
         out << " whole on " << kernelPathName(path) << " (ms) |";
     }
+    out << " whole, 1 thread (ms, wall) | whole, " << allThreads << " threads (ms, wall) |";
     out << "\n|---|---:|---:|";
-    for (std::size_t i = 0; i < paths.size(); ++i) {
+    for (std::size_t i = 0; i < paths.size() + 2; ++i) {
         out << "---:|";
     }
     out << "\n";
@@ -129,6 +134,10 @@ std::string table(const Collector& c) {
         for (const KernelPath path : paths) {
             const Figure* f = get(std::string("BM_Path_") + kernelPathName(path), s);
             out << " " << (f != nullptr ? ms(f->ms) : "–") << " |";
+        }
+        for (const char* family : {"BM_Threads_1", "BM_Threads_all"}) {
+            const Figure* f = get(family, s);
+            out << " " << (f != nullptr ? ms(f->realMs) : "–") << " |";
         }
         out << "\n";
     }
@@ -156,7 +165,8 @@ std::string context() {
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
     std::ostringstream out;
     out << "Medians of the benchmark thread's CPU time (the machine may be shared; real time "
-           "also counts the time the thread waited for a core), one thread, "
+           "also counts the time the thread waited for a core), one thread, but for the last two "
+           "columns: the wall clock of the pipeline with its rows over 1 thread and over all, "
         << date << "; kernel path " << kernelPathName(bestKernelPath())
         << "; load average at the end " << (loads > 0 ? number(load[0], 2) : "unknown")
         << ". Memory bound: the bytes a stage must read and write divided by the copy "
@@ -184,6 +194,8 @@ std::string tablePath(int& argc, char** argv) {
 
 int main(int argc, char** argv) {
     cv::setNumThreads(1);  // OpenCV on one thread, as the pipeline
+    const int allThreads = rowThreads();
+    setRowThreads(1);
     const std::string path = tablePath(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
@@ -193,7 +205,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&collector);
     benchmark::Shutdown();
 
-    const std::string text = context() + "\n" + table(collector);
+    const std::string text = context() + "\n" + table(collector, allThreads);
     std::cout << "\n" << text;
     if (!path.empty()) {
         std::ofstream file(path);

@@ -1,6 +1,7 @@
 // Our frame pipeline at the three frame sizes: the whole per-frame pipeline through
 // frameCallback (YUY2 in, calibration on, the tilted view, no repaint), each stage alone, and
-// the whole pipeline on each kernel path this processor can run.
+// the whole pipeline on each kernel path this processor can run, all on one thread; then the
+// whole pipeline on 1 thread and on all of them, in wall-clock time.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -12,6 +13,7 @@
 #include "capture/convertKernels.h"
 #include "capture/framePipeline.h"
 #include "cpu/kernelPath.h"
+#include "cpu/rowPool.h"
 
 namespace {
 
@@ -83,6 +85,14 @@ void wholeOnPath(benchmark::State& state, KernelPath path) {
     countBytes(state, scene.pixels * 8);
 }
 
+// frameCallback with its rows split over `threads` threads. Timed by the wall clock: the
+// benchmark thread's CPU time would leave out the other threads' share.
+void wholeOnThreads(benchmark::State& state, int threads) {
+    setRowThreads(threads);
+    BM_Ours_Whole(state);
+    setRowThreads(1);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Ours_Whole)->Apply(frameSizes);
@@ -97,5 +107,16 @@ const bool pathBenchmarksRegistered = [] {
         const std::string name = std::string("BM_Path_") + kernelPathName(path);
         benchmark::RegisterBenchmark(name.c_str(), wholeOnPath, path)->Apply(frameSizes);
     }
+    return true;
+}();
+
+// BM_Threads_1 and BM_Threads_all.
+const bool threadBenchmarksRegistered = [] {
+    benchmark::RegisterBenchmark("BM_Threads_1", wholeOnThreads, 1)
+        ->Apply(frameSizes)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_Threads_all", wholeOnThreads, 0)
+        ->Apply(frameSizes)
+        ->UseRealTime();
     return true;
 }();

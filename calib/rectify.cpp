@@ -2,11 +2,12 @@
 
 #include "app/sharedState.h"
 #include "calib/warpKernels.h"
+#include "cpu/rowPool.h"
 
-// Backward mapping, in storage order: every output byte is written, from the grey frame
-// sample its pixel projects to, on the fastest kernel path this processor has. The
-// neighbours of the last row and column are that row and column themselves.
-void rectifyFrame(const unsigned char* grey, unsigned char*& output) {
+// Backward mapping: every output byte is written, from the grey frame sample its pixel
+// projects to. The neighbours of the last row and column are that row and column themselves.
+// The bands are output rows: each reads the whole grey frame and writes only its own rows.
+void rectifyFrame(const unsigned char* grey, unsigned char*& output, KernelPath path) {
     const int width = frameWidth;
     const int height = frameHeight;
     if (grey == nullptr || output == nullptr || width <= 0 || height <= 0) {
@@ -14,5 +15,6 @@ void rectifyFrame(const unsigned char* grey, unsigned char*& output) {
     }
     const ConstPlane source{grey, width, height, width};
     const Plane target{output, width, height, width};
-    warpRows(bestKernelPath(), homographyTable, source, target, 0, height);
+    runRowBands(height,
+                [&](int y0, int y1) { warpRows(path, homographyTable, source, target, y0, y1); });
 }

@@ -7,6 +7,7 @@
 #include "capture/convertKernels.h"
 #include "cpu/kernelPath.h"
 #include "cpu/planeView.h"
+#include "cpu/rowPool.h"
 
 namespace {
 
@@ -45,18 +46,23 @@ ConstPlane deliveredPlane(const VideoHeader* header) {
 }
 
 // rgbFrame from the delivered frame and grayFrame from rgbFrame, in one pass over the rows
-// where the frame is converted.
-void convertFrame(const VideoHeader* header) {
-    const KernelPath path = bestKernelPath();
+// where the frame is converted, the rows split over the pool's threads.
+void convertFrame(const VideoHeader* header, KernelPath path) {
     const Plane colour = colourPlane();
-    if (!convertible(header)) {
-        bgrToGreyRows(path, ConstPlane{rgbFrame, frameWidth, frameHeight, colour.stride},
-                      Plane{nullptr, 0, 0, 0}, greyPlane(), 0, frameHeight);
-    } else if (frameBitCount == 24) {
-        bgrToGreyRows(path, deliveredPlane(header), colour, greyPlane(), 0, frameHeight);
-    } else {
-        yuy2ToBgrGreyRows(path, deliveredPlane(header), colour, greyPlane(), 0, frameHeight);
+    const Plane grey = greyPlane();
+    if (convertible(header) && frameBitCount == 16) {
+        runRowBands(frameHeight, [&](int y0, int y1) {
+            yuy2ToBgrGreyRows(path, deliveredPlane(header), colour, grey, y0, y1);
+        });
+        return;
     }
+    // A 24-bit frame is copied to rgbFrame on the way; otherwise rgbFrame keeps its picture.
+    const bool copied = convertible(header);
+    const ConstPlane source = copied ? deliveredPlane(header)
+                                     : ConstPlane{rgbFrame, frameWidth, frameHeight, colour.stride};
+    const Plane copy = copied ? colour : Plane{nullptr, 0, 0, 0};
+    runRowBands(frameHeight,
+                [&](int y0, int y1) { bgrToGreyRows(path, source, copy, grey, y0, y1); });
 }
 
 }  // namespace
@@ -65,12 +71,18 @@ void yuy2ToBgr(const unsigned char* yuy2, int width, int height, unsigned char* 
     if (width <= 0 || height <= 0) {
         return;
     }
-    yuy2ToBgrGreyRows(bestKernelPath(), ConstPlane{yuy2, width, height, std::ptrdiff_t{width} * 2},
-                      Plane{bgr, width, height, std::ptrdiff_t{width} * 3}, Plane{nullptr, 0, 0, 0},
-                      0, height);
+    const ConstPlane in{yuy2, width, height, std::ptrdiff_t{width} * 2};
+    const Plane out{bgr, width, height, std::ptrdiff_t{width} * 3};
+    runRowBands(height, [&](int y0, int y1) {
+        yuy2ToBgrGreyRows(bestKernelPath(), in, out, Plane{nullptr, 0, 0, 0}, y0, y1);
+    });
 }
 
 int frameCallback(CaptureWindow* /*window*/, VideoHeader* header) {
+    return runFramePipeline(header, bestKernelPath());
+}
+
+int runFramePipeline(VideoHeader* header, KernelPath path) {
     // A new capture format or a loaded BMP may have changed the frame size since the last
     // frame: buffers of another size are dropped here and made anew below.
     dropMismatchedFrameBuffers();
@@ -90,9 +102,9 @@ int frameCallback(CaptureWindow* /*window*/, VideoHeader* header) {
         }
         return 1;
     }
-    convertFrame(header);
+    convertFrame(header, path);
     if (calibrationOn != 0) {
-        rectifyFrame(grayFrame, outputFrame);
+        rectifyFrame(grayFrame, outputFrame, path);
     }
     requestRepaint();
     return 1;

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu/kernelPath.h"
+
 class CaptureWindow;
 
 // What the capture facility hands over for one frame.
@@ -20,7 +22,13 @@ struct VideoHeader {
 // change of frame size never runs past a buffer. Only 24-bit (blue, green, red) and 16-bit
 // (YUY2) frames are converted, and only when header->bytesUsed covers the whole frame;
 // otherwise rgbFrame keeps its previous picture and the remaining steps run on it.
+//
+// Each step splits its rows over the cores (cpu/rowPool.h) and returns when all are done;
+// the bytes are those one thread gives.
 int frameCallback(CaptureWindow* window, VideoHeader* header);
+
+// frameCallback on the given kernel path (it takes the fastest one), for the tests of each.
+int runFramePipeline(VideoHeader* header, KernelPath path);
 
 // The colour conversion alone, over plain packed buffers, on the fastest kernel path of the
 // processor. frameCallback runs it and the grey mean in one pass (capture/convertKernels.h).
