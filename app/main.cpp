@@ -7,6 +7,7 @@
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
 #include "app/sharedState.h"
+#include "capture/CaptureDriver.h"
 #include "cli/commandLine.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
     }
     QApplication toolkit(argc, argv);
+    captureDriverFactory = [source = commandLine.source, mode = commandLine.mode] {
+        return makeCaptureDriver(source, mode);
+    };
     if (!commandLine.calibration.empty()) {
         // Once the dialog runs, so that a refusal has its window to appear over.
         QTimer::singleShot(0, [path = commandLine.calibration] {

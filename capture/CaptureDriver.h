@@ -17,6 +17,14 @@ struct VideoFormat {
     std::uint16_t bitCount = 0;
 };
 
+// The mode Start Capture asks for: the source gives the size and rate nearest to it. A
+// rate of 0 leaves it to the capture window's frame period; a set rate outranks that.
+struct CaptureMode {
+    int width = 640;
+    int height = 480;
+    int fps = 0;
+};
+
 // Why the last connect failed, for the user: the device it named and the cause. A
 // failure of no particular device (no such index, no GStreamer) names none.
 struct OpenFailure {
@@ -56,6 +64,10 @@ class CaptureDriver {
 // camera when the system has no video device at all: a device that is there but cannot
 // be opened is reported, never replaced.
 std::unique_ptr<CaptureDriver> makeSystemCaptureDriver();
+
+// Driver 0 is what --source names (a device path, "virtual", a URI or a pipeline
+// description), or the system's driver 0 for an empty spec, at the mode nearest `mode`.
+std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& spec, CaptureMode mode);
 
 // A driver whose driver 0 is always the virtual camera, whatever the system has.
 std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver();

@@ -12,10 +12,6 @@
 
 namespace {
 
-// The size asked of a camera that offers several: the nearest to 640 × 480.
-constexpr int kPreferredWidth = 640;
-constexpr int kPreferredHeight = 480;
-
 // Preference among what a source offers: its own YUY2 first, then other raw layouts
 // (converted), then JPEG, then anything else a decoder knows.
 int layoutRank(const GstStructure* s) {
@@ -42,13 +38,13 @@ double ratePerSecond(const GstStructure* s) {
 }
 
 // A copy of s with layout, size and rate fixed nearest to what is asked for.
-GstStructure* fixedChoice(const GstStructure* s, std::uint32_t period) {
+GstStructure* fixedChoice(const GstStructure* s, const CaptureMode& mode, std::uint32_t period) {
     GstStructure* c = gst_structure_copy(s);
     if (gst_structure_has_name(c, "video/x-raw")) {
         gst_structure_fixate_field_string(c, "format", "YUY2");
     }
-    gst_structure_fixate_field_nearest_int(c, "width", kPreferredWidth);
-    gst_structure_fixate_field_nearest_int(c, "height", kPreferredHeight);
+    gst_structure_fixate_field_nearest_int(c, "width", mode.width);
+    gst_structure_fixate_field_nearest_int(c, "height", mode.height);
     gst_structure_fixate_field_nearest_fraction(c, "framerate", 1000000, static_cast<int>(period));
     return c;
 }
@@ -110,7 +106,11 @@ bool initGStreamer() {
     return ready;
 }
 
-GstCamera::GstCamera(SourceList sources) : listSources(std::move(sources)) {}
+GstCamera::GstCamera(SourceList sources, CaptureMode wanted)
+    : listSources(std::move(sources)),
+      mode(wanted),
+      requestedPeriod(wanted.fps > 0 ? static_cast<std::uint32_t>(std::lround(1e6 / wanted.fps))
+                                     : 33333) {}
 
 GstCamera::~GstCamera() {
     teardown();
@@ -192,12 +192,12 @@ bool GstCamera::chooseSourceCaps() {
     int bestIndex = -1;
     double bestScore[3] = {};
     for (guint i = first; i < last; ++i) {
-        GstStructure* c = fixedChoice(gst_caps_get_structure(offered.get(), i), requestedPeriod);
-        const double score[3] = {
-            static_cast<double>(layoutRank(c)),
-            static_cast<double>(std::abs(intField(c, "width") - kPreferredWidth) +
-                                std::abs(intField(c, "height") - kPreferredHeight)),
-            std::abs(ratePerSecond(c) - wantedRate)};
+        GstStructure* c =
+            fixedChoice(gst_caps_get_structure(offered.get(), i), mode, requestedPeriod);
+        const double score[3] = {static_cast<double>(layoutRank(c)),
+                                 static_cast<double>(std::abs(intField(c, "width") - mode.width) +
+                                                     std::abs(intField(c, "height") - mode.height)),
+                                 std::abs(ratePerSecond(c) - wantedRate)};
         if (best == nullptr ||
             std::lexicographical_compare(score, score + 3, bestScore, bestScore + 3)) {
             if (best != nullptr) {
@@ -301,7 +301,7 @@ void GstCamera::teardown() {
 }
 
 void GstCamera::setFramePeriod(std::uint32_t microseconds) {
-    if (microseconds == 0) {
+    if (microseconds == 0 || mode.fps > 0) {
         return;
     }
     requestedPeriod = microseconds;

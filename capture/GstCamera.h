@@ -41,7 +41,7 @@ class GstCamera final : public CaptureDriver {
     // Driver index i opens entry i of what listSources returns at connect time.
     using SourceList = std::function<std::vector<CameraSource>()>;
 
-    explicit GstCamera(SourceList listSources);
+    explicit GstCamera(SourceList listSources, CaptureMode mode = {});
     ~GstCamera() override;
     GstCamera(const GstCamera&) = delete;
     GstCamera& operator=(const GstCamera&) = delete;
@@ -71,7 +71,8 @@ class GstCamera final : public CaptureDriver {
     void teardown();
 
     SourceList listSources;
-    std::uint32_t requestedPeriod = 33333;
+    CaptureMode mode;
+    std::uint32_t requestedPeriod;
     GstPipelineRef pipeline;
     // Elements of the pipeline, which owns them.
     GstElement* sourceFilter = nullptr;

@@ -14,6 +14,7 @@
 
 #include "capture/GstCamera.h"
 #include "capture/VirtualCamera.h"
+#include "capture/sourceSpec.h"
 
 namespace {
 
@@ -69,6 +70,14 @@ std::vector<CameraSource> systemCameraSources() {
 
 std::unique_ptr<CaptureDriver> makeSystemCaptureDriver() {
     return std::make_unique<GstCamera>(systemCameraSources);
+}
+
+std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& spec, CaptureMode mode) {
+    if (spec.empty()) {
+        return std::make_unique<GstCamera>(systemCameraSources, mode);
+    }
+    return std::make_unique<GstCamera>(
+        [source = sourceFromSpec(spec)] { return std::vector<CameraSource>{source}; }, mode);
 }
 
 std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver() {

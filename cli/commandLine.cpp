@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -13,18 +15,70 @@
 namespace {
 
 constexpr const char* usage =
-    "Usage: plandis [--calibration FILE]\n"
+    "Usage: plandis [--calibration FILE] [--source SPEC] [--size WxH] [--fps N]\n"
     "       plandis rectify --calibration FILE [--jobs N] INPUT... --output DIR\n"
     "       plandis --help | --version\n"
     "\n"
     "Without a command, the calibration dialog starts; --calibration loads FILE into it.\n"
+    "Start Capture opens --source: a device path (/dev/video2), virtual, a URI (rtsp://,\n"
+    "http(s)://, file://) or a GStreamer source description, at the mode nearest --size\n"
+    "(default 640x480) and --fps (default 30).\n"
     "rectify warps BMP, PNG and JPEG pictures through the calibration's homography into DIR,\n"
     "each in its own format, N at a time (default: one per processor core).\n";
 
 // Bad use of the command line: one line, status 2.
 CommandLine misuse(std::ostream& err, const std::string& problem) {
     err << "plandis: " << problem << " (see plandis --help)\n";
-    return {2, {}};
+    return {2, {}, {}, {}};
+}
+
+// A whole number from low to high that fills text; nothing otherwise.
+std::optional<int> wholeNumber(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The dialog's options, each with its value.
+CommandLine dialog(const std::vector<std::string>& args, std::ostream& err) {
+    CommandLine line;
+    for (std::size_t i = 0; i < args.size(); i += 2) {
+        const std::string& arg = args[i];
+        if (arg != "--calibration" && arg != "--source" && arg != "--size" && arg != "--fps") {
+            return misuse(err, i > 0 && arg[0] != '-' ? "unexpected argument '" + arg + "'"
+                               : arg[0] == '-'        ? "unknown option '" + arg + "'"
+                                                      : "unknown command '" + arg + "'");
+        }
+        if (i + 1 == args.size()) {
+            return misuse(err, arg + " needs a value");
+        }
+        const std::string& value = args[i + 1];
+        const std::size_t x = value.find('x');
+        const auto width = wholeNumber(std::string_view(value).substr(0, x), 1, 16384);
+        const auto height = x == std::string::npos
+                                ? std::nullopt
+                                : wholeNumber(std::string_view(value).substr(x + 1), 1, 16384);
+        const auto fps = wholeNumber(value, 1, 1000);
+        if (arg == "--calibration") {
+            line.calibration = value;
+        } else if (arg == "--source") {
+            line.source = value;
+        } else if (arg == "--size" && width && height) {
+            line.mode.width = *width;
+            line.mode.height = *height;
+        } else if (arg == "--fps" && fps) {
+            line.mode.fps = *fps;
+        } else {
+            return misuse(
+                err, arg == "--size"
+                         ? "--size needs WIDTHxHEIGHT, each from 1 to 16384, not '" + value + "'"
+                         : "--fps needs a whole number from 1 to 1000, not '" + value + "'");
+        }
+    }
+    return line;
 }
 
 CommandLine rectify(const std::vector<std::string>& args, std::ostream& err) {
@@ -43,13 +97,12 @@ CommandLine rectify(const std::vector<std::string>& args, std::ostream& err) {
             job.outputFolder = args[++i];
         } else if (arg == "--jobs") {
             const std::string& value = args[++i];
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), job.jobs);
-            if (error != std::errc() || end != value.data() + value.size() || job.jobs < 1 ||
-                job.jobs > 1024) {
+            const auto jobs = wholeNumber(value, 1, 1024);
+            if (!jobs) {
                 return misuse(err,
                               "--jobs needs a whole number from 1 to 1024, not '" + value + "'");
             }
+            job.jobs = *jobs;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return misuse(err, "unknown option '" + arg + "'");
         } else {
@@ -62,16 +115,16 @@ CommandLine rectify(const std::vector<std::string>& args, std::ostream& err) {
     const std::string problem = loadCalibration(calibration.c_str(), job.calibration);
     if (!problem.empty()) {
         err << "plandis: " << calibration << ": " << problem << "\n";
-        return {1, {}};
+        return {1, {}, {}, {}};
     }
     std::error_code error;
     std::filesystem::create_directories(job.outputFolder, error);
     if (!std::filesystem::is_directory(job.outputFolder)) {
         err << "plandis: " << job.outputFolder << ": not a folder that can be made\n";
-        return {1, {}};
+        return {1, {}, {}, {}};
     }
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
-    return {rectifyFiles(job, err, terminal ? &err : nullptr) == 0 ? 0 : 1, {}};
+    return {rectifyFiles(job, err, terminal ? &err : nullptr) == 0 ? 0 : 1, {}, {}, {}};
 }
 
 }  // namespace
@@ -86,22 +139,14 @@ CommandLine runCommandLine(int argc, char** argv, std::ostream& out, std::ostrea
     }
     if (args[0] == "--help" && args.size() == 1) {
         out << usage;
-        return {0, {}};
+        return {0, {}, {}, {}};
     }
     if (args[0] == "--version" && args.size() == 1) {
         out << "plandis " << versionNumber << "\n"
             << "FileVersion 1, 0, 0, 1\nProductVersion 1, 0, 0, 1\n"
             << "FileDescription Veltro MFC 응용 프로그램\nInternalName Veltro\n"
             << "OriginalFilename Veltro.EXE\nProductName Veltro 응용 프로그램\n";
-        return {0, {}};
+        return {0, {}, {}, {}};
     }
-    if (args[0] == "--calibration") {
-        if (args.size() != 2) {
-            return misuse(err, args.size() < 2 ? "--calibration needs a value"
-                                               : "unexpected argument '" + args[2] + "'");
-        }
-        return {std::nullopt, args[1]};
-    }
-    return misuse(err,
-                  (args[0][0] == '-' ? "unknown option '" : "unknown command '") + args[0] + "'");
+    return dialog(args, err);
 }

@@ -6,9 +6,13 @@
 #include <ostream>
 #include <string>
 
+#include "capture/CaptureDriver.h"
+
 struct CommandLine {
     std::optional<int> exitStatus;  // set: the command ran, end with this status
     std::string calibration;        // otherwise: the dialog starts, loading this file if set
+    std::string source;             // what Start Capture opens; empty: the system's camera
+    CaptureMode mode;               // the size and rate Start Capture asks for
 };
 
 // Reads the arguments and runs what needs no dialog. Unknown options and bad values get one

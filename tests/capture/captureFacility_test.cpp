@@ -10,6 +10,7 @@
 #include "capture/GstCamera.h"
 #include "capture/TestChart.h"
 #include "capture/VirtualCamera.h"
+#include "capture/sourceSpec.h"
 #include "tests/capture/FakeCaptureDriver.h"
 #include "tests/support/sharedStateReset.h"
 
@@ -121,6 +122,36 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
     ASSERT_TRUE(chart.connect(0) && chart.format(format));
     EXPECT_EQ(std::tuple(format.width, format.height, format.bitCount, chart.framePeriod()),
               std::tuple(640, 480, 16, 33333u));
+}
+
+// What --source names becomes the description GStreamer parses.
+TEST(SourceSpec, EachKindOfSpecGetsItsSource) {
+    const std::string tail = "\" ! videoconvert ! videoscale ! videorate";
+    for (const auto& [spec, description] : std::vector<std::pair<std::string, std::string>>{
+             {"/dev/video2", "v4l2src device=\"/dev/video2\""},
+             {"virtual", virtualCameraSource().description},
+             {"rtsp://c/1", "uridecodebin uri=\"rtsp://c/1" + tail},
+             {"http://c/v", "uridecodebin uri=\"http://c/v" + tail},
+             {"file:///v.mp4", "uridecodebin uri=\"file:///v.mp4" + tail},
+             {"videotestsrc ! video/x-raw", "videotestsrc ! video/x-raw"}})
+        EXPECT_EQ(sourceFromSpec(spec).description, description) << spec;
+    EXPECT_TRUE(sourceFromSpec("virtual").prepare);
+}
+
+// The size and rate asked for, out of a source that offers any, whatever the window's period.
+TEST(SourceSpec, APipelineSourceRunsAtTheModeAsked) {
+    const auto driver = makeCaptureDriver(
+        "videotestsrc ! capsfilter caps=video/x-raw,width=[16,4000],height=[16,4000]",
+        {1920, 1080, 25});
+    auto& camera = static_cast<GstCamera&>(*driver);
+    camera.setFramePeriod(33333);
+    VideoFormat format;
+    Frame frame;
+    ASSERT_TRUE(camera.connect(0) && camera.format(format));
+    EXPECT_EQ(std::tuple(format.width, format.height, camera.framePeriod()),
+              std::tuple(1920, 1080, 40000u));
+    camera.start();
+    EXPECT_TRUE(frameWithin(camera, frame) && frame.size() == 1920u * 1080 * 2);
 }
 
 // The chart: a white card whose corners sway by at most 3 pixels, on a darker table.

@@ -82,7 +82,7 @@ TEST(CalibrationFile, BadFilesAreRefusedByName) {
 }
 
 // The command line as main runs it: the exit status, with what it wrote.
-int run(std::vector<std::string> args, std::string& text) {
+int run(std::vector<std::string> args, std::string& text, CommandLine* line = nullptr) {
     args.insert(args.begin(), "plandis");
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -90,7 +90,7 @@ int run(std::vector<std::string> args, std::string& text) {
     std::ostringstream out;
     const CommandLine result = runCommandLine(int(argv.size()), argv.data(), out, out);
     text = out.str();
-    return result.exitStatus.value_or(-1);
+    return (line != nullptr ? *line = result : result).exitStatus.value_or(-1);
 }
 
 // A grey BMP and a colour PNG of the calibration's size against the per-pixel warp of each
@@ -137,10 +137,19 @@ TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
     EXPECT_EQ(text.rfind("plandis 1.0.0.1\n", 0), 0u);
     EXPECT_EQ(run({"--help"}, text), 0);
     using Args = std::vector<std::string>;
-    for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"}}) {
+    for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
+                            Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
+                            Args{"--size", "640x16385"}, Args{"--fps", "0"}, Args{"--fps", "30.5"},
+                            Args{"--fps", "1001"}, Args{"--source"}, Args{"--source", "a", "b"}}) {
         EXPECT_EQ(run(bad, text), 2) << bad[0];
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     }
+    // The dialog's options reach it.
+    CommandLine line;
+    EXPECT_EQ(run({"--source", "/dev/video2", "--size", "1920x1080", "--fps", "25"}, text, &line),
+              -1);
+    EXPECT_EQ(std::tuple(line.source, line.mode.width, line.mode.height, line.mode.fps),
+              std::tuple("/dev/video2", 1920, 1080, 25));
 }
 
 }  // namespace

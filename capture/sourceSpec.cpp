@@ -1,0 +1,22 @@
+#include "capture/sourceSpec.h"
+
+#include "capture/VirtualCamera.h"
+
+CameraSource sourceFromSpec(const std::string& spec) {
+    if (spec == "virtual") {
+        return virtualCameraSource();
+    }
+    if (spec.rfind('/', 0) == 0) {
+        return {"v4l2src device=\"" + spec + "\"", {}, spec};
+    }
+    for (const char* scheme : {"rtsp://", "http://", "https://", "file://"}) {
+        if (spec.rfind(scheme, 0) == 0) {
+            // A stream's size is known only once it plays, so it is scaled and paced to
+            // the mode asked for. A file plays once: it does not loop.
+            return {"uridecodebin uri=\"" + spec + "\" ! videoconvert ! videoscale ! videorate",
+                    {},
+                    spec};
+        }
+    }
+    return {spec, {}, spec};
+}
