@@ -18,5 +18,7 @@ CameraSource sourceFromSpec(const std::string& spec) {
                     spec};
         }
     }
-    return {spec, {}, spec};
+    // GStreamer's parser reads caps only between two elements: caps at the end get one.
+    const bool endsInCaps = spec.substr(spec.rfind('!') + 1).find('/') != std::string::npos;
+    return {endsInCaps ? spec + " ! identity" : spec, {}, spec};
 }
