@@ -2,6 +2,19 @@
 
 #include "capture/VirtualCamera.h"
 
+namespace {
+
+// The parser ghosts the converter's sink pad, which stays unlinked until the decoder adds
+// its own pad: without the ghost, that pad can link to it.
+void dropSinkGhost(GstElement* sourceBin) {
+    if (GstPad* ghost = gst_element_get_static_pad(sourceBin, "sink")) {
+        gst_element_remove_pad(sourceBin, ghost);
+        gst_object_unref(ghost);
+    }
+}
+
+}  // namespace
+
 CameraSource sourceFromSpec(const std::string& spec) {
     if (spec == "virtual") {
         return virtualCameraSource();
@@ -14,8 +27,7 @@ CameraSource sourceFromSpec(const std::string& spec) {
             // A stream's size is known only once it plays, so it is scaled and paced to
             // the mode asked for. A file plays once: it does not loop.
             return {"uridecodebin uri=\"" + spec + "\" ! videoconvert ! videoscale ! videorate",
-                    {},
-                    spec};
+                    dropSinkGhost, spec};
         }
     }
     // GStreamer's parser reads caps only between two elements: caps at the end get one.
