@@ -32,6 +32,9 @@ CommandLine misuse(std::ostream& err, const std::string& problem) {
     return {2, {}, {}, {}};
 }
 
+// The largest frame side --size accepts: beyond 8K, and small enough for frame buffers.
+constexpr int kLargestSide = 16384;
+
 // A whole number from low to high that fills text; nothing otherwise.
 std::optional<int> wholeNumber(std::string_view text, int low, int high) {
     int value = 0;
@@ -57,10 +60,11 @@ CommandLine dialog(const std::vector<std::string>& args, std::ostream& err) {
         }
         const std::string& value = args[i + 1];
         const std::size_t x = value.find('x');
-        const auto width = wholeNumber(std::string_view(value).substr(0, x), 1, 16384);
-        const auto height = x == std::string::npos
-                                ? std::nullopt
-                                : wholeNumber(std::string_view(value).substr(x + 1), 1, 16384);
+        const auto width = wholeNumber(std::string_view(value).substr(0, x), 1, kLargestSide);
+        const auto height =
+            x == std::string::npos
+                ? std::nullopt
+                : wholeNumber(std::string_view(value).substr(x + 1), 1, kLargestSide);
         const auto fps = wholeNumber(value, 1, 1000);
         if (arg == "--calibration") {
             line.calibration = value;
@@ -72,10 +76,11 @@ CommandLine dialog(const std::vector<std::string>& args, std::ostream& err) {
         } else if (arg == "--fps" && fps) {
             line.mode.fps = *fps;
         } else {
-            return misuse(
-                err, arg == "--size"
-                         ? "--size needs WIDTHxHEIGHT, each from 1 to 16384, not '" + value + "'"
-                         : "--fps needs a whole number from 1 to 1000, not '" + value + "'");
+            return misuse(err,
+                          arg == "--size"
+                              ? "--size needs WIDTHxHEIGHT, each from 1 to " +
+                                    std::to_string(kLargestSide) + ", not '" + value + "'"
+                              : "--fps needs a whole number from 1 to 1000, not '" + value + "'");
         }
     }
     return line;
