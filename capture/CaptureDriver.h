@@ -66,8 +66,8 @@ class CaptureDriver {
 std::unique_ptr<CaptureDriver> makeSystemCaptureDriver();
 
 // Driver 0 is what --source names (a device path, "virtual", a URI or a pipeline
-// description), or the system's driver 0 for an empty spec, at the mode nearest `mode`.
-std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& spec, CaptureMode mode);
+// description), or the system's driver 0 for an empty name, at the mode nearest `mode`.
+std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& name, CaptureMode mode);
 
 // A driver whose driver 0 is always the virtual camera, whatever the system has.
 std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver();

@@ -14,7 +14,7 @@
 
 #include "capture/GstCamera.h"
 #include "capture/VirtualCamera.h"
-#include "capture/sourceSpec.h"
+#include "capture/namedSource.h"
 
 namespace {
 
@@ -72,12 +72,12 @@ std::unique_ptr<CaptureDriver> makeSystemCaptureDriver() {
     return std::make_unique<GstCamera>(systemCameraSources);
 }
 
-std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& spec, CaptureMode mode) {
-    if (spec.empty()) {
+std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& name, CaptureMode mode) {
+    if (name.empty()) {
         return std::make_unique<GstCamera>(systemCameraSources, mode);
     }
     return std::make_unique<GstCamera>(
-        [source = sourceFromSpec(spec)] { return std::vector<CameraSource>{source}; }, mode);
+        [source = sourceNamed(name)] { return std::vector<CameraSource>{source}; }, mode);
 }
 
 std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver() {

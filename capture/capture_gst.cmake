@@ -8,7 +8,7 @@ add_library(capture_gst STATIC
   SystemCameras.cpp
   TestChart.cpp
   VirtualCamera.cpp
-  sourceSpec.cpp
+  namedSource.cpp
 )
 target_include_directories(capture_gst PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(capture_gst PUBLIC capture PRIVATE PkgConfig::GST)

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* usage =
-    "Usage: plandis [--calibration FILE] [--source SPEC] [--size WxH] [--fps N]\n"
+    "Usage: plandis [--calibration FILE] [--source SOURCE] [--size WxH] [--fps N]\n"
     "       plandis rectify --calibration FILE [--jobs N] INPUT... --output DIR\n"
     "       plandis --help | --version\n"
     "\n"

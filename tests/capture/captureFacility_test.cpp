@@ -10,7 +10,7 @@
 #include "capture/GstCamera.h"
 #include "capture/TestChart.h"
 #include "capture/VirtualCamera.h"
-#include "capture/sourceSpec.h"
+#include "capture/namedSource.h"
 #include "tests/capture/FakeCaptureDriver.h"
 #include "tests/support/sharedStateReset.h"
 
@@ -127,15 +127,15 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
 // What --source names becomes the description GStreamer parses.
 TEST(SourceSpec, EachKindOfSpecGetsItsSource) {
     const std::string tail = "\" ! videoconvert ! videoscale ! videorate";
-    for (const auto& [spec, description] : std::vector<std::pair<std::string, std::string>>{
+    for (const auto& [name, description] : std::vector<std::pair<std::string, std::string>>{
              {"/dev/video2", "v4l2src device=\"/dev/video2\""},
              {"virtual", virtualCameraSource().description},
              {"rtsp://c/1", "uridecodebin uri=\"rtsp://c/1" + tail},
              {"http://c/v", "uridecodebin uri=\"http://c/v" + tail},
              {"file:///v.mp4", "uridecodebin uri=\"file:///v.mp4" + tail},
              {"videotestsrc ! video/x-raw", "videotestsrc ! video/x-raw ! identity"}})
-        EXPECT_EQ(sourceFromSpec(spec).description, description) << spec;
-    EXPECT_TRUE(sourceFromSpec("virtual").prepare);
+        EXPECT_EQ(sourceNamed(name).description, description) << name;
+    EXPECT_TRUE(sourceNamed("virtual").prepare);
 }
 
 // The size and rate asked for, out of a source that offers any, whatever the window's period.

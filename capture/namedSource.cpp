@@ -1,4 +1,4 @@
-#include "capture/sourceSpec.h"
+#include "capture/namedSource.h"
 
 #include "capture/VirtualCamera.h"
 
@@ -15,22 +15,22 @@ void dropSinkGhost(GstElement* sourceBin) {
 
 }  // namespace
 
-CameraSource sourceFromSpec(const std::string& spec) {
-    if (spec == "virtual") {
+CameraSource sourceNamed(const std::string& name) {
+    if (name == "virtual") {
         return virtualCameraSource();
     }
-    if (spec.rfind('/', 0) == 0) {
-        return {"v4l2src device=\"" + spec + "\"", {}, spec};
+    if (name.rfind('/', 0) == 0) {
+        return {"v4l2src device=\"" + name + "\"", {}, name};
     }
     for (const char* scheme : {"rtsp://", "http://", "https://", "file://"}) {
-        if (spec.rfind(scheme, 0) == 0) {
+        if (name.rfind(scheme, 0) == 0) {
             // A stream's size is known only once it plays, so it is scaled and paced to
             // the mode asked for. A file plays once: it does not loop.
-            return {"uridecodebin uri=\"" + spec + "\" ! videoconvert ! videoscale ! videorate",
-                    dropSinkGhost, spec};
+            return {"uridecodebin uri=\"" + name + "\" ! videoconvert ! videoscale ! videorate",
+                    dropSinkGhost, name};
         }
     }
     // GStreamer's parser reads caps only between two elements: caps at the end get one.
-    const bool endsInCaps = spec.substr(spec.rfind('!') + 1).find('/') != std::string::npos;
-    return {endsInCaps ? spec + " ! identity" : spec, {}, spec};
+    const bool endsInCaps = name.substr(name.rfind('!') + 1).find('/') != std::string::npos;
+    return {endsInCaps ? name + " ! identity" : name, {}, name};
 }

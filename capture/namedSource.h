@@ -6,4 +6,4 @@
 
 #include "capture/GstCamera.h"
 
-CameraSource sourceFromSpec(const std::string& spec);
+CameraSource sourceNamed(const std::string& name);
