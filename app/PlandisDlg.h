@@ -122,6 +122,10 @@ class PlandisDlg : public QDialog {
     std::vector<PointLists> undoSteps, redoSteps;
 
   public:
+    // Where entry `index` of `list` is drawn in `view`; none for an entry that is no point.
+    static std::optional<QPoint> entryOnView(const PictureView& view, const QListWidget& list,
+                                             int index);
+
     // Bound to the template's controls by DoDataExchange; the dialog owns the widgets.
     QListWidget* homographyList = nullptr;
     QListWidget* outputPointList = nullptr;

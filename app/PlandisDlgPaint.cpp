@@ -136,13 +136,11 @@ void PlandisDlg::drawPointNumbers(QPainter& painter, const PictureView& view,
     painter.setPen(pointColour);
     painter.setBrush(Qt::NoBrush);
     for (int i = 0; i < listCount(list); ++i) {
-        Point entry{0, 0};
-        if (!parsePoint(listText(list, i), entry)) {
+        const std::optional<QPoint> shown = entryOnView(view, list, i);
+        if (!shown) {
             continue;
         }
-        const Point v =
-            framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
-        const QPoint at(v.x, v.y);
+        const QPoint at = *shown;
         painter.drawLine(at - QPoint(4, 0), at + QPoint(4, 0));
         painter.drawLine(at - QPoint(0, 4), at + QPoint(0, 4));
         if (&list == pickedList && i == picked()) {
@@ -150,4 +148,14 @@ void PlandisDlg::drawPointNumbers(QPainter& painter, const PictureView& view,
         }
         painter.drawText(at + QPoint(5, -4), QString::number(i + 1));
     }
+}
+
+std::optional<QPoint> PlandisDlg::entryOnView(const PictureView& view, const QListWidget& list,
+                                              int index) {
+    Point entry{0, 0};
+    if (!parsePoint(listText(list, index), entry)) {
+        return std::nullopt;
+    }
+    const Point at = framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
+    return QPoint(at.x, at.y);
 }

@@ -33,13 +33,11 @@ int pointNear(const PictureView& view, const QListWidget& list, QPoint position)
     int nearest = -1;
     int best = pickReach * pickReach;
     for (int i = 0; i < listCount(list); ++i) {
-        Point entry{0, 0};
-        if (!parsePoint(listText(list, i), entry)) {
+        const std::optional<QPoint> at = PlandisDlg::entryOnView(view, list, i);
+        if (!at) {
             continue;
         }
-        const Point at =
-            framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
-        const QPoint d = QPoint(at.x, at.y) - position;
+        const QPoint d = *at - position;
         if (d.x() * d.x() + d.y() * d.y() <= best) {
             best = d.x() * d.x() + d.y() * d.y();
             nearest = i;
