@@ -12,8 +12,9 @@ constexpr int kIdleTickMs = 15;
 
 }  // namespace
 
-CaptureView::CaptureView(QWidget* parent, std::function<CaptureWindow*()> currentWindow)
-    : QWidget(parent), current(std::move(currentWindow)) {
+CaptureView::CaptureView(QWidget* parent, std::function<CaptureWindow*()> currentWindow,
+                         std::function<void()> sourceStopped)
+    : QWidget(parent), current(std::move(currentWindow)), stopped(std::move(sourceStopped)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&timer, &QTimer::timeout, this, &CaptureView::previewTick);
     timer.start(kIdleTickMs);
@@ -28,7 +29,10 @@ void CaptureView::previewTick() {
         timer.setInterval(window->previewRate());
     }
     // The frame callback runs inside this call, repaint and all.
-    if (window->previewTick()) {
+    const bool frameCame = window->previewTick();
+    if (!window->previewing()) {
+        stopped();
+    } else if (frameCame) {
         update();
     }
 }

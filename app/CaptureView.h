@@ -16,8 +16,10 @@ class CaptureView : public QWidget {
 
   public:
     // current names the dialog's capture window of the moment (or none); the view follows
-    // it as Start Capture replaces one window by the next.
-    CaptureView(QWidget* parent, std::function<CaptureWindow*()> current);
+    // it as Start Capture replaces one window by the next. stopped is called once when the
+    // window's source fails.
+    CaptureView(QWidget* parent, std::function<CaptureWindow*()> current,
+                std::function<void()> stopped);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -26,5 +28,6 @@ class CaptureView : public QWidget {
     void previewTick();
 
     std::function<CaptureWindow*()> current;
+    std::function<void()> stopped;
     QTimer timer;
 };

@@ -24,6 +24,7 @@ PlandisDlg::PlandisDlg(QWidget* parent)
     // The menu the platform gives a window with a system menu: its close item.
     sysMenu = new QMenu(this);
     sysMenu->addAction(QString::fromUtf8("닫기(&C)"))->setData(closeCommand);
+    addCameraMenu();
     addCalibrationCommands();
     connect(sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toInt()); });

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "calib/pointSet.h"
+#include "capture/CaptureDriver.h"
 
 class CaptureWindow;
 class PictureView;
@@ -73,6 +74,7 @@ class PlandisDlg : public QDialog {
 
     // Creates the capture window and connects its driver (Start Capture).
     void connectCapture();
+    void captureStopped();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -108,6 +110,9 @@ class PlandisDlg : public QDialog {
     // While calibrating, H follows points that were moved, deleted or restored.
     void followPoints();
     void addCalibrationCommands();
+    void addCameraMenu();
+    void fillCameraMenu(QMenu& menu);
+    void chooseCapture(const CaptureChoice& chosen);
     void rectifyLoadedPicture();
     // Takes a usable estimate as the homography: H, its inverse, the warp's table, the list.
     void showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
@@ -132,6 +137,9 @@ class PlandisDlg : public QDialog {
     QListWidget* inputPointList = nullptr;
     PictureView* inputView = nullptr;
     PictureView* outputView = nullptr;
+    // The rate Start Capture asks for, in frames per second.
+    static constexpr int captureRate = 30;
+
     QIcon icon;                                    // icon resource 128
     std::unique_ptr<CaptureWindow> captureWindow;  // none until the first Start Capture
 };

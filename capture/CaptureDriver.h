@@ -23,14 +23,26 @@ struct CaptureMode {
     int width = 640;
     int height = 480;
     int fps = 0;
+    friend bool operator==(const CaptureMode&, const CaptureMode&) = default;
 };
 
-// Why the last connect failed, for the user: the device it named and the cause. A
-// failure of no particular device (no such index, no GStreamer) names none.
-struct OpenFailure {
-    enum class Cause { none, permissionDenied, busy, other };
+// Why a source would not open or why its frames stopped, for the user: the source as the
+// user named it and the cause; for a cause without a name of its own, GStreamer's words. A
+// failure of no particular source (no such index, no GStreamer) names none.
+struct CaptureFailure {
+    enum class Cause {
+        none,
+        permissionDenied,
+        busy,
+        unreachable,
+        ended,
+        unplugged,
+        noSignal,
+        other
+    };
     Cause cause = Cause::none;
     std::string device;
+    std::string detail;
 };
 
 class CaptureDriver {
@@ -41,8 +53,9 @@ class CaptureDriver {
     // closes it first.
     virtual bool connect(int index) = 0;
     virtual void disconnect() = 0;
-    // Why the last connect returned false; Cause::none after one that succeeded.
-    virtual OpenFailure openFailure() const = 0;
+    // Why the last connect returned false, or why frames stopped since the last start;
+    // Cause::none otherwise.
+    virtual CaptureFailure failure() const = 0;
 
     // Asks for this frame period; the device takes the nearest rate it offers. Applies
     // to the current connection and to later ones.
@@ -56,22 +69,40 @@ class CaptureDriver {
     virtual void stop() = 0;
 
     // Moves the newest frame not yet taken into frame (packed rows, in format's layout)
-    // and drops any older ones. False when no new frame is there. Never blocks.
+    // and drops any older ones. False when no new frame is there. Never blocks. A source
+    // that fails gives no more frames until the next connect, and failure() says why.
     virtual bool takeFrame(std::vector<unsigned char>& frame) = 0;
 };
 
-// Driver 0 is the first video capture device of the system, or the built-in virtual
-// camera when the system has no video device at all: a device that is there but cannot
-// be opened is reported, never replaced.
-std::unique_ptr<CaptureDriver> makeSystemCaptureDriver();
+// A video capture device as the system's device monitor lists it, with the modes it offers,
+// largest first and, within a size, fastest first.
+struct CameraDevice {
+    std::string name;  // "HD Webcam C615"
+    std::string path;  // "/dev/video2"
+    std::vector<CaptureMode> modes;
+};
 
-// Driver 0 is what --source names (a device path, "virtual", a URI or a pipeline
-// description), or the system's driver 0 for an empty name, at the mode nearest `mode`.
-std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& name, CaptureMode mode);
+// The video capture devices there are now, as GStreamer's device monitor sees them: it keeps
+// the list as cameras are plugged in and out. Tests put their own list here.
+extern std::function<std::vector<CameraDevice>()> cameraDevices;
+
+// What Start Capture opens: a source as --source names it (a device path or name, "virtual",
+// a URI or a pipeline description; empty for the system's first camera) at the mode nearest
+// `mode`. The command line sets it, the Camera menu changes it.
+struct CaptureChoice {
+    std::string source;
+    CaptureMode mode;
+};
+extern CaptureChoice captureChoice;
+
+// Driver 0 is the source `choice` names. For an empty name it is the first video capture
+// device of the system, or the built-in virtual camera when the system has no video device
+// at all: a device that is there but cannot be opened is reported, never replaced.
+std::unique_ptr<CaptureDriver> makeCaptureDriver(const CaptureChoice& choice);
 
 // A driver whose driver 0 is always the virtual camera, whatever the system has.
 std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver();
 
 // What each new capture window is given as its driver. Tests put their own drivers here;
-// by default it is makeSystemCaptureDriver.
+// by default it is makeCaptureDriver(captureChoice).
 extern std::function<std::unique_ptr<CaptureDriver>()> captureDriverFactory;

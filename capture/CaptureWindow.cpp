@@ -30,8 +30,9 @@ bool CaptureWindow::driverConnect(int index) {
     return isConnected;
 }
 
-OpenFailure CaptureWindow::openFailure() const {
-    return driver != nullptr ? driver->openFailure() : OpenFailure{OpenFailure::Cause::other, {}};
+CaptureFailure CaptureWindow::failure() const {
+    return driver != nullptr ? driver->failure()
+                             : CaptureFailure{CaptureFailure::Cause::other, {}, {}};
 }
 
 void CaptureWindow::driverDisconnect() {
@@ -85,7 +86,11 @@ void CaptureWindow::setCallbackFrame(FrameCallback newCallback) {
 }
 
 bool CaptureWindow::previewTick() {
-    if (!previewOn || !driver->takeFrame(frame)) {
+    if (!previewOn) {
+        return false;
+    }
+    if (!driver->takeFrame(frame)) {
+        previewOn = driver->failure().cause == CaptureFailure::Cause::none;
         return false;
     }
     if (callback != nullptr) {

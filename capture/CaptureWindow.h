@@ -39,8 +39,8 @@ class CaptureWindow {
     bool driverConnect(int index);
     void driverDisconnect();
     bool connected() const { return isConnected; }
-    // Why the last driverConnect failed (CaptureDriver::openFailure).
-    OpenFailure openFailure() const;
+    // Why the last driverConnect failed or the frames stopped (CaptureDriver::failure).
+    CaptureFailure failure() const;
 
     // Sequence set-up: the requested frame period.
     CaptureParms sequenceSetup() const { return parms; }
@@ -67,7 +67,8 @@ class CaptureWindow {
     CaptureRect rect() const { return placement; }
 
     // One preview tick: while previewing, takes the newest frame of the driver, hands it
-    // to the callback and renews the preview picture. True if a frame came.
+    // to the callback and renews the preview picture. True if a frame came. A source that
+    // failed ends the preview: previewing() turns false and failure() says why.
     bool previewTick();
 
     // The picture the window shows: rect().width × rect().height pixels, packed blue,

@@ -1,10 +1,11 @@
 #include "capture/GstCamera.h"
 
+#include "capture/sourceFailure.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -72,26 +73,6 @@ void linkDecodedPad(GstElement* /*decoder*/, GstPad* pad, gpointer converter) {
     gst_object_unref(sinkPad);
 }
 
-// What the user can do about a device that would not open: the source's own error code,
-// or the system error its message carries.
-OpenFailure::Cause causeOf(GstMessage* message) {
-    GError* error = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    const std::string detail = std::string(error->message) + (debug != nullptr ? debug : "");
-    const bool resource = error->domain == GST_RESOURCE_ERROR;
-    const bool busy = (resource && error->code == GST_RESOURCE_ERROR_BUSY) ||
-                      detail.find(g_strerror(EBUSY)) != std::string::npos;
-    const bool denied = (resource && error->code == GST_RESOURCE_ERROR_NOT_AUTHORIZED) ||
-                        detail.find(g_strerror(EACCES)) != std::string::npos ||
-                        detail.find(g_strerror(EPERM)) != std::string::npos;
-    g_error_free(error);
-    g_free(debug);
-    return busy     ? OpenFailure::Cause::busy
-           : denied ? OpenFailure::Cause::permissionDenied
-                    : OpenFailure::Cause::other;
-}
-
 }  // namespace
 
 void StopAndUnref::operator()(GstElement* pipeline) const {
@@ -118,7 +99,7 @@ GstCamera::~GstCamera() {
 
 bool GstCamera::connect(int index) {
     teardown();
-    failure = {OpenFailure::Cause::other, {}};
+    whyFailed = {CaptureFailure::Cause::other, {}, {}};
     if (!initGStreamer()) {
         return false;
     }
@@ -127,12 +108,24 @@ bool GstCamera::connect(int index) {
         return false;
     }
     const CameraSource& source = sources[static_cast<std::size_t>(index)];
-    failure.device = source.device;
+    whyFailed.device = source.device;
+    stream = !source.uri.empty();
+    loops = source.loops;
+    // A stream's size is known only once it plays: learn it first, so that the frames come
+    // at their own size and rate.
+    if (stream && !discoverStream(source.uri, mode, whyFailed)) {
+        return false;
+    }
+    if (stream && mode.fps > 0) {
+        requestedPeriod = static_cast<std::uint32_t>(std::lround(1e6 / mode.fps));
+    }
     if (!open(source)) {
         teardown();
         return false;
     }
-    failure = {};
+    // The source's name stays for a failure while it plays.
+    whyFailed.cause = CaptureFailure::Cause::none;
+    whyFailed.detail.clear();
     return true;
 }
 
@@ -275,12 +268,33 @@ bool GstCamera::busReportsFailure() {
     while (GstMessage* m = gst_bus_pop_filtered(
                bus.get(), static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
         const std::unique_ptr<GstMessage, GstRelease<gst_message_unref>> message(m);
-        if (!reported && GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) {
-            failure.cause = causeOf(m);
+        const bool ended = GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS;
+        if (reported) {
+            continue;
         }
+        if (ended && loops &&
+            gst_element_seek_simple(
+                pipeline.get(), GST_FORMAT_TIME,
+                static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0)) {
+            continue;
+        }
+        const CaptureFailure why =
+            ended ? CaptureFailure{CaptureFailure::Cause::ended, {}, {}} : causeOf(m, stream);
+        whyFailed.cause = why.cause;
+        whyFailed.detail = why.detail;
         reported = true;
     }
     return reported;
+}
+
+void GstCamera::fail(CaptureFailure::Cause cause) {
+    // The cause the bus gave outranks the caller's guess.
+    if (whyFailed.cause == CaptureFailure::Cause::none) {
+        whyFailed.cause = cause;
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    playing = false;
+    hasFailed = true;
 }
 
 void GstCamera::disconnect() {
@@ -298,6 +312,8 @@ void GstCamera::teardown() {
     periodInEffect = 0;
     playing = false;
     hasFailed = false;
+    stream = false;
+    loops = false;
 }
 
 void GstCamera::setFramePeriod(std::uint32_t microseconds) {
@@ -331,10 +347,10 @@ void GstCamera::start() {
         return;
     }
     playing = true;
+    lastFrame = std::chrono::steady_clock::now();
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        hasFailed = true;
-        playing = false;
-        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+        busReportsFailure();
+        fail(CaptureFailure::Cause::other);
     }
 }
 
@@ -350,12 +366,12 @@ bool GstCamera::takeFrame(std::vector<unsigned char>& frame) {
     if (!playing) {
         return false;
     }
-    // A camera that was unplugged or broke says so only on the bus: stop its frames and
-    // free the device; the next connect starts afresh.
-    if (busReportsFailure()) {
-        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
-        playing = false;
-        hasFailed = true;
+    // A camera that was unplugged or broke says so only on the bus, one that lost its
+    // signal not at all: stop its frames and free the device; the next connect starts
+    // afresh.
+    const auto now = std::chrono::steady_clock::now();
+    if (busReportsFailure() || now - lastFrame > noSignalTimeout) {
+        fail(CaptureFailure::Cause::noSignal);
         return false;
     }
     const std::unique_ptr<GstSample, GstRelease<gst_sample_unref>> sample(
@@ -363,6 +379,7 @@ bool GstCamera::takeFrame(std::vector<unsigned char>& frame) {
     if (sample == nullptr) {
         return false;
     }
+    lastFrame = now;
     GstVideoInfo info;
     GstVideoFrame mapped;
     const GstVideoFormat expected =

@@ -5,6 +5,7 @@
 
 #include <gst/gst.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,11 +16,14 @@
 
 // One source, in gst-launch syntax ("v4l2src device=/dev/video0"), with an optional hook
 // that readies the parsed source bin before it starts (the virtual camera feeds its
-// appsrc this way), and the device it opens as the user knows it ("/dev/video0").
+// appsrc this way), and the device it opens as the user knows it ("/dev/video0"). A stream
+// (`uri` set) plays at its own size and rate; a looping one starts over at its end.
 struct CameraSource {
     std::string description;
     std::function<void(GstElement* sourceBin)> prepare;
     std::string device;
+    std::string uri;
+    bool loops = false;
 };
 
 // Owners of GStreamer references: each frees its object with the call GStreamer names.
@@ -48,7 +52,7 @@ class GstCamera final : public CaptureDriver {
 
     bool connect(int index) override;
     void disconnect() override;
-    OpenFailure openFailure() const override { return failure; }
+    CaptureFailure failure() const override { return whyFailed; }
     void setFramePeriod(std::uint32_t microseconds) override;
     bool format(VideoFormat& format) const override;
     void start() override;
@@ -59,15 +63,16 @@ class GstCamera final : public CaptureDriver {
     // rounded to nearest; 0 while not connected or for a source without a rate.
     std::uint32_t framePeriod() const { return periodInEffect; }
 
-    // True once the source has failed or ended since it was started; frames then stop
-    // until the next connect.
-    bool failed() const { return hasFailed; }
+    // A started source that gives no frame for this long has lost its signal.
+    static constexpr std::chrono::seconds noSignalTimeout{5};
 
   private:
     bool open(const CameraSource& source);
     bool chooseSourceCaps();
     bool buildConverter(bool raw);
     bool busReportsFailure();
+    // Stops the frames for good, for this cause unless the bus gave one.
+    void fail(CaptureFailure::Cause cause);
     void teardown();
 
     SourceList listSources;
@@ -84,7 +89,11 @@ class GstCamera final : public CaptureDriver {
     std::uint32_t periodInEffect = 0;
     bool playing = false;
     bool hasFailed = false;
-    OpenFailure failure;
+    CaptureFailure whyFailed;
+    // Of the source connected: a stream, and whether it loops.
+    bool stream = false;
+    bool loops = false;
+    std::chrono::steady_clock::time_point lastFrame;
 };
 
 // Makes GStreamer ready once per process; false when it cannot start.

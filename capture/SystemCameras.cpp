@@ -58,7 +58,7 @@ std::vector<std::string> videoCaptureDevices() {
 std::vector<CameraSource> systemCameraSources() {
     std::vector<CameraSource> sources;
     for (const std::string& device : videoCaptureDevices()) {
-        sources.push_back({"v4l2src device=\"" + device + "\"", {}, device});
+        sources.push_back(sourceNamed(device, {}));
     }
     if (sources.empty()) {
         sources.push_back(virtualCameraSource());
@@ -68,16 +68,14 @@ std::vector<CameraSource> systemCameraSources() {
 
 }  // namespace
 
-std::unique_ptr<CaptureDriver> makeSystemCaptureDriver() {
-    return std::make_unique<GstCamera>(systemCameraSources);
-}
-
-std::unique_ptr<CaptureDriver> makeCaptureDriver(const std::string& name, CaptureMode mode) {
-    if (name.empty()) {
-        return std::make_unique<GstCamera>(systemCameraSources, mode);
+std::unique_ptr<CaptureDriver> makeCaptureDriver(const CaptureChoice& choice) {
+    if (choice.source.empty()) {
+        return std::make_unique<GstCamera>(systemCameraSources, choice.mode);
     }
+    // A device named by its name is looked up when it is opened, among the devices there then.
     return std::make_unique<GstCamera>(
-        [source = sourceNamed(name)] { return std::vector<CameraSource>{source}; }, mode);
+        [name = choice.source] { return std::vector{sourceNamed(name, cameraDevices())}; },
+        choice.mode);
 }
 
 std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver() {
@@ -85,4 +83,8 @@ std::unique_ptr<CaptureDriver> makeVirtualCaptureDriver() {
         [] { return std::vector<CameraSource>{virtualCameraSource()}; });
 }
 
-std::function<std::unique_ptr<CaptureDriver>()> captureDriverFactory = makeSystemCaptureDriver;
+CaptureChoice captureChoice;
+
+std::function<std::unique_ptr<CaptureDriver>()> captureDriverFactory = [] {
+    return makeCaptureDriver(captureChoice);
+};

@@ -84,5 +84,5 @@ CameraSource virtualCameraSource() {
     const std::string description =
         std::string("appsrc name=plandis-chart is-live=true format=time caps=") + caps +
         " ! capsfilter caps=" + caps;
-    return {description, prepareChartSource, "virtual camera"};
+    return {description, prepareChartSource, "virtual camera", {}, false};
 }

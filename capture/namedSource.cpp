@@ -15,22 +15,27 @@ void dropSinkGhost(GstElement* sourceBin) {
 
 }  // namespace
 
-CameraSource sourceNamed(const std::string& name) {
+CameraSource sourceNamed(const std::string& name, const std::vector<CameraDevice>& devices) {
     if (name == "virtual") {
         return virtualCameraSource();
     }
+    for (const CameraDevice& device : devices) {
+        if (device.name == name) {
+            return sourceNamed(device.path, {});
+        }
+    }
     if (name.rfind('/', 0) == 0) {
-        return {"v4l2src device=\"" + name + "\"", {}, name};
+        return {"v4l2src device=\"" + name + "\"", {}, name, {}, false};
     }
     for (const char* scheme : {"rtsp://", "http://", "https://", "file://"}) {
         if (name.rfind(scheme, 0) == 0) {
-            // A stream's size is known only once it plays, so it is scaled and paced to
-            // the mode asked for. A file plays once: it does not loop.
+            // Scaling and pacing only take hold should the stream change its size or rate
+            // after it started; a recorded video starts over at its end.
             return {"uridecodebin uri=\"" + name + "\" ! videoconvert ! videoscale ! videorate",
-                    dropSinkGhost, name};
+                    dropSinkGhost, name, name, name.rfind("file://", 0) == 0};
         }
     }
     // GStreamer's parser reads caps only between two elements: caps at the end get one.
     const bool endsInCaps = name.substr(name.rfind('!') + 1).find('/') != std::string::npos;
-    return {endsInCaps ? name + " ! identity" : name, {}, name};
+    return {endsInCaps ? name + " ! identity" : name, {}, name, {}, false};
 }

@@ -1,13 +1,13 @@
 // The dialog through its real widgets: its own decisions, not the arithmetic beneath them.
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
-#include <QScreen>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QRegularExpression>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -81,6 +81,23 @@ class DialogTest : public QObject {
         messages.clear();
         resetFrameState();
         captureDriverFactory = makeVirtualCaptureDriver;  // never this machine's cameras
+        cameraDevices = [] { return std::vector<CameraDevice>{}; };
+        captureChoice = {};
+    }
+    // The Camera menu as it opens ("*" after a checked item, "-" for a separator); then the
+    // item `choose` is triggered.
+    QStringList cameraMenu(const QString& choose = {}) {
+        QMenu* menu = dialog->systemMenu().actions()[2]->menu();
+        emit menu->aboutToShow();
+        QStringList items;
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions()) {
+            items << (a->isSeparator() ? "-" : a->text() + (a->isChecked() ? "*" : ""));
+            chosen = a->text() == choose ? a : chosen;
+        }
+        if (chosen != nullptr)
+            chosen->trigger();
+        return items;
     }
     void click(int id) { QTest::mouseClick(dialog->dialogItem(id), Qt::LeftButton); }
     // Load BMP or Save BMP, the file dialog answered with `path`.
@@ -274,7 +291,7 @@ class DialogTest : public QObject {
         const char* camera = "카메라를 열 수 없습니다: /dev/video7\n";
         const QStringList square = {"0,0", "100,0", "100,100", "0,100"};
         const auto row = [](const char* name, int command, QStringList in, QStringList out,
-                            QString message, OpenFailure::Cause cause = {}) {
+                            QString message, CaptureFailure::Cause cause = {}) {
             QTest::newRow(name) << command << in << out << int(cause) << message;
         };
         row("no points", calibrationId, {}, {}, count);
@@ -292,11 +309,11 @@ class DialogTest : public QObject {
         row("camera not permitted", startCaptureId, {}, {},
             QString::fromUtf8(camera) +
                 "권한이 없습니다. video 그룹에 가입한 뒤 다시 로그인하십시오.",
-            OpenFailure::Cause::permissionDenied);
+            CaptureFailure::Cause::permissionDenied);
         row("camera busy", startCaptureId, {}, {},
             QString::fromUtf8(camera) + "다른 프로그램이 사용 중입니다. 그 프로그램을 닫으십시오.",
-            OpenFailure::Cause::busy);
-        row("no camera at all", startCaptureId, {}, {}, {}, OpenFailure::Cause::other);
+            CaptureFailure::Cause::busy);
+        row("no camera at all", startCaptureId, {}, {}, {}, CaptureFailure::Cause::other);
     }
     void eachRefusalSaysWhyAndChangesNothing() {
         QFETCH(int, command);
@@ -306,8 +323,8 @@ class DialogTest : public QObject {
         QFETCH(QString, message);
         const bool noFrame = QTest::currentDataTag() == QByteArray("no frame size to save");
         setGreyFrame(noFrame ? 0 : 8, 4, 77);
-        const auto why = static_cast<OpenFailure::Cause>(cause);
-        useFakeDriver(0, {}, {why, why == OpenFailure::Cause::other ? "" : "/dev/video7"});
+        const auto why = static_cast<CaptureFailure::Cause>(cause);
+        useFakeDriver(0, {}, {why, why == CaptureFailure::Cause::other ? "" : "/dev/video7", {}});
         dialog->inputPointList->addItems(input);
         dialog->outputPointList->addItems(output);
         dialog->homographyList->addItems(exampleRows);
@@ -326,7 +343,9 @@ class DialogTest : public QObject {
         setGreyFrame(320, 240, 0);
         dialog->outputPointList->addItems({"40,40", "280,40", "280,200", "40,200", "160,120"});
         const QSize v = dialog->outputView->size();
-        const auto view = [v](int x, int y) { return QPoint(v.width() * x / 320, v.height() * y / 240); };
+        const auto view = [v](int x, int y) {
+            return QPoint(v.width() * x / 320, v.height() * y / 240);
+        };
         QVERIFY(grabbed(*dialog->outputView).pixel(view(160, 40)) != red);  // calibration off
         calibrationOn = 1;
         const QImage shown = grabbed(*dialog->outputView);
@@ -352,6 +371,63 @@ class DialogTest : public QObject {
         QCOMPARE(grabbed(*dialog->outputView).pixel(121, 140), qRgb(99, 99, 99));
         grayFrameBytes = 7;
         QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(150, 150, 150));
+    }
+
+    // Listed anew at each opening: devices, the virtual camera, the chosen device's modes.
+    // Start Capture opens the choice; a running capture changes over at once.
+    void cameraMenuChoosesWhatStartCaptureOpens() {
+        std::vector<CameraDevice> devices = {
+            {"Cam A", "/dev/video0", {{1920, 1080, 30}, {640, 480, 30}}},
+            {"Cam B", "/dev/video2", {{1280, 720, 60}}}};
+        cameraDevices = [&devices] { return devices; };
+        QStringList opened;
+        log = std::make_shared<FakeDriverLog>(FakeDriverLog{1, {4, 2, 24}, {}, 0, {}, {}});
+        captureDriverFactory = [&opened, this] {
+            opened << QString::fromStdString(captureChoice.source);
+            return std::make_unique<FakeCaptureDriver>(log);
+        };
+        QCOMPARE(cameraMenu("Cam B (/dev/video2)"),
+                 QStringList({"Cam A (/dev/video0)*", "Cam B (/dev/video2)", "Virtual camera", "-",
+                              "1920 × 1080, 30 fps", "640 × 480, 30 fps*"}));
+        QCOMPARE(cameraMenu("1280 × 720, 60 fps"),
+                 QStringList({"Cam A (/dev/video0)", "Cam B (/dev/video2)*", "Virtual camera", "-",
+                              "1280 × 720, 60 fps"}));
+        QVERIFY(captureChoice.mode == (CaptureMode{1280, 720, 60}));
+        click(startCaptureId);
+        devices.erase(devices.begin());  // A unplugged, C plugged in
+        devices.push_back({"Cam C", "/dev/video4", {}});
+        QCOMPARE(cameraMenu("Virtual camera"),
+                 QStringList({"Cam B (/dev/video2)*", "Cam C (/dev/video4)", "Virtual camera", "-",
+                              "1280 × 720, 60 fps*"}));
+        QCOMPARE(opened, QStringList({"/dev/video2", "virtual"}));
+        QVERIFY(log->calls.ends_with("start;stop;disconnect;connect 0;period 33333;start;"));
+        captureChoice.source = "rtsp://cam/1";  // as --source names it
+        QCOMPARE(cameraMenu(), QStringList({"Cam B (/dev/video2)", "Cam C (/dev/video4)",
+                                            "Virtual camera", "rtsp://cam/1*"}));
+    }
+
+    // Said once, by source and cause; the device is let go and Start Capture tries again.
+    void aFailingSourceIsReportedOnceAndStartTriesAgain() {
+        using C = CaptureFailure::Cause;
+        for (const auto& [cause, reason] : std::vector<std::pair<C, QString>>{
+                 {C::unreachable, "연결할 수 없습니다. 주소와 네트워크를 확인하십시오."},
+                 {C::ended, "영상이 끝났습니다."},
+                 {C::unplugged, "카메라가 분리되었습니다."},
+                 {C::noSignal, "5초 동안 신호가 없습니다."},
+                 {C::other, "Data stream error."}}) {
+            messages.clear();
+            log = useFakeDriver(1, {4, 2, 24}, {cause, "rtsp://cam/1", "Data stream error."});
+            click(startCaptureId);
+            log->frames.emplace_back(24, 9);
+            QTest::qWait(120);  // the frame, the failure, then ticks of a stopped capture
+            QCOMPARE(messages, QStringList{"캡처가 멈췄습니다: rtsp://cam/1\n" + reason +
+                                           "\nStart Capture를 누르면 다시 시도합니다."});
+            QCOMPARE(grayFrame[0], 9);
+            click(startCaptureId);
+            QCOMPARE(
+                QString::fromStdString(log->calls),
+                QString("connect 0;period 33333;start;stop;disconnect;").repeated(2).chopped(16));
+        }
     }
 
     void startTriesOneHundredConnectsThenSetsUp_data() {
@@ -420,10 +496,11 @@ class DialogTest : public QObject {
                 seen << modal->metaObject()->className();
         });
         QTest::keyClick(dialog.get(), Qt::Key_F1);
-        QCOMPARE(seen, QStringList({"닫기(&C)", "-", "Save calibration…", "Load calibration…",
-                                    "Copy homography", "Save rectified picture…", "-",
-                                    "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
-        QVERIFY(dialog->isVisible());  // F1 closes nothing
+        QCOMPARE(seen,
+                 QStringList({"닫기(&C)", "-", "Camera", "-", "Save calibration…",
+                              "Load calibration…", "Copy homography", "Save rectified picture…",
+                              "-", "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
+        QVERIFY(dialog->isVisible());                             // F1 closes nothing
         QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
         QVERIFY(!dialog->isVisible());
         open();
@@ -458,8 +535,8 @@ class DialogTest : public QObject {
         const QStringList shown = rows(*dialog->homographyList);
         QVERIFY(rectified(first));
         QCOMPARE(shown.size(), 4);
-        QVERIFY(shown[3].contains(
-            QRegularExpression("^RMS [0-9.]+ px, max [0-9.]+ px \\(pair 6\\)$")));
+        QVERIFY(
+            shown[3].contains(QRegularExpression("^RMS [0-9.]+ px, max [0-9.]+ px \\(pair 6\\)$")));
         menu("Save calibration…", file("cal.json"));
         click(clearInputId), click(clearOutputId), click(calibrationId);
         menu("Load calibration…", file("cal.json"));
@@ -500,8 +577,9 @@ class DialogTest : public QObject {
             bool same = true;
             for (QWidget* view : {dialog->inputView, dialog->outputView}) {
                 const QImage window = view->screen()->grabWindow(dialog->winId()).toImage();
-                same = same && window.copy(view->geometry()).convertToFormat(QImage::Format_RGB32) ==
-                                   grabbed(*view).convertToFormat(QImage::Format_RGB32);
+                same =
+                    same && window.copy(view->geometry()).convertToFormat(QImage::Format_RGB32) ==
+                                grabbed(*view).convertToFormat(QImage::Format_RGB32);
             }
             return same;
         };

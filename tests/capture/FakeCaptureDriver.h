@@ -1,5 +1,6 @@
 // A capture driver without a device: it opens on attempt opensOn (never for 0, reporting
-// `failure`), hands out the frames a test queues and logs every call.
+// `failure`), hands out the frames a test queues and logs every call. Opened with a
+// `failure`, it fails that way once its frames run out.
 #pragma once
 
 #include <deque>
@@ -12,7 +13,7 @@
 struct FakeDriverLog {
     int opensOn = 1;
     VideoFormat format;
-    OpenFailure failure;
+    CaptureFailure failure;
     int connects = 0;
     std::string calls;  // "connect 0;period 33333;start;stop;disconnect;"
     std::deque<std::vector<unsigned char>> frames;  // taken oldest first while started
@@ -22,10 +23,13 @@ struct FakeCaptureDriver final : CaptureDriver {
     explicit FakeCaptureDriver(std::shared_ptr<FakeDriverLog> shared) : log(std::move(shared)) {}
     bool connect(int index) override {
         log->calls += "connect " + std::to_string(index) + ";";
+        failed = false;
         return open = log->opensOn > 0 && ++log->connects >= log->opensOn;
     }
     void disconnect() override { log->calls += "disconnect;", open = running = false; }
-    OpenFailure openFailure() const override { return open ? OpenFailure{} : log->failure; }
+    CaptureFailure failure() const override {
+        return open && !failed ? CaptureFailure{} : log->failure;
+    }
     void setFramePeriod(std::uint32_t us) override {
         log->calls += "period " + std::to_string(us) + ";";
     }
@@ -34,6 +38,8 @@ struct FakeCaptureDriver final : CaptureDriver {
     void stop() override { log->calls += "stop;", running = false; }
     bool takeFrame(std::vector<unsigned char>& frame) override {
         if (!running || log->frames.empty()) {
+            failed = running && log->failure.cause != CaptureFailure::Cause::none;
+            running = running && !failed;
             return false;
         }
         frame = std::move(log->frames.front());
@@ -44,10 +50,11 @@ struct FakeCaptureDriver final : CaptureDriver {
     std::shared_ptr<FakeDriverLog> log;
     bool open = false;
     bool running = false;
+    bool failed = false;
 };
 
 inline std::shared_ptr<FakeDriverLog> useFakeDriver(int opensOn, VideoFormat format,
-                                                    OpenFailure failure = {}) {
+                                                    CaptureFailure failure = {}) {
     auto log = std::make_shared<FakeDriverLog>(FakeDriverLog{opensOn, format, failure, 0, {}, {}});
     captureDriverFactory = [log] { return std::make_unique<FakeCaptureDriver>(log); };
     return log;
