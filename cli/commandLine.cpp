@@ -20,9 +20,10 @@ constexpr const char* usage =
     "       plandis --help | --version\n"
     "\n"
     "Without a command, the calibration dialog starts; --calibration loads FILE into it.\n"
-    "Start Capture opens --source: a device path (/dev/video2), virtual, a URI (rtsp://,\n"
-    "http(s)://, file://) or a GStreamer source description, at the mode nearest --size\n"
-    "(default 640x480) and --fps (default 30).\n"
+    "Start Capture opens --source: a device path (/dev/video2) or name, virtual, a URI\n"
+    "(rtsp://, http(s)://, file://, played at its own size; files loop) or a GStreamer\n"
+    "source description, at the mode nearest --size (default 640x480) and --fps\n"
+    "(default 30).\n"
     "rectify warps BMP, PNG and JPEG pictures through the calibration's homography into DIR,\n"
     "each in its own format, N at a time (default: one per processor core).\n";
 
