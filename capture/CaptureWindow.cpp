@@ -1,5 +1,7 @@
 #include "capture/CaptureWindow.h"
 
+#include "cpu/rowPool.h"
+
 #include <utility>
 
 #include "app/sharedState.h"
@@ -44,6 +46,8 @@ void CaptureWindow::driverDisconnect() {
     }
     isConnected = false;
     previewOn = false;
+    // The pool's threads serve one capture: they end with it.
+    releaseRowPool();
 }
 
 void CaptureWindow::setSequenceSetup(const CaptureParms& newParms) {

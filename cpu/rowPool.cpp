@@ -132,6 +132,11 @@ int rowThreads() {
     return sharedPool().threads();
 }
 
+void releaseRowPool() {
+    const std::lock_guard lock(poolMutex);
+    pool.reset();
+}
+
 void setRowThreads(int n) {
     const std::lock_guard lock(poolMutex);
     if (pool != nullptr && pool->threads() == (n > 0 ? n : defaultThreads())) {

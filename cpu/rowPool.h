@@ -1,6 +1,6 @@
 // The pool the per-frame pipeline splits its rows over: a fixed set of threads, made on the
-// first call and joined at exit. The caller takes a share of the rows and waits for the
-// others, so a call is synchronous and nothing is ever queued.
+// first call and joined when the capture lets it go, or at exit. The caller takes a share of the
+// rows and waits for the others, so a call is synchronous and nothing is ever queued.
 #pragma once
 
 #include <functional>
@@ -17,6 +17,10 @@ void runRowBands(int rows, const RowBand& band);
 
 // How many threads runRowBands uses, the caller included: hardware_concurrency() unless set.
 int rowThreads();
+
+// Joins the pool's threads; the next call makes them anew. Not while another thread is
+// inside runRowBands.
+void releaseRowPool();
 
 // Sets that count (n <= 0: back to hardware_concurrency()), for benchmarks and tests. Not
 // while another thread is inside runRowBands.

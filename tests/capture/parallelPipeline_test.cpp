@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 
+#include "capture/CaptureWindow.h"
 #include "capture/framePipeline.h"
 #include "cpu/rowPool.h"
 #include "tests/support/naiveReference.h"
@@ -38,6 +40,20 @@ TEST(ParallelPipeline, EveryPathAndThreadCountGivesTheReferenceBytes) {
                 }
         }
     resetFrameState();
+}
+
+// The pool's threads come with the first split and end when a capture lets them go.
+TEST(ParallelPipeline, ThePoolsThreadsEndWithTheCapture) {
+    const auto threads = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/task"), {});
+    };
+    CaptureWindow({}, nullptr).driverDisconnect();
+    const auto alone = threads();
+    setRowThreads(3);
+    runRowBands(9, [](int, int) {});
+    EXPECT_EQ(threads(), alone + 2);
+    CaptureWindow({}, nullptr).driverDisconnect();
+    EXPECT_EQ(threads(), alone);
 }
 
 // A band that splits its rows again (a batch worker may) does them itself, each once.
