@@ -1,5 +1,5 @@
 # The two set-up commands: `make run` and `make test`. Each installs what is missing first.
-.PHONY: run test deps build build-asan build-fuzz bench fuzz package clean
+.PHONY: run test deps build build-asan build-fuzz bench soak fuzz package clean
 
 deps:
 	@scripts/install-deps
@@ -41,6 +41,13 @@ package: build
 
 bench: build
 	scripts/run-bench
+
+# Ten minutes of live 4K capture with calibration on: fails if the resident set grows after
+# the warm-up (`make test` runs eight seconds of it).
+soak: deps
+	cmake --preset default
+	cmake --build --preset default --target plandis_soak
+	./build/default/bench/plandis_soak --seconds 600
 
 clean:
 	rm -rf build

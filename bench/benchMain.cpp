@@ -1,7 +1,7 @@
 // Runs the benchmarks (one thread, but for the thread counts' own), keeps the median of each,
 // then prints the comparison: our stages and whole pipeline against OpenCV's, the ratios, the
 // painting's share, the memory-bandwidth bound of each, and the whole pipeline on 1 thread and
-// on all. --table=PATH also writes it there as markdown.
+// on all, beside OpenCV's chain on as many. --table=PATH also writes it there as markdown.
 #include <benchmark/benchmark.h>
 
 #include <opencv2/core.hpp>
@@ -116,9 +116,11 @@ std::string table(const Collector& c, int allThreads) {
     for (const KernelPath path : paths) {
         out << " whole on " << kernelPathName(path) << " (ms) |";
     }
-    out << " whole, 1 thread (ms, wall) | whole, " << allThreads << " threads (ms, wall) |";
+    const std::string all = std::to_string(allThreads) + " threads";
+    out << " whole, 1 thread (ms, wall) | OpenCV, 1 thread (ms, wall) | ours / OpenCV | whole, "
+        << all << " (ms, wall) | OpenCV, " << all << " (ms, wall) | ours / OpenCV |";
     out << "\n|---|---:|---:|";
-    for (std::size_t i = 0; i < paths.size() + 2; ++i) {
+    for (std::size_t i = 0; i < paths.size() + 6; ++i) {
         out << "---:|";
     }
     out << "\n";
@@ -135,9 +137,14 @@ std::string table(const Collector& c, int allThreads) {
             const Figure* f = get(std::string("BM_Path_") + kernelPathName(path), s);
             out << " " << (f != nullptr ? ms(f->ms) : "–") << " |";
         }
-        for (const char* family : {"BM_Threads_1", "BM_Threads_all"}) {
-            const Figure* f = get(family, s);
-            out << " " << (f != nullptr ? ms(f->realMs) : "–") << " |";
+        for (const char* threads : {"1", "all"}) {
+            const Figure* ours = get(std::string("BM_Threads_") + threads, s);
+            const Figure* peer = get(std::string("BM_OpenCV_Threads_") + threads, s);
+            out << " " << (ours != nullptr ? ms(ours->realMs) : "–") << " | "
+                << (peer != nullptr ? ms(peer->realMs) : "–") << " | "
+                << (ours != nullptr && peer != nullptr ? number(ours->realMs / peer->realMs, 2)
+                                                       : "–")
+                << " |";
         }
         out << "\n";
     }
@@ -165,8 +172,9 @@ std::string context() {
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
     std::ostringstream out;
     out << "Medians of the benchmark thread's CPU time (the machine may be shared; real time "
-           "also counts the time the thread waited for a core), one thread, but for the last two "
-           "columns: the wall clock of the pipeline with its rows over 1 thread and over all, "
+           "also counts the time the thread waited for a core), one thread, but for the last six "
+           "columns: the wall clock of our pipeline with its rows over 1 thread and over all, "
+           "and of OpenCV's chain with cv::setNumThreads at the same counts, "
         << date << "; kernel path " << kernelPathName(bestKernelPath())
         << "; load average at the end " << (loads > 0 ? number(load[0], 2) : "unknown")
         << ". Memory bound: the bytes a stage must read and write divided by the copy "
