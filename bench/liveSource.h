@@ -10,7 +10,7 @@ inline constexpr int kLiveFps = 30;
 
 inline std::unique_ptr<CaptureDriver> makeLiveDriver() {
     return makeCaptureDriver(
-        "videotestsrc is-live=true pattern=ball ! "
-        "video/x-raw,width=3840,height=2160,framerate=30/1",
-        CaptureMode{3840, 2160, kLiveFps});
+        {"videotestsrc is-live=true pattern=ball ! "
+         "video/x-raw,width=3840,height=2160,framerate=30/1",
+         CaptureMode{3840, 2160, kLiveFps}});
 }
