@@ -1,16 +1,15 @@
 # One helper per kind of test executable: add_unit_test (GoogleTest) and add_qt_test
-# (Qt Test), both as add_x(name SOURCES... LIBS...), run with the same environment.
+# (Qt Test), both as add_x(name SOURCES... LIBS...). The environment they run in (offscreen
+# Qt, the sanitizers' options) comes from the test presets: a discovered test's ENVIRONMENT
+# property would keep only the first variable of a list.
 find_package(GTest REQUIRED)
 include(GoogleTest)
-
-set(PLANDIS_TEST_ENVIRONMENT
-  "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 
 function(add_unit_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${PLANDIS_TEST_ENVIRONMENT}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 function(add_qt_test name)
@@ -20,5 +19,5 @@ function(add_qt_test name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT "${PLANDIS_TEST_ENVIRONMENT}")
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()
