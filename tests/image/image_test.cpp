@@ -31,9 +31,11 @@ namespace {
 std::mt19937 rng(7);
 
 // A packed, top-line-first picture as a file holds it: top line first or last, each row
-// padded with 0 to the stride.
-Bytes fileRows(const Bytes& picture, int width, int height, int bits, bool topDown) {
-    const std::size_t packed = std::size_t(width) * bits / 8, stride = bmpStride(width, bits);
+// padded with 0 to the stride (or packed, unpadded).
+Bytes fileRows(const Bytes& picture, int width, int height, int bits, bool topDown,
+               bool padded = true) {
+    const std::size_t packed = std::size_t(width) * bits / 8,
+                      stride = padded ? bmpStride(width, bits) : packed;
     Bytes rows(stride * std::size_t(height), 0);
     for (int r = 0; r < height; ++r)
         std::copy_n(&picture[packed * r], packed, &rows[stride * (topDown ? r : height - 1 - r)]);
@@ -63,17 +65,10 @@ TEST(Image, CreateWritesTheBuilderLayoutAndRefusesBadGeometry) {
                                                Bytes(bmpStride(width, bits) * 2, 0)))
                 << width << "x" << bits;
         }
-    for (const auto& [width, height, bits] :
-         std::vector<std::array<int, 3>>{{0, 4, 8},
-                                         {4, 0, 8},
-                                         {4, 4, 0},
-                                         {-4, 4, 8},
-                                         {4, -4, 8},
-                                         {4, 4, -8},
-                                         {1, 1, 65536},
-                                         {INT_MAX, 1, 24},
-                                         {16384, 16385, 8},
-                                         {INT_MAX, INT_MAX, 8}}) {
+    const int bad[][3] = {
+        {0, 4, 8},  {4, 0, 8},     {4, 4, 0},        {-4, 4, 8},        {4, -4, 8},
+        {4, 4, -8}, {1, 1, 65536}, {INT_MAX, 1, 24}, {16384, 16385, 8}, {INT_MAX, INT_MAX, 8}};
+    for (const auto& [width, height, bits] : bad) {
         Image image;
         ASSERT_TRUE(image.create(5, 4, 8));
         const unsigned char* pixels = image.pixels.get();
@@ -126,16 +121,13 @@ TEST(ImageBmp, RoundTripsByteForByte) {
             Image image;
             ASSERT_TRUE(image.writeBmp(path.c_str(), picture.data(), w, h, bits));
             ASSERT_EQ(readFile(path), bottomUp);
-            const std::size_t rowBytes = std::size_t(w) * bits / 8;
-            Bytes reversed(picture.size());  // a top-down block stays in file order
-            for (int r = 0; r < h; ++r)
-                std::copy_n(&picture[rowBytes * r], rowBytes, &reversed[rowBytes * (h - 1 - r)]);
+            const Bytes reversed = fileRows(picture, w, h, bits, false, false);
             for (const bool top : {false, true}) {
                 writeFile(path, top ? topDown : bottomUp);
                 Image read;
                 ASSERT_TRUE(read.readBmp(path.c_str()));
                 EXPECT_EQ(read.headerText(), image.headerText());
-                EXPECT_EQ(packedCopy(read), top ? reversed : picture);
+                EXPECT_EQ(packedCopy(read), top ? reversed : picture);  // top-down: file order
                 ASSERT_TRUE(read.writeBmp(again.c_str(), nullptr, 0, 0, 0));
                 EXPECT_EQ(readFile(again), top ? topDown : bottomUp);
                 ASSERT_TRUE(read.writeBmp(again.c_str(), picture.data(), w, h, bits));
