@@ -46,19 +46,15 @@ inline Bytes buildBmp(int width, int height, int bitCount,
     const auto size = std::uint32_t(rows.size()), offBits = 14 + infoSize + entry * colours;
     const auto w = std::uint32_t(width), h = std::uint32_t(height), bits = std::uint32_t(bitCount);
     Bytes b(offBits, 0);
-    for (const auto& [at, v] :
-         {Field{0, 0x4D42}, {2, offBits + size}, {10, offBits}, {14, infoSize}})
-        put32(b, at, v);
+    std::vector<Field> fields = {{0, 0x4D42}, {2, offBits + size}, {10, offBits}, {14, infoSize}};
     if (infoSize == 12)
-        put32(b, 18, (w & 0xFFFF) | h << 16), put32(b, 22, 1 | bits << 16);
+        fields.insert(fields.end(), {{18, (w & 0xFFFF) | h << 16}, {22, 1 | bits << 16}});
     else
-        for (const auto& [at, v] : {Field{18, w},
-                                    {22, h},
-                                    {26, 1 | bits << 16},
-                                    {30, compression},
-                                    {34, size},
-                                    {46, colours}})
-            put32(b, at, v);
+        fields.insert(
+            fields.end(),
+            {{18, w}, {22, h}, {26, 1 | bits << 16}, {30, compression}, {34, size}, {46, colours}});
+    for (const auto& [at, v] : fields)
+        put32(b, at, v);
     for (std::uint32_t i = 0; i < colours; ++i)
         put32(b, 14 + infoSize + entry * i, palette[i], int(entry));
     b.insert(b.end(), rows.begin(), rows.end());
