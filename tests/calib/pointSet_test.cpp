@@ -101,25 +101,19 @@ TEST(ComputeHomography, SixPairsFitAndAMovedPairIsNamed) {
     EXPECT_TRUE(known.rms == std::sqrt(25.0 / 3.0) && known.largest == 4.0 && known.worst == 1u);
 }
 
+// A click in a view of vw × vh over a frame of fw × fh.
 TEST(ClickToFramePixel, GivesTheEntry) {
-    struct ClickCase {
-        int cx, cy, viewWidth, viewHeight, frameWidth, frameHeight;
-        std::string entry;
-    };
     // clang-format off
-    for (const ClickCase& c : {
-        ClickCase{150, 200, 209, 241, 0, 0, "0,0"},  // no frame size yet
+    for (const auto& [cx, cy, vw, vh, fw, fh, entry] : {
+        std::tuple{150, 200, 209, 241, 0, 0, "0,0"},  // no frame size yet
         // 100 / 209 · 320 = 153.1 and 120 / 241 · 240 = 119.5; -2 / 209 · 320 = -3.06
-        ClickCase{100, 120, 209, 241, 320, 240, "153,119"}, ClickCase{-2, 5, 209, 241, 320, 240, "-3,4"},
-        ClickCase{208, 240, 209, 241, 320, 240, "318,239"},
+        {100, 120, 209, 241, 320, 240, "153,119"}, {-2, 5, 209, 241, 320, 240, "-3,4"},
+        {208, 240, 209, 241, 320, 240, "318,239"},
         // 7 / 10 · 90 = 62.99999999999999 in double, while 7 · 90 / 10 = 63
-        ClickCase{7, 0, 10, 10, 90, 10, "62,0"},
-        ClickCase{5, 5, 0, 0, 320, 240, "2147483647,2147483647"}, ClickCase{0, 0, 0, 0, 320, 240, "0,0"}})
+        {7, 0, 10, 10, 90, 10, "62,0"},
+        {5, 5, 0, 0, 320, 240, "2147483647,2147483647"}, {0, 0, 0, 0, 320, 240, "0,0"}})
         // clang-format on
-        EXPECT_EQ(formatPoint(clickToFramePixel(c.cx, c.cy, c.viewWidth, c.viewHeight, c.frameWidth,
-                                                c.frameHeight)),
-                  c.entry)
-            << c.cx << "," << c.cy;
+        EXPECT_EQ(formatPoint(clickToFramePixel(cx, cy, vw, vh, fw, fh)), entry) << cx << "," << cy;
 }
 
 // Frame 640 × 480 over a 200 × 300 view: multiplied first, then truncated.
