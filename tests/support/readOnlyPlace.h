@@ -11,8 +11,7 @@
 
 #include <string>
 
-class ReadOnlyPlace {
-  public:
+struct ReadOnlyPlace {
     explicit ReadOnlyPlace(std::string place) : path(std::move(place)) {
         struct stat status {};
         ::stat(path.c_str(), &status);
@@ -27,7 +26,6 @@ class ReadOnlyPlace {
     }
     bool works() const { return ::geteuid() != 0 || immutable; }
 
-  private:
     bool setImmutable(int on) const {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         int flags = 0;
