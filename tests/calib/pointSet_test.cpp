@@ -20,11 +20,8 @@ const Points six = {{0, 0}, {9, 0}, {9, 9}, {0, 9}, {4, 2}, {7, 5}};
 constexpr int lo = INT_MIN, hi = INT_MAX;
 
 TEST(EstimateHomography, FindsTheFault) {
-    struct PairCase {
-        F fault;
-        Points input, output = {};  // empty: the same as input
-    };
     // clang-format off
+    struct PairCase { F fault; Points input, output = {}; };  // output empty: the same as input
     const PairCase cases[] = {{F::none, square}, {F::none, six},
         {F::wrongCount, {{0, 0}, {100, 0}, {100, 100}}}, {F::wrongCount, square, six},
         {F::collinear, {{0, 0}, {1, 0}, {2, 0}, {0, 1}}, {{0, 0}, {0, 0}, {1, 1}, {2, 0}}},  // input first

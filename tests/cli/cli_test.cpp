@@ -44,11 +44,9 @@ TEST(CalibrationFile, RoundTripKeepsListsAndHBitForBitAndOpenCvReadsIt) {
 
 // Each bad file is refused with a message that names its problem, and changes nothing.
 TEST(CalibrationFile, BadFilesAreRefusedByName) {
-    struct BadFile {
-        std::function<void(json&)> spoil;  // applied to the good file; a string replaces it
-        const char* problem;
-    };
     // clang-format off
+    // spoil is applied to the good file (a string replaces it); the message names the problem.
+    struct BadFile { std::function<void(json&)> spoil; const char* problem; };
     const BadFile files[] = {
         {[](json& f) { f = "calibration: yes"; }, "not valid JSON"},
         {[](json& f) { f = std::string((1 << 20) + 1, ' '); }, "too large"},

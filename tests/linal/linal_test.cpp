@@ -238,14 +238,10 @@ Vector<double> out(0, 0, 0.0);
 Matrix square(0, 0, 0.0);
 
 TEST(Linal, DiesWithTheExactMessageAndStatus) {
-    struct Death {
-        void (*run)();
-        bool aborts;
-        std::string stderrPattern;
-    };
     const std::string singular = "ERROR: singular matrix\n",
                       sizes = "ERROR: sizes of objects don't match\n";
     // clang-format off
+    struct Death { void (*run)(); bool aborts; std::string stderrPattern; };
     const Death table[] = {
         {[] { inverse(mat(2, 2, {1, 2, 2, 4})); }, false, singular},
         {[] { Usolve(mat(2, 2, {1, 2, 0, 0}), vec<double>({1, 1}), out, 0.0); }, false, singular},
