@@ -69,8 +69,7 @@ Matrix identity(int n) {
 }
 
 TEST(Linal, ContainersKeepSlotZeroAndTheirCommonPartOnResize) {
-    Vector<double> v(3, 0, 2.5), copy(3, 0, 2.5);
-    copy(2) = 9.0;
+    Vector<double> v(3, 0, 2.5);
     v.data[0] = -1.0;
     v.fill(0.0)(3) = 1.0;
     v.setRowFlag(1);
