@@ -5,10 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
+inline void fuzzCheck(bool holds, const char* file, int line, const char* condition) {
+    if (!holds)
+        std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition), std::abort();
+}
+#define FUZZ_CHECK(condition) fuzzCheck(condition, __FILE__, __LINE__, #condition)
