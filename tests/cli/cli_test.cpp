@@ -73,7 +73,8 @@ TEST(CalibrationFile, BadFilesAreRefusedByName) {
 }
 
 // The command line as main runs it: the exit status, with what it wrote.
-int run(std::vector<std::string> args, std::string& text, CommandLine* line = nullptr) {
+using Args = std::vector<std::string>;
+int run(Args args, std::string& text, CommandLine* line = nullptr) {
     args.insert(args.begin(), "plandis");
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -87,29 +88,26 @@ int run(std::vector<std::string> args, std::string& text, CommandLine* line = nu
 // A grey BMP and a colour PNG of the calibration's size against the per-pixel warp of each
 // channel; a bad file among them fails alone.
 TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
+    std::filesystem::current_path(scratch.path);  // files named as a user types them
     const Calibration c = sample();
-    ASSERT_TRUE(saveCalibration(scratch.file("cal.json").c_str(), c));
+    ASSERT_TRUE(saveCalibration("cal.json", c));
     HomographyRows h;
     for (int i = 0; i < 9; ++i)
         h[i / 3][i % 3] = c.H(i / 3 + 1, i % 3 + 1);
     std::mt19937 random(5);
     const Bytes grey = randomBytes(64 * 48, random), colour = randomBytes(64 * 48 * 3, random);
-    Image bmp;
-    ASSERT_TRUE(bmp.writeBmp(scratch.file("grey.bmp").c_str(), grey.data(), 64, 48, 8));
-    ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888)
-                    .save(scratch.file("colour.png").c_str()));
-    std::ofstream(scratch.file("broken.png")) << "not a picture";
+    ASSERT_TRUE(Image().writeBmp("grey.bmp", grey.data(), 64, 48, 8));
+    ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888).save("colour.png"));
+    std::ofstream("broken.png") << "not a picture";
     std::string text;
-    EXPECT_EQ(run({"rectify", "--jobs", "2", "--calibration", scratch.file("cal.json"),
-                   scratch.file("grey.bmp"), scratch.file("broken.png"), scratch.file("colour.png"),
-                   "--output", scratch.file("out")},
-                  text),
-              1);
+    const Args rectify = {"rectify",  "--jobs",     "2",          "--calibration", "cal.json",
+                          "grey.bmp", "broken.png", "colour.png", "--output",      "out"};
+    EXPECT_EQ(run(rectify, text), 1);
     EXPECT_NE(text.find("broken.png: not a BMP, PNG or JPEG picture"), std::string::npos) << text;
 
     for (int channel = 0; channel < 4; ++channel) {  // blue, green, red, then grey
         const QImage out =
-            QImage(scratch.file(channel < 3 ? "out/colour.png" : "out/grey.bmp").c_str())
+            QImage(channel < 3 ? "out/colour.png" : "out/grey.bmp")
                 .convertToFormat(channel < 3 ? QImage::Format_BGR888 : QImage::Format_Grayscale8);
         ASSERT_EQ(out.size(), QSize(64, 48)) << channel;
         const std::size_t step = channel < 3 ? 3 : 1, at = std::size_t(channel % 3);
@@ -124,7 +122,6 @@ TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
     EXPECT_EQ(run({"--version"}, text), 0);
     EXPECT_EQ(text.rfind("plandis 1.0.0.1\n", 0), 0u);
     EXPECT_EQ(run({"--help"}, text), 0);
-    using Args = std::vector<std::string>;
     for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
                             Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
                             Args{"--size", "640x16385"}, Args{"--fps", "0"}, Args{"--fps", "30.5"},
