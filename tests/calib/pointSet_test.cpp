@@ -67,10 +67,9 @@ linal::Matrix estimate(const Points& output, const Points& input) {
     return ComputeHomography(normalEquations(output, input));
 }
 
-// The worked example, bit for bit as this estimation has always produced it:
-// the list shows "1.064644 -0.037490 19.471393", "-0.132800
-// 0.824368 32.741555", "-0.000323 -0.000534 1.000000".
-TEST(ComputeHomography, FourPairsKeepTheWorkedExample) {
+// The worked example, bit for bit as this estimation has always produced it: the list shows
+// "1.064644 -0.037490 19.471393", "-0.132800 0.824368 32.741555", "-0.000323 -0.000534 1.000000".
+TEST(ComputeHomography, KeepsTheWorkedExampleAndNamesAMovedPair) {
     const linal::Matrix H = estimate({{10, 10}, {200, 15}, {190, 220}, {5, 180}},
                                      {{30, 40}, {250, 20}, {260, 230}, {20, 200}});
     char text[512];
@@ -80,12 +79,8 @@ TEST(ComputeHomography, FourPairsKeepTheWorkedExample) {
                  "0x1.108c7a6708bdap+0 -0x1.331e823a57726p-5 0x1.378ad3600f7f2p+4 "
                  "-0x1.0ff99b639d002p-3 0x1.a6139d7951463p-1 0x1.05eeb45a7aefcp+5 "
                  "-0x1.52eb374aa0b8p-12 -0x1.17cef1720a1abp-11 0x1p+0 0.971535");
-}
-
-// Six pairs of one exact affine mapping fit with an RMS of about 0; moving one
-// input point gives a positive RMS and names that pair as the worst. The fit of
-// known errors, exactly.
-TEST(ComputeHomography, SixPairsFitAndAMovedPairIsNamed) {
+    // Six pairs of one exact affine mapping fit with an RMS of about 0; moving one input point
+    // gives a positive RMS and names that pair as the worst. The fit of known errors, exactly.
     const Points output = {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {50, 20}, {30, 70}};
     Points input;
     for (Point p : output)
@@ -98,8 +93,8 @@ TEST(ComputeHomography, SixPairsFitAndAMovedPairIsNamed) {
     EXPECT_TRUE(known.rms == std::sqrt(25.0 / 3.0) && known.largest == 4.0 && known.worst == 1u);
 }
 
-// A click in a view of vw × vh over a frame of fw × fh.
-TEST(ClickToFramePixel, GivesTheEntry) {
+// A click in a view of vw × vh over a frame of fw × fh gives the entry, and back; entries parse.
+TEST(PointPicking, ClickToEntryAndBack) {
     // clang-format off
     for (const auto& [cx, cy, vw, vh, fw, fh, entry] : {
         std::tuple{150, 200, 209, 241, 0, 0, "0,0"},  // no frame size yet
@@ -111,10 +106,7 @@ TEST(ClickToFramePixel, GivesTheEntry) {
         {5, 5, 0, 0, 320, 240, "2147483647,2147483647"}, {0, 0, 0, 0, 320, 240, "0,0"}})
         // clang-format on
         EXPECT_EQ(formatPoint(clickToFramePixel(cx, cy, vw, vh, fw, fh)), entry) << cx << "," << cy;
-}
-
-// Frame 640 × 480 over a 200 × 300 view: multiplied first, then truncated.
-TEST(PointEntry, FramePixelToViewFormatAndParse) {
+    // Frame 640 × 480 over a 200 × 300 view: multiplied first, then truncated.
     EXPECT_EQ(formatPoint(framePixelToView({-3, -1}, 200, 300, 640, 480)), "0,0");
     EXPECT_EQ(formatPoint(framePixelToView({-4, -2}, 200, 300, 640, 480)), "-1,-1");
     Point back{7, 7};
