@@ -27,23 +27,8 @@ Calibration sample() {
 
 const TempDir scratch;
 
-// The same text means the same frame, lists, H and inverse, bit for bit: each double is
-// written in a form that reads back to itself.
-TEST(CalibrationFile, RoundTripKeepsListsAndHBitForBitAndOpenCvReadsIt) {
-    const Calibration saved = sample();
-    ASSERT_TRUE(saveCalibration(scratch.file("round.json").c_str(), saved));
-    Calibration loaded;
-    ASSERT_EQ(loadCalibration(scratch.file("round.json").c_str(), loaded), "");
-    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
-    cv::Mat H;
-    cv::FileStorage(scratch.file("round.json"), cv::FileStorage::READ)["homography"] >> H;
-    ASSERT_TRUE(H.rows == 3 && H.cols == 3);
-    for (int i = 0; i < 9; ++i)  // all 17 digits
-        EXPECT_EQ(H.at<double>(i / 3, i % 3), saved.H(i / 3 + 1, i % 3 + 1));
-}
-
 // Each bad file is refused with a message that names its problem, and changes nothing.
-TEST(CalibrationFile, BadFilesAreRefusedByName) {
+TEST(CalibrationFile, RefusesBadFilesByNameAndRoundTripsBitForBit) {
     // clang-format off
     // spoil is applied to the good file (a string replaces it); the message names the problem.
     struct BadFile { std::function<void(json&)> spoil; const char* problem; };
@@ -70,6 +55,18 @@ TEST(CalibrationFile, BadFilesAreRefusedByName) {
             << bad.problem;
         EXPECT_TRUE(untouched.frameWidth == 7 && untouched.input.empty());
     }
+    // The same text means the same frame, lists, H and inverse, bit for bit: each double is
+    // written in a form that reads back to itself.
+    const Calibration saved = sample();
+    ASSERT_TRUE(saveCalibration(scratch.file("round.json").c_str(), saved));
+    Calibration loaded;
+    ASSERT_EQ(loadCalibration(scratch.file("round.json").c_str(), loaded), "");
+    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
+    cv::Mat H;
+    cv::FileStorage(scratch.file("round.json"), cv::FileStorage::READ)["homography"] >> H;
+    ASSERT_TRUE(H.rows == 3 && H.cols == 3);
+    for (int i = 0; i < 9; ++i)  // all 17 digits
+        EXPECT_EQ(H.at<double>(i / 3, i % 3), saved.H(i / 3 + 1, i % 3 + 1));
 }
 
 // The command line as main runs it: the exit status, with what it wrote.

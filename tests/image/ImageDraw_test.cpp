@@ -24,7 +24,7 @@ QImage drawn(Image& image, int w, int h, int canvasW, int canvasH) {
 
 // One image through pictures of both depths and many widths (several times wider than the
 // view for the fast grey rows) and rectangles, so the kept surface follows every change.
-TEST(ImageDraw, WholePixelMappingOverSizesDepthsAndRectangles) {
+TEST(ImageDraw, WholePixelMappingPaletteRowOrderAndNothingToDraw) {
     std::mt19937 rng(4);
     Image image;
     const int pictures[][2] = {{1, 1}, {5, 2}, {9, 5}, {640, 480}, {837, 5}, {1919, 4}, {65, 9}};
@@ -50,11 +50,7 @@ TEST(ImageDraw, WholePixelMappingOverSizesDepthsAndRectangles) {
                     }
             }
         }
-}
-
-// 8-bit pictures go through the palette in bitmapInfo; a top-down file shows right side up.
-TEST(ImageDraw, PaletteRowOrderAndNothingToDraw) {
-    Image image;
+    // 8-bit pictures go through the palette in bitmapInfo; a top-down file shows right side up.
     ASSERT_TRUE(image.create(2, 1, 8));
     unsigned char* entry7 = image.bitmapInfo.get() + 40 + 4 * 7;
     entry7[0] = 10, entry7[1] = 20, entry7[2] = 200;

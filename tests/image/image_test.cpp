@@ -52,7 +52,7 @@ Bytes packedCopy(const Image& image) {
 
 // Every depth and width 1 to 9 writes the builder's file; bad geometry is refused by create
 // (the image kept) and by setData (the image emptied).
-TEST(Image, CreateWritesTheBuilderLayoutAndRefusesBadGeometry) {
+TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
     TempDir dir;
     const std::string path = dir.file("a.bmp");
     for (int bits : {1, 4, 8, 24, 32})
@@ -83,9 +83,7 @@ TEST(Image, CreateWritesTheBuilderLayoutAndRefusesBadGeometry) {
                   "width = 0\nheight = 0\nbitCount = 0\nwidth4bytes = 0\nimageSize = 0");
         EXPECT_FALSE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));
     }
-}
-
-TEST(Image, SetDataKeepsBlocksOfTheSameGeometryAndRefusesNull) {
+    // setData keeps the block for the same geometry and refuses null.
     const Bytes grey(6 * 5, 1), colour(6 * 5 * 3, 2);
     Image image;
     ASSERT_TRUE(image.setData(grey.data(), 6, 5, 8));
