@@ -257,9 +257,7 @@ TEST(ImageBmp, SavesGoThroughLinksKeepModesAndFollowTheUmask) {
     EXPECT_EQ(readFile(dir.file("real.bmp")),
               buildBmp(3, 2, 8, greyRamp(256), fileRows(grey, 3, 2, 8, false)));
     const auto mode = [&](const char* name) {
-        struct stat status {};
-        ::stat(dir.file(name).c_str(), &status);
-        return status.st_mode & 07777;
+        return unsigned(std::filesystem::status(dir.file(name)).permissions());
     };
     EXPECT_EQ(mode("real.bmp"), 0600u);
     for (const auto& [mask, name] : {std::pair{0, "new.bmp"}, {027, "new2.bmp"}}) {
