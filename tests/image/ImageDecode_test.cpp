@@ -34,14 +34,13 @@ Bytes bmpFile(const Kind& k) {
                 k.bits == 16 ? (c >> 19 & 31) << 10 | (c >> 11 & 31) << 5 | (c >> 3 & 31) : c;
             if (rle)  // a run of one pixel each
                 row.insert(row.end(), {1, static_cast<unsigned char>(v)});
-            else if (k.bits <= 8 && x % perByte == 0)
-                row.push_back(static_cast<unsigned char>(v << (8 - k.bits)));
-            else if (k.bits <= 8)
-                row.back() =
-                    static_cast<unsigned char>(row.back() | v << (8 - k.bits * (x % perByte + 1)));
-            else
+            else if (k.bits > 8)
                 for (int b = 0; b < k.bits; b += 8)
                     row.push_back(static_cast<unsigned char>(value >> b));
+            else if (x % perByte == 0)
+                row.push_back(static_cast<unsigned char>(v << (8 - k.bits)));
+            else
+                row.back() |= static_cast<unsigned char>(v << (8 - k.bits * (x % perByte + 1)));
         }
         row.insert(row.end(), {0, 0});  // end of line (RLE) or padding
         row.resize(rle ? row.size() : (row.size() + 1) / 4 * 4);
