@@ -239,34 +239,36 @@ Matrix square(0, 0, 0.0);
 TEST(Linal, DiesWithTheExactMessageAndStatus) {
     const std::string singular = "ERROR: singular matrix\n",
                       sizes = "ERROR: sizes of objects don't match\n";
+    const std::function<bool(int)> exits = testing::ExitedWithCode(1),
+                                   aborts = testing::KilledBySignal(SIGABRT);
     // clang-format off
-    struct Death { void (*run)(); bool aborts; std::string stderrPattern; };
+    struct Death { void (*run)(); std::function<bool(int)> status; std::string stderrPattern; };
     const Death table[] = {
-        {[] { inverse(mat(2, 2, {1, 2, 2, 4})); }, false, singular},
-        {[] { Usolve(mat(2, 2, {1, 2, 0, 0}), vec<double>({1, 1}), out, 0.0); }, false, singular},
-        {[] { Lsolve(mat(2, 2, {0, 0, 1, 1}), vec<double>({1, 1}), out, 0.0); }, false, singular},
-        {[] { m_inverse(Matrix(2, 3, 1.0), square); }, false, "ERROR: matrix not square\n"},
-        {[] { LUsolve(Matrix(3, 3, 1.0), Permutation(3, 0, 1), Vector<double>(2, 0, 1.0), out); }, false, sizes},
-        {[] { Usolve(Matrix(3, 3, 1.0), Vector<double>(2, 0, 1.0), out, 0.0); }, false, sizes},
-        {[] { px_vec(vec<int>({1, 2, 3}), vec<double>({1, 2}), out); }, false, sizes},
-        {[] { px_vec(vec<int>({2, 4, 1}), vec<double>({1, 2, 3}), out); }, false, "ERROR: index out of bounds\n"},
-        {[] { out = vec<double>({1, 2, 3}); px_vec(vec<int>({2, 4, 1}), out, out); }, false, "ERROR: index out of bounds\n"},
-        {[] { fatal_error(30); }, false, "ERROR: insufficient precision \\(use double precision\\)\n"},
-        {[] { fatal_error(31); }, false, "ERROR: unknown error\n"},
-        {[] { fatal_error(-1); }, false, "ERROR: unknown error\n"},
-        {[] { Vector<double>(8, 0, 0.0)(9) = 1.0; }, true, indexInvalid(9)},
-        {[] { (void)Vector<double>(8, 0, 0.0)(0); }, true, indexInvalid(0)},
-        {[] { (void)Vector<double>(8, 0, 0.0)(-3); }, true, indexInvalid(-3)},
-        {[] { (void)Vector<double>(0, 0, 0.0)(1); }, true, indexInvalid(1)},
-        {[] { (void)static_cast<const Permutation&>(Permutation(8, 0, 0))(9); }, true, indexInvalid(9)},
-        {[] { Matrix(2, 3, 0.0)(3, 1) = 1.0; }, true, indexInvalid(3)},
-        {[] { (void)Matrix(2, 3, 0.0)(1, 4); }, true, indexInvalid(4)},
-        {[] { (void)Matrix(2, 3, 0.0).row(0); }, true, indexInvalid(0)},
-        {[] { (void)(Matrix(2, 3, 1.0) * Matrix(2, 3, 1.0)); }, true, assertion(
+        {[] { inverse(mat(2, 2, {1, 2, 2, 4})); }, exits, singular},
+        {[] { Usolve(mat(2, 2, {1, 2, 0, 0}), vec<double>({1, 1}), out, 0.0); }, exits, singular},
+        {[] { Lsolve(mat(2, 2, {0, 0, 1, 1}), vec<double>({1, 1}), out, 0.0); }, exits, singular},
+        {[] { m_inverse(Matrix(2, 3, 1.0), square); }, exits, "ERROR: matrix not square\n"},
+        {[] { LUsolve(Matrix(3, 3, 1.0), Permutation(3, 0, 1), Vector<double>(2, 0, 1.0), out); }, exits, sizes},
+        {[] { Usolve(Matrix(3, 3, 1.0), Vector<double>(2, 0, 1.0), out, 0.0); }, exits, sizes},
+        {[] { px_vec(vec<int>({1, 2, 3}), vec<double>({1, 2}), out); }, exits, sizes},
+        {[] { px_vec(vec<int>({2, 4, 1}), vec<double>({1, 2, 3}), out); }, exits, "ERROR: index out of bounds\n"},
+        {[] { out = vec<double>({1, 2, 3}); px_vec(vec<int>({2, 4, 1}), out, out); }, exits, "ERROR: index out of bounds\n"},
+        {[] { fatal_error(30); }, exits, "ERROR: insufficient precision \\(use double precision\\)\n"},
+        {[] { fatal_error(31); }, exits, "ERROR: unknown error\n"},
+        {[] { fatal_error(-1); }, exits, "ERROR: unknown error\n"},
+        {[] { Vector<double>(8, 0, 0.0)(9) = 1.0; }, aborts, indexInvalid(9)},
+        {[] { (void)Vector<double>(8, 0, 0.0)(0); }, aborts, indexInvalid(0)},
+        {[] { (void)Vector<double>(8, 0, 0.0)(-3); }, aborts, indexInvalid(-3)},
+        {[] { (void)Vector<double>(0, 0, 0.0)(1); }, aborts, indexInvalid(1)},
+        {[] { (void)static_cast<const Permutation&>(Permutation(8, 0, 0))(9); }, aborts, indexInvalid(9)},
+        {[] { Matrix(2, 3, 0.0)(3, 1) = 1.0; }, aborts, indexInvalid(3)},
+        {[] { (void)Matrix(2, 3, 0.0)(1, 4); }, aborts, indexInvalid(4)},
+        {[] { (void)Matrix(2, 3, 0.0).row(0); }, aborts, indexInvalid(0)},
+        {[] { (void)(Matrix(2, 3, 1.0) * Matrix(2, 3, 1.0)); }, aborts, assertion(
             "matrix\\.cpp:[0-9]+: linal::Matrix linal::operator\\*\\(const Matrix&, const Matrix&\\)", "A\\.n == B\\.m")},
-        {[] { (void)inverse(Matrix(2, 3, 1.0)); }, true,
+        {[] { (void)inverse(Matrix(2, 3, 1.0)); }, aborts,
          assertion("matrix\\.cpp:[0-9]+: linal::Matrix linal::inverse\\(const Matrix&\\)", "m==n")},
-        {[] { m_put_col(square = Matrix(3, 3, 0.0), 4, Vector<double>(3, 0, 1.0)); }, true, assertion(
+        {[] { m_put_col(square = Matrix(3, 3, 0.0), 4, Vector<double>(3, 0, 1.0)); }, aborts, assertion(
             "mes_eig\\.cpp:[0-9]+: void linal::m_put_col\\(Matrix&, int, const Vector<double>&\\)", "col <= NumCols\\(mat\\)")},
     };
     // clang-format on
@@ -278,10 +280,7 @@ TEST(Linal, DiesWithTheExactMessageAndStatus) {
             dup2(STDERR_FILENO, STDOUT_FILENO);
             d.run();
         };
-        if (d.aborts)
-            EXPECT_EXIT(run(), testing::KilledBySignal(SIGABRT), "^" + d.stderrPattern + "$");
-        else
-            EXPECT_EXIT(run(), testing::ExitedWithCode(1), "^" + d.stderrPattern + "$");
+        EXPECT_EXIT(run(), d.status, "^" + d.stderrPattern + "$");
     }
 }
 
