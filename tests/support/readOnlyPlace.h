@@ -9,13 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 struct ReadOnlyPlace {
     explicit ReadOnlyPlace(std::string place) : path(std::move(place)) {
-        struct stat status {};
-        ::stat(path.c_str(), &status);
-        mode = status.st_mode & 07777;
+        mode = mode_t(std::filesystem::status(path).permissions());
         ::chmod(path.c_str(), mode & ~mode_t{0222});
         immutable = ::geteuid() == 0 && setImmutable(FS_IMMUTABLE_FL);
     }
