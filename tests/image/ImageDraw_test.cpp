@@ -56,16 +56,14 @@ TEST(ImageDraw, WholePixelMappingPaletteRowOrderAndNothingToDraw) {
     entry7[0] = 10, entry7[1] = 20, entry7[2] = 200;
     const Bytes levels = {7, 8};
     ASSERT_TRUE(image.setData(levels.data(), 2, 1, 8));
-    QImage target = drawn(image, 2, 1, 3, 3);
-    EXPECT_EQ(target.pixel(1, 2), qRgb(200, 20, 10));
-    EXPECT_EQ(target.pixel(2, 2), qRgb(8, 8, 8));
+    EXPECT_EQ(drawn(image, 2, 1, 3, 3).pixel(1, 2), qRgb(200, 20, 10));
+    EXPECT_EQ(drawn(image, 2, 1, 3, 3).pixel(2, 2), qRgb(8, 8, 8));
 
     TempDir dir;
     writeFile(dir.file("td.bmp"), buildBmp(1, -2, 24, {}, {1, 2, 3, 0, 4, 5, 6, 0}));
     ASSERT_TRUE(image.readBmp(dir.file("td.bmp").c_str()));
-    target = drawn(image, 1, 2, 2, 4);
-    EXPECT_EQ(target.pixel(1, 2), qRgb(3, 2, 1));
-    EXPECT_EQ(target.pixel(1, 3), qRgb(6, 5, 4));
+    EXPECT_EQ(drawn(image, 1, 2, 2, 4).pixel(1, 2), qRgb(3, 2, 1));
+    EXPECT_EQ(drawn(image, 1, 2, 2, 4).pixel(1, 3), qRgb(6, 5, 4));
 
     QImage untouched(6, 6, QImage::Format_RGB32);
     untouched.fill(background);
