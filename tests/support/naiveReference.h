@@ -87,12 +87,8 @@ inline HomographyRows randomPerspective(int width, int height, std::mt19937& rng
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     const double angle = 0.4 * unit(rng), scale = 1.0 + 0.4 * unit(rng);
     const double factor = unit(rng) > 0.5 ? 1.5 + unit(rng) : 1.0;
-    HomographyRows h = {
-        {{scale * std::cos(angle), -scale * std::sin(angle), 0.3 * width * unit(rng)},
-         {scale * std::sin(angle), scale * std::cos(angle), 0.3 * height * unit(rng)},
-         {1.5 * unit(rng) / width, 1.5 * unit(rng) / height, 1.0}}};
-    for (auto& row : h)
-        for (double& e : row)
-            e *= factor;
-    return h;
+    const double c = factor * scale * std::cos(angle), s = factor * scale * std::sin(angle);
+    return {{{c, -s, factor * 0.3 * width * unit(rng)},
+             {s, c, factor * 0.3 * height * unit(rng)},
+             {factor * 1.5 * unit(rng) / width, factor * 1.5 * unit(rng) / height, factor}}};
 }
