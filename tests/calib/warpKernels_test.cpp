@@ -23,12 +23,11 @@ const HomographyRows special[] = {
     {{{1, 0.5, 2}, {0.25, 1, 1}, {-0.125, 0, 2.5}}}};  // w = 0 in column 20
 // clang-format on
 
-void warp(KernelPath path, const HomographyRows& rows, ConstPlane source, Plane target, int y0,
-          int y1) {
+void warp(KernelPath path, const HomographyRows& rows, ConstPlane from, Plane to, int y0, int y1) {
     HomographyTable h;
     for (int i = 0; i < 9; ++i)
         h[i / 3][i % 3] = rows[i / 3][i % 3];
-    warpRows(path, h, source, target, y0, y1);
+    warpRows(path, h, from, to, y0, y1);
 }
 
 TEST(WarpKernels, EveryPathMatchesTheReference) {
