@@ -197,8 +197,7 @@ const Bytes kept = {'o', 'l', 'd'};
 const Bytes grey = randomBytes(6, rng);
 
 bool save(const std::string& path) {
-    Image image;
-    return image.writeBmp(path.c_str(), grey.data(), 3, 2, 8);
+    return Image().writeBmp(path.c_str(), grey.data(), 3, 2, 8);
 }
 
 // Where a save cannot or must not happen it fails, and every place stays as it was: the old
