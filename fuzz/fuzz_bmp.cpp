@@ -1,11 +1,7 @@
 // Arbitrary bytes as a BMP file, then what Load BMP does with a file that loads: a loaded
 // image is consistent with its own geometry, and its packed copy goes back into an image
 // unchanged. The sanitizers watch every read.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <string>
 
 #include "fuzz/fuzzCheck.h"
 #include "image/Image.h"
@@ -36,12 +32,8 @@ bool tooCostly(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (tooCostly(data, size))
         return -1;
-    // The input as an in-memory file, opened by its path as a user's file is.
-    static const int fd = ::memfd_create("fuzz_bmp", MFD_CLOEXEC);
-    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    FUZZ_CHECK(::ftruncate(fd, 0) == 0 && ::pwrite(fd, data, size, 0) == ssize_t(size));
     Image image;
-    if (!image.readBmp(path.c_str()))
+    if (!image.readBmp(inputFile(data, size)))
         return 0;
     const auto rowBytes = std::size_t(image.rowBytes), stride = std::size_t(image.width4bytes);
     FUZZ_CHECK(image.width > 0 && image.height > 0 && image.bitCount > 0 && rowBytes > 0);

@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(estimate.inverse.m == 3 && H(3, 3) == 1.0);
     for (int r = 0; r < 9; ++r)
         homographyTable[r / 3][r % 3] = H(r / 3 + 1, r % 3 + 1);
-    frameWidth = 13;
-    frameHeight = 7;
+    frameWidth = 13, frameHeight = 7;
     std::vector<unsigned char> grey(91, 200), out(91);
     unsigned char* target = out.data();
     rectifyFrame(grey.data(), target);  // the sanitizers watch every read

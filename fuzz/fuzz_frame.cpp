@@ -9,8 +9,6 @@
 #include "tests/support/naiveReference.h"
 #include "tests/support/sharedStateReset.h"
 
-using Bytes = std::vector<unsigned char>;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     resetFrameState();

@@ -19,12 +19,9 @@ const Points square = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
 const Points six = {{0, 0}, {9, 0}, {9, 9}, {0, 9}, {4, 2}, {7, 5}};
 constexpr int lo = INT_MIN, hi = INT_MAX;
 
-TEST(EstimateHomography, FindsTheFault) {
-    struct PairCase {
-        F fault;
-        Points input, output = {};  // empty: the same as input
-    };
+TEST(EstimateHomography, FindsTheFaultAndNeverEndsTheProcess) {
     // clang-format off
+    struct PairCase { F fault; Points input, output = {}; };  // output empty: the same as input
     const PairCase cases[] = {{F::none, square}, {F::none, six},
         {F::wrongCount, {{0, 0}, {100, 0}, {100, 100}}}, {F::wrongCount, square, six},
         {F::collinear, {{0, 0}, {1, 0}, {2, 0}, {0, 1}}, {{0, 0}, {0, 0}, {1, 1}, {2, 0}}},  // input first
@@ -43,12 +40,9 @@ TEST(EstimateHomography, FindsTheFault) {
     for (const PairCase& c : cases)
         EXPECT_EQ(estimateHomography(c.input, c.output.empty() ? c.input : c.output).fault, c.fault)
             << "case " << &c - cases;
-}
-
-// Random sets of 4 to 6 pairs from pixels to the whole int range, one point
-// often far off: none ends the process (which would end this test), and clicks
-// inside pictures up to 8192 pixels wide are never refused as unstable.
-TEST(EstimateHomography, NeverEndsTheProcessNorRefusesClicksInPictures) {
+    // Random sets of 4 to 6 pairs from pixels to the whole int range, one point
+    // often far off: none ends the process (which would end this test), and clicks
+    // inside pictures up to 8192 pixels wide are never refused as unstable.
     std::mt19937 random(7);
     for (int bits = 4; bits <= 31; bits += 3) {
         const long long limit = (1LL << bits) - 1;
@@ -70,10 +64,9 @@ linal::Matrix estimate(const Points& output, const Points& input) {
     return ComputeHomography(normalEquations(output, input));
 }
 
-// The worked example, bit for bit as this estimation has always produced it:
-// the list shows "1.064644 -0.037490 19.471393", "-0.132800
-// 0.824368 32.741555", "-0.000323 -0.000534 1.000000".
-TEST(ComputeHomography, FourPairsKeepTheWorkedExample) {
+// The worked example, bit for bit as this estimation has always produced it: the list shows
+// "1.064644 -0.037490 19.471393", "-0.132800 0.824368 32.741555", "-0.000323 -0.000534 1.000000".
+TEST(ComputeHomography, KeepsTheWorkedExampleAndNamesAMovedPair) {
     const linal::Matrix H = estimate({{10, 10}, {200, 15}, {190, 220}, {5, 180}},
                                      {{30, 40}, {250, 20}, {260, 230}, {20, 200}});
     char text[512];
@@ -83,12 +76,8 @@ TEST(ComputeHomography, FourPairsKeepTheWorkedExample) {
                  "0x1.108c7a6708bdap+0 -0x1.331e823a57726p-5 0x1.378ad3600f7f2p+4 "
                  "-0x1.0ff99b639d002p-3 0x1.a6139d7951463p-1 0x1.05eeb45a7aefcp+5 "
                  "-0x1.52eb374aa0b8p-12 -0x1.17cef1720a1abp-11 0x1p+0 0.971535");
-}
-
-// Six pairs of one exact affine mapping fit with an RMS of about 0; moving one
-// input point gives a positive RMS and names that pair as the worst. The fit of
-// known errors, exactly.
-TEST(ComputeHomography, SixPairsFitAndAMovedPairIsNamed) {
+    // Six pairs of one exact affine mapping fit with an RMS of about 0; moving one input point
+    // gives a positive RMS and names that pair as the worst. The fit of known errors, exactly.
     const Points output = {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {50, 20}, {30, 70}};
     Points input;
     for (Point p : output)
@@ -101,29 +90,20 @@ TEST(ComputeHomography, SixPairsFitAndAMovedPairIsNamed) {
     EXPECT_TRUE(known.rms == std::sqrt(25.0 / 3.0) && known.largest == 4.0 && known.worst == 1u);
 }
 
-TEST(ClickToFramePixel, GivesTheEntry) {
-    struct ClickCase {
-        int cx, cy, viewWidth, viewHeight, frameWidth, frameHeight;
-        std::string entry;
-    };
+// A click in a view of vw × vh over a frame of fw × fh gives the entry, and back; entries parse.
+TEST(PointPicking, ClickToEntryAndBack) {
     // clang-format off
-    for (const ClickCase& c : {
-        ClickCase{150, 200, 209, 241, 0, 0, "0,0"},  // no frame size yet
+    for (const auto& [cx, cy, vw, vh, fw, fh, entry] : {
+        std::tuple{150, 200, 209, 241, 0, 0, "0,0"},  // no frame size yet
         // 100 / 209 · 320 = 153.1 and 120 / 241 · 240 = 119.5; -2 / 209 · 320 = -3.06
-        ClickCase{100, 120, 209, 241, 320, 240, "153,119"}, ClickCase{-2, 5, 209, 241, 320, 240, "-3,4"},
-        ClickCase{208, 240, 209, 241, 320, 240, "318,239"},
+        {100, 120, 209, 241, 320, 240, "153,119"}, {-2, 5, 209, 241, 320, 240, "-3,4"},
+        {208, 240, 209, 241, 320, 240, "318,239"},
         // 7 / 10 · 90 = 62.99999999999999 in double, while 7 · 90 / 10 = 63
-        ClickCase{7, 0, 10, 10, 90, 10, "62,0"},
-        ClickCase{5, 5, 0, 0, 320, 240, "2147483647,2147483647"}, ClickCase{0, 0, 0, 0, 320, 240, "0,0"}})
+        {7, 0, 10, 10, 90, 10, "62,0"},
+        {5, 5, 0, 0, 320, 240, "2147483647,2147483647"}, {0, 0, 0, 0, 320, 240, "0,0"}})
         // clang-format on
-        EXPECT_EQ(formatPoint(clickToFramePixel(c.cx, c.cy, c.viewWidth, c.viewHeight, c.frameWidth,
-                                                c.frameHeight)),
-                  c.entry)
-            << c.cx << "," << c.cy;
-}
-
-// Frame 640 × 480 over a 200 × 300 view: multiplied first, then truncated.
-TEST(PointEntry, FramePixelToViewFormatAndParse) {
+        EXPECT_EQ(formatPoint(clickToFramePixel(cx, cy, vw, vh, fw, fh)), entry) << cx << "," << cy;
+    // Frame 640 × 480 over a 200 × 300 view: multiplied first, then truncated.
     EXPECT_EQ(formatPoint(framePixelToView({-3, -1}, 200, 300, 640, 480)), "0,0");
     EXPECT_EQ(formatPoint(framePixelToView({-4, -2}, 200, 300, 640, 480)), "-1,-1");
     Point back{7, 7};

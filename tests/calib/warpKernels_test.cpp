@@ -23,13 +23,11 @@ const HomographyRows special[] = {
     {{{1, 0.5, 2}, {0.25, 1, 1}, {-0.125, 0, 2.5}}}};  // w = 0 in column 20
 // clang-format on
 
-void warp(KernelPath path, const HomographyRows& rows, ConstPlane source, Plane target, int y0,
-          int y1) {
+void warp(KernelPath path, const HomographyRows& rows, ConstPlane from, Plane to, int y0, int y1) {
     HomographyTable h;
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            h[r][c] = rows[r][c];
-    warpRows(path, h, source, target, y0, y1);
+    for (int i = 0; i < 9; ++i)
+        h[i / 3][i % 3] = rows[i / 3][i % 3];
+    warpRows(path, h, from, to, y0, y1);
 }
 
 TEST(WarpKernels, EveryPathMatchesTheReference) {
@@ -43,8 +41,7 @@ TEST(WarpKernels, EveryPathMatchesTheReference) {
             const int sStride = sw + upTo(5), tStride = tw + upTo(5);
             const auto src = randomBytes(static_cast<std::size_t>(sStride * sh), rng);
             const HomographyRows h = isSpecial ? special[trial] : randomPerspective(sw, sh, rng);
-            auto out = randomBytes(static_cast<std::size_t>(tStride * th), rng);
-            auto expected = out;
+            auto out = randomBytes(static_cast<std::size_t>(tStride * th), rng), expected = out;
             const bool whole = isSpecial || trial % 2 == 0;
             const int y0 = whole ? 0 : upTo(th + 3) - 2, y1 = whole ? th : upTo(th + 3);
             warp(path, h, {src.data(), sw, sh, sStride}, {out.data(), tw, th, tStride}, y0, y1);

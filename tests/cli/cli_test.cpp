@@ -1,9 +1,7 @@
 // Calibration files and the rectify command, through their files on disk.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QImage>
-#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <opencv2/core.hpp>
@@ -12,6 +10,7 @@
 #include "calib/calibrationFile.h"
 #include "cli/commandLine.h"
 #include "image/Image.h"
+#include "tests/support/bmpFiles.h"
 #include "tests/support/naiveReference.h"
 
 namespace {
@@ -26,36 +25,13 @@ Calibration sample() {
     return {64, 48, input, output, e.H, e.inverse};
 }
 
-std::string scratch(const std::string& name) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("plandis_cli" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return dir / name;
-}
-
-// The same text means the same frame, lists, H and inverse, bit for bit: each double is
-// written in a form that reads back to itself.
-TEST(CalibrationFile, RoundTripKeepsListsAndHBitForBitAndOpenCvReadsIt) {
-    const Calibration saved = sample();
-    ASSERT_TRUE(saveCalibration(scratch("round.json").c_str(), saved));
-    Calibration loaded;
-    ASSERT_EQ(loadCalibration(scratch("round.json").c_str(), loaded), "");
-    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
-    cv::Mat H;
-    cv::FileStorage(scratch("round.json"), cv::FileStorage::READ)["homography"] >> H;
-    ASSERT_TRUE(H.rows == 3 && H.cols == 3);
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(H.at<double>(i / 3, i % 3), saved.H(i / 3 + 1, i % 3 + 1));  // all 17 digits
-    }
-}
+const TempDir scratch;
 
 // Each bad file is refused with a message that names its problem, and changes nothing.
-TEST(CalibrationFile, BadFilesAreRefusedByName) {
-    struct BadFile {
-        std::function<void(json&)> spoil;  // applied to the good file; a string replaces it
-        const char* problem;
-    };
+TEST(CalibrationFile, RefusesBadFilesByNameAndRoundTripsBitForBit) {
     // clang-format off
+    // spoil is applied to the good file (a string replaces it); the message names the problem.
+    struct BadFile { std::function<void(json&)> spoil; const char* problem; };
     const BadFile files[] = {
         {[](json& f) { f = "calibration: yes"; }, "not valid JSON"},
         {[](json& f) { f = std::string((1 << 20) + 1, ' '); }, "too large"},
@@ -71,18 +47,31 @@ TEST(CalibrationFile, BadFilesAreRefusedByName) {
     for (const BadFile& bad : files) {
         json file = json::parse(calibrationJson(sample(), "now"));
         bad.spoil(file);
-        std::ofstream(scratch("bad.json"), std::ios::trunc)
+        std::ofstream(scratch.file("bad.json"), std::ios::trunc)
             << (file.is_string() ? file.get<std::string>() : file.dump());
         Calibration untouched{7, 0, {}, {}};
-        EXPECT_NE(loadCalibration(scratch("bad.json").c_str(), untouched).find(bad.problem),
+        EXPECT_NE(loadCalibration(scratch.file("bad.json").c_str(), untouched).find(bad.problem),
                   std::string::npos)
             << bad.problem;
         EXPECT_TRUE(untouched.frameWidth == 7 && untouched.input.empty());
     }
+    // The same text means the same frame, lists, H and inverse, bit for bit: each double is
+    // written in a form that reads back to itself.
+    const Calibration saved = sample();
+    ASSERT_TRUE(saveCalibration(scratch.file("round.json").c_str(), saved));
+    Calibration loaded;
+    ASSERT_EQ(loadCalibration(scratch.file("round.json").c_str(), loaded), "");
+    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
+    cv::Mat H;
+    cv::FileStorage(scratch.file("round.json"), cv::FileStorage::READ)["homography"] >> H;
+    ASSERT_TRUE(H.rows == 3 && H.cols == 3);
+    for (int i = 0; i < 9; ++i)  // all 17 digits
+        EXPECT_EQ(H.at<double>(i / 3, i % 3), saved.H(i / 3 + 1, i % 3 + 1));
 }
 
 // The command line as main runs it: the exit status, with what it wrote.
-int run(std::vector<std::string> args, std::string& text, CommandLine* line = nullptr) {
+using Args = std::vector<std::string>;
+int run(Args args, std::string& text, CommandLine* line = nullptr) {
     args.insert(args.begin(), "plandis");
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -96,36 +85,30 @@ int run(std::vector<std::string> args, std::string& text, CommandLine* line = nu
 // A grey BMP and a colour PNG of the calibration's size against the per-pixel warp of each
 // channel; a bad file among them fails alone.
 TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
+    std::filesystem::current_path(scratch.path);  // files named as a user types them
     const Calibration c = sample();
-    ASSERT_TRUE(saveCalibration(scratch("cal.json").c_str(), c));
+    ASSERT_TRUE(saveCalibration("cal.json", c));
     HomographyRows h;
     for (int i = 0; i < 9; ++i)
         h[i / 3][i % 3] = c.H(i / 3 + 1, i % 3 + 1);
     std::mt19937 random(5);
-    const std::vector<unsigned char> grey = randomBytes(64 * 48, random);
-    const std::vector<unsigned char> colour = randomBytes(64 * 48 * 3, random);
-    Image bmp;
-    ASSERT_TRUE(bmp.writeBmp(scratch("grey.bmp").c_str(), grey.data(), 64, 48, 8));
-    ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888)
-                    .save(scratch("colour.png").c_str()));
-    std::ofstream(scratch("broken.png")) << "not a picture";
+    const Bytes grey = randomBytes(64 * 48, random), colour = randomBytes(64 * 48 * 3, random);
+    ASSERT_TRUE(Image().writeBmp("grey.bmp", grey.data(), 64, 48, 8));
+    ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888).save("colour.png"));
+    std::ofstream("broken.png") << "not a picture";
     std::string text;
-    EXPECT_EQ(
-        run({"rectify", "--jobs", "2", "--calibration", scratch("cal.json"), scratch("grey.bmp"),
-             scratch("broken.png"), scratch("colour.png"), "--output", scratch("out")},
-            text),
-        1);
+    const Args rectify = {"rectify",  "--jobs",     "2",          "--calibration", "cal.json",
+                          "grey.bmp", "broken.png", "colour.png", "--output",      "out"};
+    EXPECT_EQ(run(rectify, text), 1);
     EXPECT_NE(text.find("broken.png: not a BMP, PNG or JPEG picture"), std::string::npos) << text;
 
-    const QImage greyOut =
-        QImage(scratch("out/grey.bmp").c_str()).convertToFormat(QImage::Format_Grayscale8);
-    const QImage colourOut =
-        QImage(scratch("out/colour.png").c_str()).convertToFormat(QImage::Format_BGR888);
-    ASSERT_TRUE(greyOut.size() == QSize(64, 48) && colourOut.size() == QSize(64, 48));
     for (int channel = 0; channel < 4; ++channel) {  // blue, green, red, then grey
-        const QImage& out = channel < 3 ? colourOut : greyOut;
+        const QImage out =
+            QImage(channel < 3 ? "out/colour.png" : "out/grey.bmp")
+                .convertToFormat(channel < 3 ? QImage::Format_BGR888 : QImage::Format_Grayscale8);
+        ASSERT_EQ(out.size(), QSize(64, 48)) << channel;
         const std::size_t step = channel < 3 ? 3 : 1, at = std::size_t(channel % 3);
-        std::vector<unsigned char> plane(grey.size()), result(grey.size());
+        Bytes plane(grey.size()), result(grey.size());
         for (std::size_t i = 0; i < plane.size(); ++i) {
             plane[i] = channel < 3 ? colour[3 * i + at] : grey[i];
             result[i] = out.constScanLine(int(i / 64))[step * (i % 64) + at];
@@ -136,7 +119,6 @@ TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
     EXPECT_EQ(run({"--version"}, text), 0);
     EXPECT_EQ(text.rfind("plandis 1.0.0.1\n", 0), 0u);
     EXPECT_EQ(run({"--help"}, text), 0);
-    using Args = std::vector<std::string>;
     for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
                             Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
                             Args{"--size", "640x16385"}, Args{"--fps", "0"}, Args{"--fps", "30.5"},

@@ -30,20 +30,17 @@ Bytes bmpFile(const Kind& k) {
         for (int x = 0; x < W; ++x) {
             const int i = pattern[k.topDown ? y : H - 1 - y][x], v = k.ramp ? grey[i] : i;
             const std::uint32_t c = colour[i], perByte = 8 / std::uint32_t(std::min(k.bits, 8));
-            const std::uint32_t value =
-                k.bits == 16  // 5 bits for each colour
-                    ? (c >> 19 & 31) << 10 | (c >> 11 & 31) << 5 | (c >> 3 & 31)
-                    : c;
+            const std::uint32_t value =  // 16 bits: 5 for each colour
+                k.bits == 16 ? (c >> 19 & 31) << 10 | (c >> 11 & 31) << 5 | (c >> 3 & 31) : c;
             if (rle)  // a run of one pixel each
                 row.insert(row.end(), {1, static_cast<unsigned char>(v)});
-            else if (k.bits <= 8 && x % perByte == 0)
-                row.push_back(static_cast<unsigned char>(v << (8 - k.bits)));
-            else if (k.bits <= 8)
-                row.back() =
-                    static_cast<unsigned char>(row.back() | v << (8 - k.bits * (x % perByte + 1)));
-            else
+            else if (k.bits > 8)
                 for (int b = 0; b < k.bits; b += 8)
                     row.push_back(static_cast<unsigned char>(value >> b));
+            else if (x % perByte == 0)
+                row.push_back(static_cast<unsigned char>(v << (8 - k.bits)));
+            else
+                row.back() |= static_cast<unsigned char>(v << (8 - k.bits * (x % perByte + 1)));
         }
         row.insert(row.end(), {0, 0});  // end of line (RLE) or padding
         row.resize(rle ? row.size() : (row.size() + 1) / 4 * 4);

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <csignal>
 #include <numeric>
 #include <random>
@@ -70,8 +69,7 @@ Matrix identity(int n) {
 }
 
 TEST(Linal, ContainersKeepSlotZeroAndTheirCommonPartOnResize) {
-    Vector<double> v(3, 0, 2.5), copy(3, 0, 2.5);
-    copy(2) = 9.0;
+    Vector<double> v(3, 0, 2.5);
     v.data[0] = -1.0;
     v.fill(0.0)(3) = 1.0;
     v.setRowFlag(1);
@@ -103,12 +101,11 @@ TEST(Linal, ProductSumsInOrderAndKeepsTheIdentities) {
     expectNear(mat(2, 3, {1.0, 1e16, -1e16, 1, 2, 3}) * mat(3, 1, {1, 1, 1}), mat(2, 1, {0, 6}));
     expectNear(Matrix(3, 0, 0.0) * Matrix(0, 2, 0.0), Matrix(3, 2, 0.0));
     std::mt19937 rng(11);
-    auto integers = [&](int m, int n) {
-        Matrix A = randomMatrix(m, n, rng);
-        for (int i = 1; i <= m; ++i)
-            for (int j = 1; j <= n; ++j)
-                A(i, j) = std::round(9 * A(i, j));
-        return A;
+    auto integers = [&](int m, int n) {  // exact products: any order gives the same sums
+        Doubles entries(std::size_t(m * n));
+        for (double& e : entries)
+            e = double(rng() % 19) - 9;
+        return mat(m, n, entries);
     };
     for (int m = 0; m <= 4; ++m)
         for (int k = 0; k <= 4; ++k) {
@@ -125,14 +122,9 @@ TEST(Linal, ProductSumsInOrderAndKeepsTheIdentities) {
     expectNear(A, Transpose(T));
 }
 
-TEST(Linal, LUfactorPivotsAndPATimesEqualsLU) {
-    struct Case {
-        Matrix A;
-        std::vector<int> pivot;
-        Matrix factors;
-    };
+TEST(Linal, LUfactorPivotsSolvesAndInverts) {
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<Matrix, std::vector<int>, Matrix> cases[] = {
         {mat(2, 2, {0, 1, 1, 0}), {2, 1}, mat(2, 2, {1, 0, 0, 1})},
         {mat(2, 2, {1, 0, 1, 1}), {1, 2}, mat(2, 2, {1, 0, 1, 1})},          // a tie keeps row 1
         {mat(2, 2, {2, 100, 1, 0.1}), {2, 1}, mat(2, 2, {1, 0.1, 2, 99.8})},  // rows are scaled
@@ -142,12 +134,12 @@ TEST(Linal, LUfactorPivotsAndPATimesEqualsLU) {
         {mat(2, 2, {1, 2, 2, 4}), {1, 2}, mat(2, 2, {1, 2, 2, 0})},  // an exact zero
         {mat(2, 2, {0, 1, 0, 2}), {1, 2}, mat(2, 2, {0, 1, 0, 2})}}; // a zero column
     // clang-format on
-    for (const Case& c : cases) {
-        Matrix F = c.A;
+    for (const auto& [A, order, factors] : cases) {
+        Matrix F = A;
         Permutation pivot(0, 0, 0);
         LUfactor(F, pivot);
-        EXPECT_EQ(elementsOf(pivot), c.pivot);
-        expectNear(F, c.factors, 1e-14);
+        EXPECT_EQ(elementsOf(pivot), order);
+        expectNear(F, factors, 1e-14);
     }
     std::mt19937 rng(5);
     for (int m = 1; m <= 10; ++m)
@@ -165,10 +157,7 @@ TEST(Linal, LUfactorPivotsAndPATimesEqualsLU) {
                 L(i, i) = 1.0;
             expectNear(PA, L * U, 2e-13);
         }
-}
-
-TEST(Linal, LUsolveAndTheInverseOverSizes) {
-    std::mt19937 rng(42);
+    // The solve and the inverse over sizes, on well-conditioned matrices.
     for (int n = 1; n <= 10; ++n) {
         const Matrix A = randomMatrix(n, n, rng, true), x = randomMatrix(n, 1, rng);
         Matrix F = A, out(5, 1, 3.0), in = A;
@@ -245,40 +234,38 @@ Vector<double> out(0, 0, 0.0);
 Matrix square(0, 0, 0.0);
 
 TEST(Linal, DiesWithTheExactMessageAndStatus) {
-    struct Death {
-        void (*run)();
-        bool aborts;
-        std::string stderrPattern;
-    };
     const std::string singular = "ERROR: singular matrix\n",
                       sizes = "ERROR: sizes of objects don't match\n";
+    const std::function<bool(int)> exits = testing::ExitedWithCode(1),
+                                   aborts = testing::KilledBySignal(SIGABRT);
     // clang-format off
+    struct Death { void (*run)(); std::function<bool(int)> status; std::string stderrPattern; };
     const Death table[] = {
-        {[] { inverse(mat(2, 2, {1, 2, 2, 4})); }, false, singular},
-        {[] { Usolve(mat(2, 2, {1, 2, 0, 0}), vec<double>({1, 1}), out, 0.0); }, false, singular},
-        {[] { Lsolve(mat(2, 2, {0, 0, 1, 1}), vec<double>({1, 1}), out, 0.0); }, false, singular},
-        {[] { m_inverse(Matrix(2, 3, 1.0), square); }, false, "ERROR: matrix not square\n"},
-        {[] { LUsolve(Matrix(3, 3, 1.0), Permutation(3, 0, 1), Vector<double>(2, 0, 1.0), out); }, false, sizes},
-        {[] { Usolve(Matrix(3, 3, 1.0), Vector<double>(2, 0, 1.0), out, 0.0); }, false, sizes},
-        {[] { px_vec(vec<int>({1, 2, 3}), vec<double>({1, 2}), out); }, false, sizes},
-        {[] { px_vec(vec<int>({2, 4, 1}), vec<double>({1, 2, 3}), out); }, false, "ERROR: index out of bounds\n"},
-        {[] { out = vec<double>({1, 2, 3}); px_vec(vec<int>({2, 4, 1}), out, out); }, false, "ERROR: index out of bounds\n"},
-        {[] { fatal_error(30); }, false, "ERROR: insufficient precision \\(use double precision\\)\n"},
-        {[] { fatal_error(31); }, false, "ERROR: unknown error\n"},
-        {[] { fatal_error(-1); }, false, "ERROR: unknown error\n"},
-        {[] { Vector<double>(8, 0, 0.0)(9) = 1.0; }, true, indexInvalid(9)},
-        {[] { (void)Vector<double>(8, 0, 0.0)(0); }, true, indexInvalid(0)},
-        {[] { (void)Vector<double>(8, 0, 0.0)(-3); }, true, indexInvalid(-3)},
-        {[] { (void)Vector<double>(0, 0, 0.0)(1); }, true, indexInvalid(1)},
-        {[] { (void)static_cast<const Permutation&>(Permutation(8, 0, 0))(9); }, true, indexInvalid(9)},
-        {[] { Matrix(2, 3, 0.0)(3, 1) = 1.0; }, true, indexInvalid(3)},
-        {[] { (void)Matrix(2, 3, 0.0)(1, 4); }, true, indexInvalid(4)},
-        {[] { (void)Matrix(2, 3, 0.0).row(0); }, true, indexInvalid(0)},
-        {[] { (void)(Matrix(2, 3, 1.0) * Matrix(2, 3, 1.0)); }, true, assertion(
+        {[] { inverse(mat(2, 2, {1, 2, 2, 4})); }, exits, singular},
+        {[] { Usolve(mat(2, 2, {1, 2, 0, 0}), vec<double>({1, 1}), out, 0.0); }, exits, singular},
+        {[] { Lsolve(mat(2, 2, {0, 0, 1, 1}), vec<double>({1, 1}), out, 0.0); }, exits, singular},
+        {[] { m_inverse(Matrix(2, 3, 1.0), square); }, exits, "ERROR: matrix not square\n"},
+        {[] { LUsolve(Matrix(3, 3, 1.0), Permutation(3, 0, 1), Vector<double>(2, 0, 1.0), out); }, exits, sizes},
+        {[] { Usolve(Matrix(3, 3, 1.0), Vector<double>(2, 0, 1.0), out, 0.0); }, exits, sizes},
+        {[] { px_vec(vec<int>({1, 2, 3}), vec<double>({1, 2}), out); }, exits, sizes},
+        {[] { px_vec(vec<int>({2, 4, 1}), vec<double>({1, 2, 3}), out); }, exits, "ERROR: index out of bounds\n"},
+        {[] { out = vec<double>({1, 2, 3}); px_vec(vec<int>({2, 4, 1}), out, out); }, exits, "ERROR: index out of bounds\n"},
+        {[] { fatal_error(30); }, exits, "ERROR: insufficient precision \\(use double precision\\)\n"},
+        {[] { fatal_error(31); }, exits, "ERROR: unknown error\n"},
+        {[] { fatal_error(-1); }, exits, "ERROR: unknown error\n"},
+        {[] { Vector<double>(8, 0, 0.0)(9) = 1.0; }, aborts, indexInvalid(9)},
+        {[] { (void)Vector<double>(8, 0, 0.0)(0); }, aborts, indexInvalid(0)},
+        {[] { (void)Vector<double>(8, 0, 0.0)(-3); }, aborts, indexInvalid(-3)},
+        {[] { (void)Vector<double>(0, 0, 0.0)(1); }, aborts, indexInvalid(1)},
+        {[] { (void)static_cast<const Permutation&>(Permutation(8, 0, 0))(9); }, aborts, indexInvalid(9)},
+        {[] { Matrix(2, 3, 0.0)(3, 1) = 1.0; }, aborts, indexInvalid(3)},
+        {[] { (void)Matrix(2, 3, 0.0)(1, 4); }, aborts, indexInvalid(4)},
+        {[] { (void)Matrix(2, 3, 0.0).row(0); }, aborts, indexInvalid(0)},
+        {[] { (void)(Matrix(2, 3, 1.0) * Matrix(2, 3, 1.0)); }, aborts, assertion(
             "matrix\\.cpp:[0-9]+: linal::Matrix linal::operator\\*\\(const Matrix&, const Matrix&\\)", "A\\.n == B\\.m")},
-        {[] { (void)inverse(Matrix(2, 3, 1.0)); }, true,
+        {[] { (void)inverse(Matrix(2, 3, 1.0)); }, aborts,
          assertion("matrix\\.cpp:[0-9]+: linal::Matrix linal::inverse\\(const Matrix&\\)", "m==n")},
-        {[] { m_put_col(square = Matrix(3, 3, 0.0), 4, Vector<double>(3, 0, 1.0)); }, true, assertion(
+        {[] { m_put_col(square = Matrix(3, 3, 0.0), 4, Vector<double>(3, 0, 1.0)); }, aborts, assertion(
             "mes_eig\\.cpp:[0-9]+: void linal::m_put_col\\(Matrix&, int, const Vector<double>&\\)", "col <= NumCols\\(mat\\)")},
     };
     // clang-format on
@@ -290,10 +277,7 @@ TEST(Linal, DiesWithTheExactMessageAndStatus) {
             dup2(STDERR_FILENO, STDOUT_FILENO);
             d.run();
         };
-        if (d.aborts)
-            EXPECT_EXIT(run(), testing::KilledBySignal(SIGABRT), "^" + d.stderrPattern + "$");
-        else
-            EXPECT_EXIT(run(), testing::ExitedWithCode(1), "^" + d.stderrPattern + "$");
+        EXPECT_EXIT(run(), d.status, "^" + d.stderrPattern + "$");
     }
 }
 

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 using Bytes = std::vector<unsigned char>;
@@ -41,24 +40,16 @@ inline std::vector<std::uint32_t> greyRamp(std::uint32_t colours) {
 inline Bytes buildBmp(int width, int height, int bitCount,
                       const std::vector<std::uint32_t>& palette, const Bytes& rows,
                       std::uint32_t infoSize = 40, std::uint32_t compression = 0) {
-    using Field = std::pair<std::size_t, std::uint32_t>;
     const std::uint32_t entry = infoSize == 12 ? 3 : 4, colours = std::uint32_t(palette.size());
     const auto size = std::uint32_t(rows.size()), offBits = 14 + infoSize + entry * colours;
     const auto w = std::uint32_t(width), h = std::uint32_t(height), bits = std::uint32_t(bitCount);
     Bytes b(offBits, 0);
-    for (const auto& [at, v] :
-         {Field{0, 0x4D42}, {2, offBits + size}, {10, offBits}, {14, infoSize}})
-        put32(b, at, v);
+    put32(b, 0, 0x4D42), put32(b, 2, offBits + size), put32(b, 10, offBits), put32(b, 14, infoSize);
     if (infoSize == 12)
         put32(b, 18, (w & 0xFFFF) | h << 16), put32(b, 22, 1 | bits << 16);
     else
-        for (const auto& [at, v] : {Field{18, w},
-                                    {22, h},
-                                    {26, 1 | bits << 16},
-                                    {30, compression},
-                                    {34, size},
-                                    {46, colours}})
-            put32(b, at, v);
+        put32(b, 18, w), put32(b, 22, h), put32(b, 26, 1 | bits << 16), put32(b, 30, compression),
+            put32(b, 34, size), put32(b, 46, colours);
     for (std::uint32_t i = 0; i < colours; ++i)
         put32(b, 14 + infoSize + entry * i, palette[i], int(entry));
     b.insert(b.end(), rows.begin(), rows.end());

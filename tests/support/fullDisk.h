@@ -6,20 +6,16 @@
 
 #include <csignal>
 
-class FullDisk {
-  public:
-    explicit FullDisk(rlim_t bytes) : previous(std::signal(SIGXFSZ, SIG_IGN)) {
+struct FullDisk {
+    explicit FullDisk(rlim_t bytes) {
         ::getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit lowered = saved;
-        lowered.rlim_cur = bytes;
+        const rlimit lowered{bytes, saved.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &lowered);
     }
     ~FullDisk() {
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previous);
     }
-
-  private:
     rlimit saved{};
-    void (*previous)(int);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
 };

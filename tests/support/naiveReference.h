@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+using Bytes = std::vector<unsigned char>;
 using HomographyRows = std::array<std::array<double, 3>, 3>;
 
 // Blue, green, red of pixel x of a YUY2 row of the given width. An odd width's last pixel
@@ -54,31 +55,29 @@ unsigned char referenceWarpPixel(const unsigned char* src, int width, int height
 }
 
 // Whole packed frames: YUY2 to blue, green, red; their grey; the warp of a grey frame.
-inline std::vector<unsigned char> referenceYuy2(const unsigned char* yuy2, int width, int height) {
-    std::vector<unsigned char> bgr(std::size_t(width) * std::size_t(height) * 3);
+inline Bytes referenceYuy2(const unsigned char* yuy2, int width, int height) {
+    Bytes bgr(std::size_t(width) * std::size_t(height) * 3);
     for (std::size_t i = 0; i < bgr.size() / 3; ++i)
         referenceYuy2Pixel(yuy2 + i / width * width * 2, width, int(i % width), &bgr[3 * i]);
     return bgr;
 }
-inline std::vector<unsigned char> referenceGrey(const std::vector<unsigned char>& bgr) {
-    std::vector<unsigned char> grey(bgr.size() / 3);
+inline Bytes referenceGrey(const Bytes& bgr) {
+    Bytes grey(bgr.size() / 3);
     for (std::size_t i = 0; i < grey.size(); ++i)
         grey[i] = referenceGreyPixel(&bgr[3 * i]);
     return grey;
 }
 template <typename Rows>
-std::vector<unsigned char> referenceWarp(const unsigned char* src, int width, int height,
-                                         const Rows& h) {
-    std::vector<unsigned char> out(std::size_t(width) * std::size_t(height));
+Bytes referenceWarp(const unsigned char* src, int width, int height, const Rows& h) {
+    Bytes out(std::size_t(width) * std::size_t(height));
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = referenceWarpPixel(src, width, height, width, h, int(i % width), int(i / width));
     return out;
 }
 
-inline std::vector<unsigned char> randomBytes(std::size_t count, std::mt19937& rng) {
-    std::vector<unsigned char> bytes(count);
-    for (unsigned char& b : bytes)
-        b = static_cast<unsigned char>(rng());
+inline Bytes randomBytes(std::size_t count, std::mt19937& rng) {
+    Bytes bytes(count);
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<unsigned char>(rng()); });
     return bytes;
 }
 
@@ -88,12 +87,8 @@ inline HomographyRows randomPerspective(int width, int height, std::mt19937& rng
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     const double angle = 0.4 * unit(rng), scale = 1.0 + 0.4 * unit(rng);
     const double factor = unit(rng) > 0.5 ? 1.5 + unit(rng) : 1.0;
-    HomographyRows h = {
-        {{scale * std::cos(angle), -scale * std::sin(angle), 0.3 * width * unit(rng)},
-         {scale * std::sin(angle), scale * std::cos(angle), 0.3 * height * unit(rng)},
-         {1.5 * unit(rng) / width, 1.5 * unit(rng) / height, 1.0}}};
-    for (auto& row : h)
-        for (double& e : row)
-            e *= factor;
-    return h;
+    const double c = factor * scale * std::cos(angle), s = factor * scale * std::sin(angle);
+    return {{{c, -s, factor * 0.3 * width * unit(rng)},
+             {s, c, factor * 0.3 * height * unit(rng)},
+             {factor * 1.5 * unit(rng) / width, factor * 1.5 * unit(rng) / height, factor}}};
 }

@@ -9,14 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
-class ReadOnlyPlace {
-  public:
+struct ReadOnlyPlace {
     explicit ReadOnlyPlace(std::string place) : path(std::move(place)) {
-        struct stat status {};
-        ::stat(path.c_str(), &status);
-        mode = status.st_mode & 07777;
+        mode = mode_t(std::filesystem::status(path).permissions());
         ::chmod(path.c_str(), mode & ~mode_t{0222});
         immutable = ::geteuid() == 0 && setImmutable(FS_IMMUTABLE_FL);
     }
@@ -27,7 +25,6 @@ class ReadOnlyPlace {
     }
     bool works() const { return ::geteuid() != 0 || immutable; }
 
-  private:
     bool setImmutable(int on) const {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         int flags = 0;
