@@ -23,6 +23,11 @@ int layoutRank(const GstStructure* s) {
     return gst_structure_has_name(s, "image/jpeg") ? 2 : 3;
 }
 
+// The frame period of a rate, in microseconds rounded to nearest.
+std::uint32_t periodOf(double framesPerSecond) {
+    return static_cast<std::uint32_t>(std::lround(1e6 / framesPerSecond));
+}
+
 int intField(const GstStructure* s, const char* name) {
     int value = 0;
     return gst_structure_get_int(s, name, &value) ? value : 0;
@@ -90,8 +95,7 @@ bool initGStreamer() {
 GstCamera::GstCamera(SourceList sources, CaptureMode wanted)
     : listSources(std::move(sources)),
       mode(wanted),
-      requestedPeriod(wanted.fps > 0 ? static_cast<std::uint32_t>(std::lround(1e6 / wanted.fps))
-                                     : 33333) {}
+      requestedPeriod(wanted.fps > 0 ? periodOf(wanted.fps) : 33333) {}
 
 GstCamera::~GstCamera() {
     teardown();
@@ -117,7 +121,7 @@ bool GstCamera::connect(int index) {
         return false;
     }
     if (stream && mode.fps > 0) {
-        requestedPeriod = static_cast<std::uint32_t>(std::lround(1e6 / mode.fps));
+        requestedPeriod = periodOf(mode.fps);
     }
     if (!open(source)) {
         teardown();
@@ -218,7 +222,7 @@ bool GstCamera::chooseSourceCaps() {
 
     chosenStructure = bestIndex;
     chosen = {width, height, static_cast<std::uint16_t>(ownYuy2 ? 16 : 24)};
-    periodInEffect = rate > 0.0 ? static_cast<std::uint32_t>(std::lround(1e6 / rate)) : 0;
+    periodInEffect = rate > 0.0 ? periodOf(rate) : 0;
     return true;
 }
 

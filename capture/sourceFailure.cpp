@@ -1,5 +1,7 @@
 #include "capture/sourceFailure.h"
 
+#include "capture/GstCamera.h"
+
 #include <gst/pbutils/pbutils.h>
 
 #include <cerrno>
@@ -11,11 +13,6 @@ namespace {
 // A stream that does not answer within this long is reported unreachable.
 constexpr GstClockTime kDiscoveryTimeout = 8 * GST_SECOND;
 
-template <auto release>
-struct Release {
-    void operator()(auto* object) const { release(object); }
-};
-
 bool mentions(const std::string& text, int error) {
     return text.find(g_strerror(error)) != std::string::npos;
 }
@@ -26,8 +23,8 @@ CaptureFailure causeOf(GstMessage* message, bool stream) {
     GError* error = nullptr;
     gchar* debug = nullptr;
     gst_message_parse_error(message, &error, &debug);
-    const std::unique_ptr<GError, Release<g_error_free>> owned(error);
-    const std::unique_ptr<gchar, Release<g_free>> ownedDebug(debug);
+    const std::unique_ptr<GError, GstRelease<g_error_free>> owned(error);
+    const std::unique_ptr<gchar, GstRelease<g_free>> ownedDebug(debug);
     const std::string detail = std::string(error->message) + (debug != nullptr ? debug : "");
     const bool resource = error->domain == GST_RESOURCE_ERROR;
     using Cause = CaptureFailure::Cause;
@@ -47,21 +44,21 @@ CaptureFailure causeOf(GstMessage* message, bool stream) {
 
 bool discoverStream(const std::string& uri, CaptureMode& mode, CaptureFailure& failure) {
     GError* error = nullptr;
-    const std::unique_ptr<GstDiscoverer, Release<g_object_unref>> discoverer(
+    const std::unique_ptr<GstDiscoverer, GstRelease<g_object_unref>> discoverer(
         gst_discoverer_new(kDiscoveryTimeout, &error));
-    const std::unique_ptr<GError, Release<g_error_free>> discovererError(error);
+    const std::unique_ptr<GError, GstRelease<g_error_free>> discovererError(error);
     if (discoverer == nullptr) {
         failure = {CaptureFailure::Cause::other, uri, error != nullptr ? error->message : ""};
         return false;
     }
     error = nullptr;
-    const std::unique_ptr<GstDiscovererInfo, Release<g_object_unref>> info(
+    const std::unique_ptr<GstDiscovererInfo, GstRelease<g_object_unref>> info(
         gst_discoverer_discover_uri(discoverer.get(), uri.c_str(), &error));
-    const std::unique_ptr<GError, Release<g_error_free>> readError(error);
+    const std::unique_ptr<GError, GstRelease<g_error_free>> readError(error);
     const GstDiscovererResult result =
         info != nullptr ? gst_discoverer_info_get_result(info.get()) : GST_DISCOVERER_ERROR;
     GList* videos = info != nullptr ? gst_discoverer_info_get_video_streams(info.get()) : nullptr;
-    const std::unique_ptr<GList, Release<gst_discoverer_stream_info_list_free>> owned(videos);
+    const std::unique_ptr<GList, GstRelease<gst_discoverer_stream_info_list_free>> owned(videos);
     using Cause = CaptureFailure::Cause;
     if (result != GST_DISCOVERER_OK || videos == nullptr) {
         // A stream that answers but holds no video, or needs a decoder this system lacks,
