@@ -298,7 +298,6 @@ void GstCamera::fail(CaptureFailure::Cause cause) {
     }
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     playing = false;
-    hasFailed = true;
 }
 
 void GstCamera::disconnect() {
@@ -315,7 +314,6 @@ void GstCamera::teardown() {
     chosen = {};
     periodInEffect = 0;
     playing = false;
-    hasFailed = false;
     stream = false;
     loops = false;
 }
@@ -325,7 +323,7 @@ void GstCamera::setFramePeriod(std::uint32_t microseconds) {
         return;
     }
     requestedPeriod = microseconds;
-    if (pipeline == nullptr || hasFailed) {
+    if (pipeline == nullptr || whyFailed.cause != CaptureFailure::Cause::none) {
         return;
     }
     const bool wasPlaying = playing;
@@ -347,7 +345,7 @@ bool GstCamera::format(VideoFormat& format) const {
 }
 
 void GstCamera::start() {
-    if (pipeline == nullptr || hasFailed || playing) {
+    if (pipeline == nullptr || whyFailed.cause != CaptureFailure::Cause::none || playing) {
         return;
     }
     playing = true;

@@ -88,7 +88,8 @@ class GstCamera final : public CaptureDriver {
     VideoFormat chosen;
     std::uint32_t periodInEffect = 0;
     bool playing = false;
-    bool hasFailed = false;
+    // Set while connected only once the source failed: its frames then stop until the next
+    // connect.
     CaptureFailure whyFailed;
     // Of the source connected: a stream, and whether it loops.
     bool stream = false;
