@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
@@ -79,18 +78,6 @@ void linkDecodedPad(GstElement* /*decoder*/, GstPad* pad, gpointer converter) {
 }
 
 }  // namespace
-
-void StopAndUnref::operator()(GstElement* pipeline) const {
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-}
-
-bool initGStreamer() {
-    static std::once_flag once;
-    static bool ready = false;
-    std::call_once(once, [] { ready = gst_init_check(nullptr, nullptr, nullptr) != FALSE; });
-    return ready;
-}
 
 GstCamera::GstCamera(SourceList sources, CaptureMode wanted)
     : listSources(std::move(sources)),

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capture/CaptureDriver.h"
+#include "capture/gstHandles.h"
 
 // One source, in gst-launch syntax ("v4l2src device=/dev/video0"), with an optional hook
 // that readies the parsed source bin before it starts (the virtual camera feeds its
@@ -25,20 +26,6 @@ struct CameraSource {
     std::string uri;
     bool loops = false;
 };
-
-// Owners of GStreamer references: each frees its object with the call GStreamer names.
-template <auto release>
-struct GstRelease {
-    void operator()(auto* object) const { release(object); }
-};
-struct StopAndUnref {
-    void operator()(GstElement* pipeline) const;
-};
-struct CapsUnref {
-    void operator()(GstCaps* caps) const { gst_caps_unref(caps); }
-};
-using GstPipelineRef = std::unique_ptr<GstElement, StopAndUnref>;
-using GstCapsRef = std::unique_ptr<GstCaps, CapsUnref>;
 
 class GstCamera final : public CaptureDriver {
   public:
@@ -96,6 +83,3 @@ class GstCamera final : public CaptureDriver {
     bool loops = false;
     std::chrono::steady_clock::time_point lastFrame;
 };
-
-// Makes GStreamer ready once per process; false when it cannot start.
-bool initGStreamer();

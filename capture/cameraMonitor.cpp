@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "capture/GstCamera.h"
+#include "capture/gstHandles.h"
 
 namespace {
 

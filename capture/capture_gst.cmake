@@ -6,6 +6,7 @@ pkg_check_modules(GST REQUIRED IMPORTED_TARGET GLOBAL gstreamer-1.0 gstreamer-ap
 
 add_library(capture_gst STATIC
   GstCamera.cpp
+  gstHandles.cpp
   SystemCameras.cpp
   TestChart.cpp
   VirtualCamera.cpp

@@ -1,6 +1,6 @@
 #include "capture/sourceFailure.h"
 
-#include "capture/GstCamera.h"
+#include "capture/gstHandles.h"
 
 #include <gst/pbutils/pbutils.h>
 
