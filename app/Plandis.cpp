@@ -4,6 +4,7 @@
 
 #include "app/PlandisDlg.h"
 #include "app/resource.h"
+#include "plandisVersion.h"
 
 // In this order; one translation unit fixes it.
 PlandisApp theApp;

@@ -14,7 +14,7 @@
 #include "app/PictureView.h"
 #include "app/dialogBuilder.h"
 #include "app/resource.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "capture/CaptureWindow.h"
 

@@ -44,7 +44,7 @@ class PlandisDlg : public QDialog {
     // closes the dialog.
     void OnSysCommand(int commandId);
 
-    // Redraws both views at once from the shared state: the repaint that the frame
+    // Redraws both views at once from the frame state: the repaint that the frame
     // pipeline asks for after each frame.
     void OnPaint();
 

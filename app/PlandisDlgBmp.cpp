@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/PlandisDlg.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "image/Image.h"
 #include "image/ImageDecode.h"

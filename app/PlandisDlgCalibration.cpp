@@ -18,7 +18,7 @@
 
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/calibrationFile.h"
 #include "calib/homography.h"

@@ -10,7 +10,7 @@
 
 #include "app/CaptureView.h"
 #include "app/PlandisDlg.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "capture/CaptureWindow.h"
 #include "capture/framePipeline.h"

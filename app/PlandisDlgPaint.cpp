@@ -11,7 +11,7 @@
 #include "app/PictureView.h"
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/pointPicking.h"
 

@@ -9,7 +9,7 @@
 #include "app/Loupe.h"
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/pointPicking.h"
 

@@ -6,7 +6,7 @@
 
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "capture/CaptureDriver.h"
 #include "cli/commandLine.h"
 

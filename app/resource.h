@@ -1,5 +1,4 @@
-// The program's resources: template, control, string, icon and command ids, string 101
-// and the version.
+// The program's resources: template, control, string, icon and command ids, and string 101.
 #pragma once
 
 // Dialog templates, string and icon.
@@ -31,6 +30,3 @@ inline constexpr int closeCommand = 0xF060;
 // String 101; the text of a string id, or an empty text for an unknown id.
 inline constexpr const char* aboutItemText = "Veltro 정보(&A)...";
 const char* loadString(int id);
-
-// The program's version; the desktop entry (plandis.desktop) carries its names.
-inline constexpr const char* versionNumber = "1.0.0.1";

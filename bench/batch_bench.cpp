@@ -7,7 +7,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "bench/benchScene.h"
 #include "calib/rectifyPicture.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <random>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 
 void frameSizes(benchmark::internal::Benchmark* b) {
     b->Args({640, 480})->Args({1920, 1080})->Args({3840, 2160});

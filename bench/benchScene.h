@@ -1,5 +1,5 @@
 // What every benchmark of the frame pipeline shares: the three frame sizes, the homography
-// of a slightly tilted view, a random YUY2 frame, and the shared state set up for one size.
+// of a slightly tilted view, a random YUY2 frame, and the frame state set up for one size.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -20,7 +20,7 @@ void setTiltedView(int width, int height);
 // Bytes from a fixed-seed generator: the same frame in every run.
 std::vector<unsigned char> randomBytes(std::size_t count);
 
-// The shared state for the size in the benchmark's arguments: YUY2 frames, calibration on,
+// The frame state for the size in the benchmark's arguments: YUY2 frames, calibration on,
 // the tilted view, and one frame through the pipeline so that the buffers exist.
 struct Scene {
     explicit Scene(const benchmark::State& state);

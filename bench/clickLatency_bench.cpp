@@ -28,7 +28,7 @@
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
 #include "app/resource.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "bench/liveSource.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "bench/benchScene.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "bench/benchScene.h"
 #include "capture/framePipeline.h"
 #include "image/Image.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "bench/benchScene.h"
 #include "calib/rectify.h"
 #include "calib/warpKernels.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "bench/liveSource.h"
 #include "capture/CaptureWindow.h"
 

@@ -1,6 +1,6 @@
 #include "calib/rectify.h"
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "calib/warpKernels.h"
 #include "cpu/rowPool.h"
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 
 namespace {
 

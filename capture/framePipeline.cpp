@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "calib/rectify.h"
 #include "capture/convertKernels.h"
 #include "cpu/kernelPath.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/resource.h"
+#include "plandisVersion.h"
 #include "cli/batchRectify.h"
 
 namespace {

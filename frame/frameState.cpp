@@ -1,4 +1,4 @@
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 
 #include <new>
 

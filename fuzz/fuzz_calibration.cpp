@@ -3,7 +3,7 @@
 // reach the matrix library's fatal error, an exit that libFuzzer reports.
 #include <sstream>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "calib/homography.h"
 #include "calib/pointPicking.h"
 #include "calib/pointSet.h"

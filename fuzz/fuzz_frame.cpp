@@ -3,11 +3,11 @@
 // bytes the frame size implies, and the pictures equal the per-pixel references.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "capture/framePipeline.h"
 #include "fuzz/fuzzCheck.h"
 #include "tests/support/naiveReference.h"
-#include "tests/support/sharedStateReset.h"
+#include "tests/support/frameStateReset.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

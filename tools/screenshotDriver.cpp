@@ -12,7 +12,7 @@
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
 #include "app/resource.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "capture/CaptureDriver.h"
 #include "capture/TestChart.h"
 #include "capture/framePipeline.h"

@@ -32,7 +32,7 @@
 #include "image/Image.h"
 #include "tests/capture/FakeCaptureDriver.h"
 #include "tests/support/naiveReference.h"
-#include "tests/support/sharedStateReset.h"
+#include "tests/support/frameStateReset.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "capture/sourceFailure.h"
 #include "tests/capture/FakeCaptureDriver.h"
 #include "tests/support/naiveReference.h"
-#include "tests/support/sharedStateReset.h"
+#include "tests/support/frameStateReset.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include <climits>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "capture/framePipeline.h"
 #include "tests/support/naiveReference.h"
-#include "tests/support/sharedStateReset.h"
+#include "tests/support/frameStateReset.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "capture/framePipeline.h"
 #include "cpu/rowPool.h"
 #include "tests/support/naiveReference.h"
-#include "tests/support/sharedStateReset.h"
+#include "tests/support/frameStateReset.h"
 
 using Bytes = std::vector<unsigned char>;
 

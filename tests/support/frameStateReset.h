@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 
 inline void resetFrameState() {
     freeFrameBuffer(rgbFrame, rgbFrameBytes);
