@@ -125,8 +125,12 @@ class PlandisDlg : public QDialog {
     int pickedIndex = -1;
     std::optional<PointLists> atPress;  // the lists when the button went down, until it is up
     std::vector<PointLists> undoSteps, redoSteps;
+    std::string namedSource;  // one not in the list of cameras (--source), once seen
 
   public:
+    // A camera as the Camera menu and the messages name it: "Cam (/dev/video2)".
+    static QString cameraText(const CameraDevice& device);
+
     // Where entry `index` of `list` is drawn in `view`; none for an entry that is no point.
     static std::optional<QPoint> entryOnView(const PictureView& view, const QListWidget& list,
                                              int index);

@@ -313,6 +313,9 @@ class DialogTest : public QObject {
         row("camera busy", startCaptureId, {}, {},
             QString::fromUtf8(camera) + "다른 프로그램이 사용 중입니다. 그 프로그램을 닫으십시오.",
             CaptureFailure::Cause::busy);
+        row("no such camera", startCaptureId, {}, {},
+            QString::fromUtf8(camera) + "장치가 없습니다.\n연결된 카메라: Cam A (/dev/video0)",
+            CaptureFailure::Cause::noDevice);
         row("no camera at all", startCaptureId, {}, {}, {}, CaptureFailure::Cause::other);
     }
     void eachRefusalSaysWhyAndChangesNothing() {
@@ -324,6 +327,7 @@ class DialogTest : public QObject {
         const bool noFrame = QTest::currentDataTag() == QByteArray("no frame size to save");
         setGreyFrame(noFrame ? 0 : 8, 4, 77);
         const auto why = static_cast<CaptureFailure::Cause>(cause);
+        cameraDevices = [] { return std::vector<CameraDevice>{{"Cam A", "/dev/video0", {}}}; };
         useFakeDriver(0, {}, {why, why == CaptureFailure::Cause::other ? "" : "/dev/video7", {}});
         dialog->inputPointList->addItems(input);
         dialog->outputPointList->addItems(output);
@@ -401,9 +405,15 @@ class DialogTest : public QObject {
                               "1280 × 720, 60 fps*"}));
         QCOMPARE(opened, QStringList({"/dev/video2", "virtual"}));
         QVERIFY(log->calls.ends_with("start;stop;disconnect;connect 0;period 33333;start;"));
-        captureChoice.source = "rtsp://cam/1";  // as --source names it
-        QCOMPARE(cameraMenu(), QStringList({"Cam B (/dev/video2)", "Cam C (/dev/video4)",
-                                            "Virtual camera", "rtsp://cam/1*"}));
+        const std::string named = "videotestsrc pattern=ball ! video/x-raw,width=1280,height=720";
+        const QString shown = "videotestsrc pattern…dth=1280,height=720";
+        captureChoice.source = named;  // as --source names it
+        const QStringList listed = {"Cam B (/dev/video2)", "Cam C (/dev/video4)", "Virtual camera"};
+        QCOMPARE(cameraMenu("Virtual camera"), listed + QStringList{shown + "*"});
+        QCOMPARE(cameraMenu(shown), QStringList({listed[0], listed[1], listed[2] + "*", shown}));
+        QCOMPARE(captureChoice.source, named);
+        QCOMPARE(dialog->systemMenu().actions()[2]->menu()->actions().last()->toolTip(),
+                 QString::fromStdString(named));
     }
 
     // Said once, by source and cause; the device is let go and Start Capture tries again.
