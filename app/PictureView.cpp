@@ -45,13 +45,18 @@ void PictureView::mousePressEvent(QMouseEvent* event) {
     // The pixel under the pointer when it was pressed, not wherever it is by the time the
     // notification is handled.
     const QPointF at = event->position();
-    emit clicked(
-        QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))));
+    pressedAt = QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y())));
+    dragging = false;
+    emit clicked(pressedAt);
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* event) {
     if (notify) {
-        emit moved(clientPixel(*this, event->position()), (event->buttons() & Qt::LeftButton) != 0);
+        const QPoint at = clientPixel(*this, event->position());
+        const QPoint d = at - pressedAt;
+        const bool held = (event->buttons() & Qt::LeftButton) != 0;
+        dragging = held && (dragging || d.x() * d.x() + d.y() * d.y() >= dragStart * dragStart);
+        emit moved(at, dragging);
     }
 }
 

@@ -2,7 +2,8 @@
 // views. It paints its frame, then lets its owner paint the picture over the whole client
 // area; with notify on, it reports a left-button press, the pointer's moves over it (also
 // while the button is held, then clamped to the client area) and the release, and holds a
-// loupe.
+// loupe. A move with the button held is a drag only once the pointer has gone dragStart
+// screen pixels from the press: a hand that trembles while clicking drags nothing.
 #pragma once
 
 #include <QPoint>
@@ -19,6 +20,8 @@ class PictureView : public QWidget {
   public:
     explicit PictureView(QWidget* parent = nullptr);
 
+    static constexpr int dragStart = 3;
+
     void setNotify(bool on);
 
     // Paints the picture; called on every paint of the view, after the frame.
@@ -31,7 +34,8 @@ class PictureView : public QWidget {
   signals:
     // The click notification, with the position in the view's client area.
     void clicked(QPoint position);
-    // The pointer moved to `position`; `dragging` while the left button is held.
+    // The pointer moved to `position`; `dragging` while the left button is held, from the
+    // first move dragStart pixels away from the press on.
     void moved(QPoint position, bool dragging);
     void released();
 
@@ -45,5 +49,7 @@ class PictureView : public QWidget {
 
   private:
     bool notify = false;
+    QPoint pressedAt;
+    bool dragging = false;
     Loupe* magnifier;
 };

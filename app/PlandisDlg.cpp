@@ -26,6 +26,7 @@ PlandisDlg::PlandisDlg(QWidget* parent)
     sysMenu->addAction(QString::fromUtf8("닫기(&C)"))->setData(closeCommand);
     addCameraMenu();
     addCalibrationCommands();
+    addLastPointsCommands();
     connect(sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toInt()); });
     DoDataExchange();
@@ -74,8 +75,10 @@ void PlandisDlg::messageMap() {
     connect(outputView, &PictureView::moved, this, [this](QPoint at, bool dragging) {
         moveOverView(*outputView, at, dragging, *outputPointList);
     });
-    connect(inputView, &PictureView::released, this, &PlandisDlg::releaseView);
-    connect(outputView, &PictureView::released, this, &PlandisDlg::releaseView);
+    connect(inputView, &PictureView::released, this,
+            [this] { releaseView(*inputView, *inputPointList); });
+    connect(outputView, &PictureView::released, this,
+            [this] { releaseView(*outputView, *outputPointList); });
     // clicked, not toggled: unchecking the box from OnCalibration is no new click.
     connect(calibrationBox, &QCheckBox::clicked, this, &PlandisDlg::OnCalibration);
     inputView->paintContent = [this](QPainter& painter) { paintInputView(painter); };
@@ -111,11 +114,14 @@ void PlandisDlg::contextMenuEvent(QContextMenuEvent* event) {
     sysMenu->exec(event->globalPos());
 }
 
-// Enter closes the dialog unless a push button takes it, as Esc does (QDialog's own). F1,
-// the help key, opens the About box. The point-editing keys close nothing.
+// Enter closes the dialog unless a push button takes it, as Esc does (QDialog's own), but
+// not from a picture view, where it would end the picking just done. F1, the help key, opens
+// the About box. The point-editing keys close nothing.
 void PlandisDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        accept();
+        if (qobject_cast<PictureView*>(focusWidget()) == nullptr) {
+            accept();
+        }
         return;
     }
     if (event->key() == Qt::Key_F1) {

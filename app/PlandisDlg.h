@@ -58,8 +58,9 @@ class PlandisDlg : public QDialog {
     void OnLoadBmp();
     void OnClearInput();
     void OnClearOutput();
-    // A press at `position`, in the view's client coordinates: near a point of the view's
-    // list it picks that point, elsewhere it adds the frame pixel under it and picks that.
+    // A press at `position`, in the view's client coordinates: it adds the frame pixel under
+    // it and picks that, at once or, near a point of the view's list, once released without
+    // dragging that point.
     void OnInputViewClicked(QPoint position);
     void OnOutputViewClicked(QPoint position);
     void OnCalibration();
@@ -103,13 +104,16 @@ class PlandisDlg : public QDialog {
     void recordStep(PointLists before);
     void pressView(const PictureView& view, QPoint position, QListWidget& list);
     void moveOverView(PictureView& view, QPoint position, bool dragging, QListWidget& list);
-    void releaseView();
+    void releaseView(const PictureView& view, QListWidget& list);
     int picked() const;  // the picked entry's row in pickedList, or -1
     void setPoint(QListWidget& list, int index, Point p);
     bool pickingKey(const QKeyEvent& event);
     // While calibrating, H follows points that were moved, deleted or restored.
     void followPoints();
     void addCalibrationCommands();
+    void addLastPointsCommands();
+    void keepLastPoints();
+    void OnRestoreLastPoints();
     void addCameraMenu();
     void fillCameraMenu(QMenu& menu);
     void chooseCapture(const CaptureChoice& chosen);
@@ -123,10 +127,15 @@ class PlandisDlg : public QDialog {
     QCheckBox* calibrationBox = nullptr;
     QListWidget* pickedList = nullptr;
     int pickedIndex = -1;
-    std::optional<PointLists> atPress;  // the lists when the button went down, until it is up
+    std::optional<PointLists> atPress;   // the lists when the button went down, until it is up
+    std::optional<QPoint> addOnRelease;  // a press on a point, until it drags or is released
     std::vector<PointLists> undoSteps, redoSteps;
+    std::string namedSource;  // one not in the list of cameras (--source), once seen
 
   public:
+    // A camera as the Camera menu and the messages name it: "Cam (/dev/video2)".
+    static QString cameraText(const CameraDevice& device);
+
     // Where entry `index` of `list` is drawn in `view`; none for an entry that is no point.
     static std::optional<QPoint> entryOnView(const PictureView& view, const QListWidget& list,
                                              int index);

@@ -1,8 +1,11 @@
 // The Camera menu: which source Start Capture opens and at which mode. It lists the video
-// capture devices there are when it opens, then the virtual camera (and a source the
-// command line named, if any), then the sizes and rates of the chosen device.
+// capture devices there are when it opens, then the virtual camera and a source the
+// command line named, if any, even once another is chosen; then the sizes and rates of the
+// chosen device.
 #include <QActionGroup>
 #include <QMenu>
+
+#include <algorithm>
 
 #include "app/PlandisDlg.h"
 #include "capture/CaptureDriver.h"
@@ -12,12 +15,14 @@ namespace {
 
 constexpr const char* kVirtual = "virtual";
 
-// What the system's driver 0 opens when no source is named.
-std::string sourceInUse(const std::vector<CameraDevice>& devices) {
-    if (!captureChoice.source.empty()) {
-        return captureChoice.source;
-    }
-    return devices.empty() ? kVirtual : devices.front().path;
+// A long source description, shortened in the middle to fit a menu; its tooltip holds it
+// whole.
+QString shortened(const std::string& source) {
+    constexpr qsizetype kLongest = 40;
+    const QString text = QString::fromStdString(source);
+    return text.size() <= kLongest
+               ? text
+               : text.left(kLongest / 2) + QChar(0x2026) + text.right(kLongest - kLongest / 2 - 1);
 }
 
 QString modeText(const CaptureMode& mode) {
@@ -29,28 +34,42 @@ QString modeText(const CaptureMode& mode) {
 void PlandisDlg::addCameraMenu() {
     sysMenu->addSeparator();
     QMenu* menu = sysMenu->addMenu(QStringLiteral("Camera"));
+    menu->setToolTipsVisible(true);
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillCameraMenu(*menu); });
+}
+
+QString PlandisDlg::cameraText(const CameraDevice& device) {
+    return QString::fromStdString(device.name + " (" + device.path + ")");
 }
 
 void PlandisDlg::fillCameraMenu(QMenu& menu) {
     menu.clear();
     const std::vector<CameraDevice> devices = cameraDevices();
-    const std::string inUse = sourceInUse(devices);
+    const std::string inUse = captureChoice.source.empty() ? firstCamera() : captureChoice.source;
     const auto choice = [this, &menu](const QString& text, bool checked, CaptureChoice chosen) {
         QAction* action = menu.addAction(text, this, [this, chosen] { chooseCapture(chosen); });
         action->setCheckable(true);
         action->setChecked(checked);
+        return action;
+    };
+    const auto listed = [&devices](const std::string& source) {
+        return source == kVirtual ||
+               std::any_of(devices.begin(), devices.end(), [&source](const CameraDevice& d) {
+                   return d.path == source || d.name == source;
+               });
     };
     const CameraDevice* chosenDevice = nullptr;
     for (const CameraDevice& device : devices) {
         const bool chosen = device.path == inUse || device.name == inUse;
         chosenDevice = chosen ? &device : chosenDevice;
-        choice(QString::fromStdString(device.name + " (" + device.path + ")"), chosen,
-               {device.path, captureChoice.mode});
+        choice(cameraText(device), chosen, {device.path, captureChoice.mode});
     }
     choice(QStringLiteral("Virtual camera"), inUse == kVirtual, {kVirtual, captureChoice.mode});
-    if (chosenDevice == nullptr && inUse != kVirtual) {
-        choice(QString::fromStdString(inUse), true, captureChoice);
+    namedSource = listed(inUse) ? namedSource : inUse;
+    if (!namedSource.empty() && !listed(namedSource)) {
+        QString text = shortened(namedSource);
+        choice(text.replace('&', "&&"), namedSource == inUse, {namedSource, captureChoice.mode})
+            ->setToolTip(QString::fromStdString(namedSource));
     }
     if (chosenDevice == nullptr || chosenDevice->modes.empty()) {
         return;

@@ -5,6 +5,7 @@
 // reason, once.
 #include <QGuiApplication>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -31,6 +32,15 @@ QString reasonText(const CaptureFailure& failure) {
                 "권한이 없습니다. video 그룹에 가입한 뒤 다시 로그인하십시오.");
         case Cause::busy:
             return QString::fromUtf8("다른 프로그램이 사용 중입니다. 그 프로그램을 닫으십시오.");
+        case Cause::noDevice: {  // likely a mistyped name: say which there are
+            QStringList there;
+            for (const CameraDevice& device : cameraDevices()) {
+                there << PlandisDlg::cameraText(device);
+            }
+            return QString::fromUtf8("장치가 없습니다.\n") +
+                   (there.isEmpty() ? QString::fromUtf8("연결된 카메라가 없습니다.")
+                                    : QString::fromUtf8("연결된 카메라: ") + there.join(", "));
+        }
         case Cause::unreachable:
             return QString::fromUtf8("연결할 수 없습니다. 주소와 네트워크를 확인하십시오.");
         case Cause::ended:

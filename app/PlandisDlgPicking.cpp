@@ -1,5 +1,5 @@
-// Point editing in the picture views: a press picks the point under it or adds one, a drag
-// moves the picked point, keys nudge or delete it, Ctrl+Z and Ctrl+Shift+Z step through the
+// Point editing in the picture views: a click adds a point, a drag that starts on a point
+// moves it, keys nudge or delete the picked point, Ctrl+Z and Ctrl+Shift+Z step through the
 // changes. The loupe shows the frame pixel a click would record.
 #include <QKeyEvent>
 #include <QListWidget>
@@ -15,7 +15,7 @@
 
 namespace {
 
-// How far from a point, in screen pixels, a press still picks it.
+// How far from a point, in screen pixels, a press may start a drag of it.
 constexpr int pickReach = 6;
 
 // The frame pixel a press at `position` records.
@@ -91,6 +91,8 @@ void PlandisDlg::recordStep(PointLists before) {
     redoSteps.clear();
 }
 
+// A press on a point picks it for a drag but adds only once released in place, so that two
+// points closer on screen than the reach can both be clicked.
 void PlandisDlg::pressView(const PictureView& view, QPoint position, QListWidget& list) {
     atPress = pointLists();
     pickedList = &list;
@@ -98,6 +100,8 @@ void PlandisDlg::pressView(const PictureView& view, QPoint position, QListWidget
     if (pickedIndex < 0) {
         addClickedPoint(view, position, list);
         pickedIndex = listCount(list) - 1;
+    } else {
+        addOnRelease = position;
     }
     refreshViews();  // the picked point's frame
 }
@@ -108,12 +112,17 @@ void PlandisDlg::moveOverView(PictureView& view, QPoint position, bool dragging,
                               QListWidget& list) {
     const Point pixel = pixelUnder(view, position);
     if (dragging && atPress && pickedList == &list && picked() >= 0) {
+        addOnRelease.reset();
         setPoint(list, picked(), pixel);
     }
     view.loupe().showAround(pixel, position);
 }
 
-void PlandisDlg::releaseView() {
+void PlandisDlg::releaseView(const PictureView& view, QListWidget& list) {
+    if (const std::optional<QPoint> at = std::exchange(addOnRelease, std::nullopt)) {
+        addClickedPoint(view, *at, list);
+        pickedIndex = listCount(list) - 1;
+    }
     if (atPress) {
         recordStep(*std::exchange(atPress, std::nullopt));
     }

@@ -34,6 +34,7 @@ struct CaptureFailure {
         none,
         permissionDenied,
         busy,
+        noDevice,
         unreachable,
         ended,
         unplugged,
@@ -95,9 +96,14 @@ struct CaptureChoice {
 };
 extern CaptureChoice captureChoice;
 
-// Driver 0 is the source `choice` names. For an empty name it is the first video capture
-// device of the system, or the built-in virtual camera when the system has no video device
-// at all: a device that is there but cannot be opened is reported, never replaced.
+// The source an empty name stands for, as the Camera menu ticks it and Start Capture opens
+// it: the first camera cameraDevices lists, else the first video capture node there is (the
+// device monitor hides one this user may not open: opening it then tells why), else
+// "virtual", the built-in camera, on a system with no video device at all.
+std::string firstCamera();
+
+// Driver 0 is the source `choice` names, or firstCamera() for an empty name. A device that
+// is there but cannot be opened is reported, never replaced.
 std::unique_ptr<CaptureDriver> makeCaptureDriver(const CaptureChoice& choice);
 
 // A driver whose driver 0 is always the virtual camera, whatever the system has.

@@ -145,8 +145,9 @@ bool GstCamera::open(const CameraSource& source) {
 
     // Opening the source (READY) is what tells whether the device is there; it also lets
     // the source say which layouts, sizes and rates it offers.
-    if (gst_element_set_state(sourceBin.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
-        busReportsFailure()) {
+    const bool ready =
+        gst_element_set_state(sourceBin.get(), GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    if (busReportsFailure() || !ready) {  // the bus says why it failed
         return false;
     }
     const std::unique_ptr<GstPad, GstRelease<gst_object_unref>> pad(

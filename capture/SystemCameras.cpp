@@ -1,5 +1,5 @@
-// Driver 0 of the system: the first video capture device, or the virtual camera when the
-// system has no video device at all.
+// Driver 0 of the system: the first camera, or the virtual camera when the system has no
+// video device at all.
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
@@ -55,26 +55,24 @@ std::vector<std::string> videoCaptureDevices() {
     return devices;
 }
 
-std::vector<CameraSource> systemCameraSources() {
-    std::vector<CameraSource> sources;
-    for (const std::string& device : videoCaptureDevices()) {
-        sources.push_back(sourceNamed(device, {}));
-    }
-    if (sources.empty()) {
-        sources.push_back(virtualCameraSource());
-    }
-    return sources;
-}
-
 }  // namespace
 
-std::unique_ptr<CaptureDriver> makeCaptureDriver(const CaptureChoice& choice) {
-    if (choice.source.empty()) {
-        return std::make_unique<GstCamera>(systemCameraSources, choice.mode);
+std::string firstCamera() {
+    const std::vector<CameraDevice> listed = cameraDevices();
+    if (!listed.empty()) {
+        return listed.front().path;
     }
-    // A device named by its name is looked up when it is opened, among the devices there then.
+    const std::vector<std::string> nodes = videoCaptureDevices();
+    return nodes.empty() ? "virtual" : nodes.front();
+}
+
+std::unique_ptr<CaptureDriver> makeCaptureDriver(const CaptureChoice& choice) {
+    // The first camera, and a device named by its name, are looked up when it is opened,
+    // among the devices there then.
     return std::make_unique<GstCamera>(
-        [name = choice.source] { return std::vector{sourceNamed(name, cameraDevices())}; },
+        [name = choice.source] {
+            return std::vector{sourceNamed(name.empty() ? firstCamera() : name, cameraDevices())};
+        },
         choice.mode);
 }
 

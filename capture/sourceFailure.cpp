@@ -36,6 +36,8 @@ CaptureFailure causeOf(GstMessage* message, bool stream) {
         cause = Cause::permissionDenied;
     } else if (mentions(detail, ENODEV)) {
         cause = Cause::unplugged;
+    } else if (!stream && resource && error->code == GST_RESOURCE_ERROR_NOT_FOUND) {
+        cause = Cause::noDevice;
     } else if (stream && resource) {
         cause = Cause::unreachable;
     }

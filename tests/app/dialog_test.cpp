@@ -131,6 +131,7 @@ class DialogTest : public QObject {
     std::shared_ptr<FakeDriverLog> log;
 
   private slots:
+    void initTestCase() { qputenv("XDG_STATE_HOME", QFile::encodeName(file("state"))); }
     void init() { open(); }
     void cleanup() { close(); }
 
@@ -313,6 +314,9 @@ class DialogTest : public QObject {
         row("camera busy", startCaptureId, {}, {},
             QString::fromUtf8(camera) + "다른 프로그램이 사용 중입니다. 그 프로그램을 닫으십시오.",
             CaptureFailure::Cause::busy);
+        row("no such camera", startCaptureId, {}, {},
+            QString::fromUtf8(camera) + "장치가 없습니다.\n연결된 카메라: Cam A (/dev/video0)",
+            CaptureFailure::Cause::noDevice);
         row("no camera at all", startCaptureId, {}, {}, {}, CaptureFailure::Cause::other);
     }
     void eachRefusalSaysWhyAndChangesNothing() {
@@ -324,6 +328,7 @@ class DialogTest : public QObject {
         const bool noFrame = QTest::currentDataTag() == QByteArray("no frame size to save");
         setGreyFrame(noFrame ? 0 : 8, 4, 77);
         const auto why = static_cast<CaptureFailure::Cause>(cause);
+        cameraDevices = [] { return std::vector<CameraDevice>{{"Cam A", "/dev/video0", {}}}; };
         useFakeDriver(0, {}, {why, why == CaptureFailure::Cause::other ? "" : "/dev/video7", {}});
         dialog->inputPointList->addItems(input);
         dialog->outputPointList->addItems(output);
@@ -401,9 +406,15 @@ class DialogTest : public QObject {
                               "1280 × 720, 60 fps*"}));
         QCOMPARE(opened, QStringList({"/dev/video2", "virtual"}));
         QVERIFY(log->calls.ends_with("start;stop;disconnect;connect 0;period 33333;start;"));
-        captureChoice.source = "rtsp://cam/1";  // as --source names it
-        QCOMPARE(cameraMenu(), QStringList({"Cam B (/dev/video2)", "Cam C (/dev/video4)",
-                                            "Virtual camera", "rtsp://cam/1*"}));
+        const std::string named = "videotestsrc pattern=ball ! video/x-raw,width=1280,height=720";
+        const QString shown = "videotestsrc pattern…dth=1280,height=720";
+        captureChoice.source = named;  // as --source names it
+        const QStringList listed = {"Cam B (/dev/video2)", "Cam C (/dev/video4)", "Virtual camera"};
+        QCOMPARE(cameraMenu("Virtual camera"), listed + QStringList{shown + "*"});
+        QCOMPARE(cameraMenu(shown), QStringList({listed[0], listed[1], listed[2] + "*", shown}));
+        QCOMPARE(captureChoice.source, named);
+        QCOMPARE(dialog->systemMenu().actions()[2]->menu()->actions().last()->toolTip(),
+                 QString::fromStdString(named));
     }
 
     // Said once, by source and cause; the device is let go and Start Capture tries again.
@@ -496,10 +507,10 @@ class DialogTest : public QObject {
                 seen << modal->metaObject()->className();
         });
         QTest::keyClick(dialog.get(), Qt::Key_F1);
-        QCOMPARE(seen,
-                 QStringList({"닫기(&C)", "-", "Camera", "-", "Save calibration…",
-                              "Load calibration…", "Copy homography", "Save rectified picture…",
-                              "-", "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
+        QCOMPARE(seen, QStringList({"닫기(&C)", "-", "Camera", "-", "Save calibration…",
+                                    "Load calibration…", "Copy homography",
+                                    "Save rectified picture…", "-", "Restore last points", "-",
+                                    "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
         QVERIFY(dialog->isVisible());                             // F1 closes nothing
         QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
         QVERIFY(!dialog->isVisible());
@@ -652,17 +663,15 @@ class DialogTest : public QObject {
     }
 
     // One journey per frame size: a point landed on a chosen pixel with the loupe's help,
-    // nudged, dragged, undone and redone, deleted, H following a drag; the dialog's keys then
-    // still close it.
+    // nudged, dragged, undone and redone, deleted, H following a drag; Esc then still closes
+    // the dialog.
     void pointsPickedWithTheLoupeNudgedDraggedUndone_data() {
         QTest::addColumn<QSize>("frame");
-        QTest::addColumn<int>("closeKey");
-        QTest::newRow("640 x 480") << QSize(640, 480) << int(Qt::Key_Escape);
-        QTest::newRow("3840 x 2160") << QSize(3840, 2160) << int(Qt::Key_Return);
+        QTest::newRow("640 x 480") << QSize(640, 480);
+        QTest::newRow("3840 x 2160") << QSize(3840, 2160);
     }
     void pointsPickedWithTheLoupeNudgedDraggedUndone() {
         QFETCH(QSize, frame);
-        QFETCH(int, closeKey);
         setGreyFrame(frame.width(), frame.height(), 0);
         std::mt19937 random(5);
         std::generate_n(grayFrame, grayFrameBytes, [&] { return uchar(random()); });
@@ -752,8 +761,82 @@ class DialogTest : public QObject {
         const QStringList followed = rows(*dialog->homographyList);
         click(calibrationId);  // off, estimating from the lists
         QVERIFY(followed != exampleRows && rows(*dialog->homographyList) == followed);
-        key(closeKey);
+        key(Qt::Key_Escape);
         QVERIFY(!dialog->isVisible());
+    }
+
+    // A press beside a point adds a point unless it moves dragStart pixels, which drags the
+    // point instead; the point added is the one the keys move; Enter closes nothing.
+    void aClickAlwaysAddsAndOnlyAMoveDrags_data() {
+        QTest::addColumn<QPoint>("press");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<QStringList>("nudged");  // the list after the Right key
+        QTest::newRow("beside a point")
+            << QPoint(102, 101) << QPoint(102, 101) << QStringList{"100,100", "103,101"};
+        QTest::newRow("a tremble")
+            << QPoint(102, 101) << QPoint(104, 101) << QStringList{"100,100", "103,101"};
+        QTest::newRow("a drag") << QPoint(102, 101) << QPoint(102, 104) << QStringList{"103,104"};
+        QTest::newRow("a new point dragged")
+            << QPoint(50, 50) << QPoint(60, 50) << QStringList{"100,100", "61,50"};
+    }
+    void aClickAlwaysAddsAndOnlyAMoveDrags() {
+        QFETCH(QPoint, press);
+        QFETCH(QPoint, release);
+        QFETCH(QStringList, nudged);
+        PictureView& view = *dialog->inputView;
+        setGreyFrame(view.width(), view.height(), 0);  // a frame pixel for each screen pixel
+        dialog->inputPointList->addItem("100,100");
+        QTest::mousePress(&view, Qt::LeftButton, {}, press);
+        QTest::mouseMove(&view, release);
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, release);
+        QTest::keyClick(&view, Qt::Key_Right);
+        QCOMPARE(rows(*dialog->inputPointList), nudged);
+        QTest::keyClick(&view, Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
+    }
+
+    // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else
+    // ~/.local/state); Restore brings them back as one step, or says why not.
+    void closingKeepsThePointsForRestore() {
+        const auto restore = [this] {
+            for (QAction* item : dialog->systemMenu().actions())
+                if (item->text() == "Restore last points")
+                    item->trigger();
+        };
+        const QString kept = file("state/plandis/lastPoints.json");
+        QFile::remove(kept);
+        restore();
+        QCOMPARE(messages, QStringList{"No points have been kept yet: they are kept when the "
+                                       "dialog closes with points in a list."});
+        dialog->inputPointList->addItems({"1,2", "5,6"});
+        dialog->outputPointList->addItem("3,4");
+        setGreyFrame(64, 48, 0);
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        QVERIFY(QFile::exists(kept));
+        open();
+        QCOMPARE(dialog->inputPointList->count(), 0);  // the program starts empty
+        restore();                                     // no frame known: taken as they are
+        QCOMPARE(rows(*dialog->inputPointList) + rows(*dialog->outputPointList),
+                 QStringList({"1,2", "5,6", "3,4"}));
+        QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(dialog->inputPointList->count() + dialog->outputPointList->count(), 0);
+        setGreyFrame(32, 24, 0);
+        restore();
+        std::ofstream(kept.toStdString()) << "{\"version\": 1, \"inputPoints\": [7]}";
+        setGreyFrame(64, 48, 0);
+        restore();
+        QCOMPARE(dialog->inputPointList->count(), 0);
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0],
+                 "The last points are for a 64 x 48 frame, but the current frame "
+                 "is 32 x 24.");
+        QVERIFY(messages[1].startsWith("The last points cannot be restored: " + kept));
+        const QByteArray home = qgetenv("HOME");
+        qunsetenv("XDG_STATE_HOME"), qputenv("HOME", QFile::encodeName(file("home")));
+        dialog->inputPointList->addItem("1,1");
+        dialog->systemMenu().actions().first()->trigger();
+        qputenv("HOME", home), initTestCase();
+        QVERIFY(QFile::exists(file("home/.local/state/plandis/lastPoints.json")));
     }
 };
 

@@ -90,6 +90,14 @@ TEST(GstCamera, ASourceThatCannotOpenGivesNothing) {
         EXPECT_FALSE(camera.format(format) || format.width != 1 || camera.takeFrame(frame));
     }
     EXPECT_FALSE(cameraOn(bars("BGR", 8)).connect(1));
+    // With no source named, the first camera listed (as the Camera menu ticks it) is opened.
+    const auto listed = cameraDevices;
+    cameraDevices = [] { return std::vector<CameraDevice>{{"Gone", "/dev/plandis-none", {}}}; };
+    const auto first = makeCaptureDriver({});
+    EXPECT_FALSE(first->connect(0));
+    cameraDevices = listed;
+    EXPECT_TRUE(first->failure().device == "/dev/plandis-none" &&
+                first->failure().cause == CaptureFailure::Cause::noDevice);
 }
 
 // A source that breaks, ends or falls silent: frames stop without a hang, the cause is kept,
@@ -159,6 +167,8 @@ TEST(SourceFailure, EachErrorGetsItsCause) {
          C::unplugged},
         {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, "Could not connect", true,
          C::unreachable},
+        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND, "", false, C::noDevice},
+        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND, "", true, C::unreachable},
         {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, "", false, C::other},
         {GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "", true, C::other}};
     for (const auto& [domain, code, debug, stream, cause] : rows) {
