@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/PlandisDlg.h"
-#include "app/sharedState.h"
+#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/lastPoints.h"
 
