@@ -5,12 +5,10 @@
 
 #if defined(__x86_64__)
 
-#include <immintrin.h>
+#include "cpu/avx2.h"
 
 #include <algorithm>
 #include <cstdint>
-
-#define PLANDIS_AVX2 __attribute__((target("avx2")))
 
 namespace warp_detail {
 

@@ -4,10 +4,7 @@
 
 #if defined(__x86_64__)
 
-#include <immintrin.h>
-
-#define PLANDIS_AVX2 __attribute__((target("avx2")))
-#define PLANDIS_AVX2_INLINE PLANDIS_AVX2 __attribute__((always_inline)) inline
+#include "cpu/avx2.h"
 
 namespace convert_detail {
 
