@@ -64,7 +64,6 @@ void PlandisDlg::messageMap() {
     connect(button(stopCaptureId), &QPushButton::clicked, this, &PlandisDlg::OnStopCapture);
     connect(button(saveBmpId), &QPushButton::clicked, this, &PlandisDlg::OnSaveBmp);
     connect(button(loadBmpId), &QPushButton::clicked, this, &PlandisDlg::OnLoadBmp);
-    connect(button(loadBmpId), &QPushButton::clicked, this, &PlandisDlg::rectifyLoadedPicture);
     connect(button(clearInputId), &QPushButton::clicked, this, &PlandisDlg::OnClearInput);
     connect(button(clearOutputId), &QPushButton::clicked, this, &PlandisDlg::OnClearOutput);
     connect(inputView, &PictureView::clicked, this, &PlandisDlg::OnInputViewClicked);

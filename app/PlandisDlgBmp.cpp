@@ -47,6 +47,7 @@ void PlandisDlg::OnLoadBmp() {
     }
     // Buffers of the former size would be read past their end.
     dropMismatchedFrameBuffers();
+    rectifyLoadedPicture();
     refreshViews();
     messageBox(this, QString::fromStdString(header));
 }

@@ -113,7 +113,6 @@ void PlandisDlg::connectCapture() {
     captureWindow->setPreview(true);
     captureWindow->setPreviewRate(kPreviewRateMs);
     captureWindow->setScale(true);
-    captureWindow->setOverlay(false);
 }
 
 void PlandisDlg::captureStopped() {

@@ -81,10 +81,6 @@ void CaptureWindow::setScale(bool on) {
     scaleOn = on;
 }
 
-void CaptureWindow::setOverlay(bool on) {
-    overlayOn = on;
-}
-
 void CaptureWindow::setCallbackFrame(FrameCallback newCallback) {
     callback = newCallback;
 }

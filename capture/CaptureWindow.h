@@ -49,20 +49,16 @@ class CaptureWindow {
     // The video format of the connected driver; false (format untouched) without one.
     bool videoFormat(VideoFormat& format) const;
 
-    // Preview on/off, preview rate, scaling and overlay. Overlay needs display hardware
-    // that no driver here has, so it is only recorded.
+    // Preview on/off, preview rate and scaling.
     void setPreview(bool on);
     void setPreviewRate(int milliseconds);
     void setScale(bool on);
-    void setOverlay(bool on);
     bool previewing() const { return previewOn; }
     int previewRate() const { return rateMs; }
     bool scaling() const { return scaleOn; }
-    bool overlay() const { return overlayOn; }
 
     // The frame callback; null removes it.
     void setCallbackFrame(FrameCallback callback);
-    FrameCallback callbackFrame() const { return callback; }
 
     CaptureRect rect() const { return placement; }
 
@@ -86,7 +82,6 @@ class CaptureWindow {
     bool previewOn = false;
     int rateMs = 0;
     bool scaleOn = false;
-    bool overlayOn = false;
     FrameCallback callback = nullptr;
     std::vector<unsigned char> frame;
     std::vector<unsigned char> preview;
