@@ -133,6 +133,7 @@ void PlandisDlg::OnClearInput() {
     PointLists before = pointLists();
     listReset(*inputPointList);
     recordStep(std::move(before));
+    followPoints();
     refreshViews();
 }
 
@@ -140,5 +141,6 @@ void PlandisDlg::OnClearOutput() {
     PointLists before = pointLists();
     listReset(*outputPointList);
     recordStep(std::move(before));
+    followPoints();
     refreshViews();
 }

@@ -107,7 +107,7 @@ class PlandisDlg : public QDialog {
     int picked() const;  // the picked entry's row in pickedList, or -1
     void setPoint(QListWidget& list, int index, Point p);
     bool pickingKey(const QKeyEvent& event);
-    // While calibrating, H follows points that were moved, deleted or restored.
+    // While calibrating, H follows every change of the point lists.
     void followPoints();
     void addCalibrationCommands();
     void addCameraMenu();

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -296,7 +297,8 @@ class DialogTest : public QObject {
         };
         row("no points", calibrationId, {}, {}, count);
         row("three input points", calibrationId, square.mid(0, 3), square, count);
-        row("five output points", calibrationId, square, square + QStringList{"1,1"}, count);
+        row("four and five points", calibrationId, square, square + QStringList{"1,1"},
+            "입력 영상과 출력 영상의 점 개수가 같아야 합니다. (입력 4개, 출력 5개)");
         row("equal points", calibrationId, {"0,0", "100,0", "0,0", "0,100"}, square, degenerate);
         row("three on a line", calibrationId, square, {"30,30", "0,50", "10,10", "20,20"},
             degenerate);
@@ -534,9 +536,9 @@ class DialogTest : public QObject {
         click(calibrationId);
         const QStringList shown = rows(*dialog->homographyList);
         QVERIFY(rectified(first));
-        QCOMPARE(shown.size(), 4);
-        QVERIFY(
-            shown[3].contains(QRegularExpression("^RMS [0-9.]+ px, max [0-9.]+ px \\(pair 6\\)$")));
+        QCOMPARE(shown.size(), 5);
+        QVERIFY(shown[3].contains(QRegularExpression("^RMS \\d+\\.\\d{3} px$")) &&
+                shown[4].contains(QRegularExpression("^max \\d+\\.\\d{3} px \\(pair 6\\)$")));
         menu("Save calibration…", file("cal.json"));
         click(clearInputId), click(clearOutputId), click(calibrationId);
         menu("Load calibration…", file("cal.json"));
@@ -648,6 +650,36 @@ class DialogTest : public QObject {
             QVERIFY((!rgbFrame || rgbFrameBytes == framePixels() * 3) &&
                     (!grayFrame || grayFrameBytes == framePixels()) &&
                     (!outputFrame || outputFrameBytes == framePixels()));
+        }
+    }
+
+    // While calibrating, every change of the lists re-estimates H as the checkbox would;
+    // lists of different lengths keep H and show their lengths where the fit was. Every row
+    // can be read: the fit's whole within the list, a longer row by scrolling sideways.
+    void whileCalibratingEachChangeOfTheListsFollows() {
+        setGreyFrame(640, 480, 0);
+        QListWidget& list = *dialog->homographyList;
+        dialog->inputPointList->addItems(exampleInput);
+        dialog->outputPointList->addItems(exampleOutput);
+        click(calibrationId);
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(200, 250));
+        QCOMPARE(rows(list), exampleRows + QStringList{"입력 5, 출력 4"});
+        QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(20, 270));  // mis-set
+        const QStringList added = rows(list);
+        click(calibrationId), click(calibrationId);  // off and on: estimated from the lists
+        QVERIFY(added.size() == 5 && rows(list) == added && calibrationOn == 1);
+        QTest::keyClick(dialog->outputView, Qt::Key_Delete);
+        QCOMPARE(rows(list), added.mid(0, 3) + QStringList{"입력 5, 출력 4"});
+        QTest::keyClick(dialog->outputView, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rows(list), added);
+
+        const QFontMetrics metrics(list.font());
+        const int margins = 2 * (list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        QTRY_VERIFY(list.horizontalScrollBar()->isVisible());
+        for (int i = 0; i < 5; ++i) {  // the fit's rows whole in view, H's rows by scrolling
+            const int room =
+                list.viewport()->width() + (i < 3 ? list.horizontalScrollBar()->maximum() : 0);
+            QVERIFY(metrics.horizontalAdvance(added[i]) + margins <= room);
         }
     }
 
