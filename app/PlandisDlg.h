@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPoint>
+#include <QSize>
 #include <QStringList>
 
 #include <map>
@@ -109,6 +110,12 @@ class PlandisDlg : public QDialog {
     bool pickingKey(const QKeyEvent& event);
     // While calibrating, H follows every change of the point lists.
     void followPoints();
+    // The points belong to the frame size they were picked in, a loaded calibration's to its
+    // file's; empty lists to none.
+    void notePointsFrame();
+    // True while the frames are of the points' size (or it is unknown); otherwise turns
+    // Calibration off and says why. The lists stay for when frames of their size return.
+    bool pointsFitFrame();
     void addCalibrationCommands();
     void addCameraMenu();
     void fillCameraMenu(QMenu& menu);
@@ -123,11 +130,13 @@ class PlandisDlg : public QDialog {
     QCheckBox* calibrationBox = nullptr;
     QListWidget* pickedList = nullptr;
     int pickedIndex = -1;
+    QSize pointsFrame;
     std::optional<PointLists> atPress;  // the lists when the button went down, until it is up
     std::vector<PointLists> undoSteps, redoSteps;
 
   public:
-    // Where entry `index` of `list` is drawn in `view`; none for an entry that is no point.
+    // Where entry `index` of `list` is drawn in `view`; none for an entry that is no point of
+    // the current frame.
     static std::optional<QPoint> entryOnView(const PictureView& view, const QListWidget& list,
                                              int index);
 

@@ -91,7 +91,11 @@ void appendFit(QListWidget& list, const Fit& fit) {
 // estimated again only from usable points, silently.
 void PlandisDlg::OnCalibration() {
     refreshViews();  // the segments appear or go, also with no frame arriving
+    notePointsFrame();
     const int checked = checkState(*calibrationBox);
+    if (checked != 0 && !pointsFitFrame()) {
+        return;
+    }
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);
     const HomographyEstimate estimate = estimateHomography(input, output);
@@ -115,6 +119,7 @@ void PlandisDlg::OnCalibration() {
 // Points that cannot define a homography leave the last one warping, silently, but no fit
 // of pairs the lists no longer hold stays: lists of different lengths show their lengths.
 void PlandisDlg::followPoints() {
+    notePointsFrame();
     if (calibrationOn == 0) {
         return;
     }
@@ -134,6 +139,29 @@ void PlandisDlg::followPoints() {
         listAppend(*homographyList,
                    QString::fromUtf8("입력 %1, 출력 %2").arg(inputs).arg(outputs).toStdString());
     }
+}
+
+void PlandisDlg::notePointsFrame() {
+    if (listCount(*inputPointList) + listCount(*outputPointList) == 0) {
+        pointsFrame = {};
+    } else if (pointsFrame.isEmpty()) {
+        pointsFrame = QSize(frameWidth, frameHeight);
+    }
+}
+
+bool PlandisDlg::pointsFitFrame() {
+    if (pointsFrame.isEmpty() || pointsFrame == QSize(frameWidth, frameHeight)) {
+        return true;
+    }
+    calibrationBox->setChecked(false);
+    calibrationOn = 0;
+    messageBox(this, QString::fromUtf8("점을 찍은 영상의 크기(%1 x %2)와 지금 영상의 크기(%3 x "
+                                       "%4)가 달라 보정할 수 없습니다.")
+                         .arg(pointsFrame.width())
+                         .arg(pointsFrame.height())
+                         .arg(frameWidth)
+                         .arg(frameHeight));
+    return false;
 }
 
 // Four pairs show the three rows of H; more add how well H fits them.
@@ -230,6 +258,12 @@ void PlandisDlg::loadCalibrationFile(const std::string& path) {
         listAppend(*outputPointList, formatPoint(calibration.output[i]));
     }
     recordStep(std::move(before));
+    pointsFrame = QSize(calibration.frameWidth, calibration.frameHeight);
+    // Start Capture asks the camera for the calibration's size, unless --size named one.
+    if (!captureChoice.sizeGiven) {
+        captureChoice.mode.width = calibration.frameWidth;
+        captureChoice.mode.height = calibration.frameHeight;
+    }
     calibrationBox->setChecked(true);
     OnCalibration();
 }
@@ -251,10 +285,11 @@ void PlandisDlg::OnCopyHomography() {
 }
 
 // While calibration is on and no camera delivers frames, the loaded picture is warped as a
-// camera frame would be: its grey frame, or the grey of its colour frame.
+// camera frame would be: its grey frame, or the grey of its colour frame. A picture of
+// another size than the points' turns calibration off.
 void PlandisDlg::rectifyLoadedPicture() {
     const bool cameraRuns = captureWindow != nullptr && captureWindow->previewing();
-    if (calibrationOn == 0 || cameraRuns || framePixels() == 0) {
+    if (calibrationOn == 0 || !pointsFitFrame() || cameraRuns || framePixels() == 0) {
         return;
     }
     std::vector<unsigned char> grey(framePixels());

@@ -670,9 +670,6 @@ class DialogTest : public QObject {
         QVERIFY(added.size() == 5 && rows(list) == added && calibrationOn == 1);
         QTest::keyClick(dialog->outputView, Qt::Key_Delete);
         QCOMPARE(rows(list), added.mid(0, 3) + QStringList{"입력 5, 출력 4"});
-        QTest::keyClick(dialog->outputView, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(rows(list), added);
-
         const QFontMetrics metrics(list.font());
         const int margins = 2 * (list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
         QTRY_VERIFY(list.horizontalScrollBar()->isVisible());
@@ -681,6 +678,48 @@ class DialogTest : public QObject {
                 list.viewport()->width() + (i < 3 ? list.horizontalScrollBar()->maximum() : 0);
             QVERIFY(metrics.horizontalAdvance(added[i]) + margins <= room);
         }
+    }
+
+    // A calibration belongs to its frame size: the camera is asked for a loaded one's unless
+    // --size named one; frames of another size turn Calibration off with one message, the lists
+    // kept and no point drawn beyond its view; frames of the first size bring them back.
+    void aCalibrationBelongsToItsFrameSize() {
+        const auto start = [this](int width, int height) {
+            log = useFakeDriver(1, {width, height, 24});
+            click(startCaptureId);
+            log->frames.emplace_back(std::size_t(width * height * 3), 90);
+            QVERIFY(dialog->captureWindow->previewTick());
+        };
+        const QStringList input = {"645,100", "700,50", "600,400", "50,300"};
+        start(800, 600);
+        dialog->inputPointList->addItems(input);
+        dialog->outputPointList->addItems({"0,0", "799,0", "799,599", "0,599"});
+        click(calibrationId);
+        fileDialogStandIn = [this](QFileDialog&) { return std::optional(file("c.json")); };
+        dialog->OnSaveCalibration();
+        open();  // as plandis --calibration c.json, without --size, then with it
+        for (const bool given : {false, true}) {
+            captureChoice = {"", {640, 480, 0}, given};
+            dialog->OnLoadCalibration();
+            QCOMPARE(captureChoice.mode.width, given ? 640 : 800);
+        }
+        start(640, 480);  // a camera without that size
+        const QString other =
+            "점을 찍은 영상의 크기(800 x 600)와 지금 영상의 크기(640 x 480)가 "
+            "달라 보정할 수 없습니다.";
+        QCOMPARE(messages, QStringList{other});
+        QVERIFY(!calibrationOn && rows(*dialog->inputPointList) == input &&
+                !qobject_cast<QCheckBox*>(dialog->dialogItem(calibrationId))->isChecked());
+        const QImage shown = grabbed(*dialog->inputView);  // 645,100 lies just beyond its edge
+        for (int x = shown.width() - 6; x < shown.width(); ++x)
+            QVERIFY(shown.pixel(x, shown.height() * 100 / 480) != qRgb(0, 255, 255));
+        click(calibrationId);  // refused
+        start(800, 600);
+        click(calibrationId);
+        QVERIFY(calibrationOn && messages == QStringList({other, other}));
+        QVERIFY(writeBmp(file("p.bmp"), Bytes(64 * 48, 9), 64, 8));
+        fileCommand(loadBmpId, file("p.bmp"));  // a picture of another size likewise
+        QVERIFY(!calibrationOn && messages.size() == 4 && messages[3].contains("(64 x 48)"));
     }
 
     // One journey per frame size: a point landed on a chosen pixel with the loupe's help,
