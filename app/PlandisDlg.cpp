@@ -138,6 +138,7 @@ void PlandisDlg::OnClearInput() {
     PointLists before = pointLists();
     listReset(*inputPointList);
     recordStep(std::move(before));
+    followPoints();
     refreshViews();
 }
 
@@ -145,5 +146,6 @@ void PlandisDlg::OnClearOutput() {
     PointLists before = pointLists();
     listReset(*outputPointList);
     recordStep(std::move(before));
+    followPoints();
     refreshViews();
 }

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPoint>
+#include <QSize>
 #include <QStringList>
 
 #include <map>
@@ -108,8 +109,14 @@ class PlandisDlg : public QDialog {
     int picked() const;  // the picked entry's row in pickedList, or -1
     void setPoint(QListWidget& list, int index, Point p);
     bool pickingKey(const QKeyEvent& event);
-    // While calibrating, H follows points that were moved, deleted or restored.
+    // While calibrating, H follows every change of the point lists.
     void followPoints();
+    // The points belong to the frame size they were picked in, a loaded calibration's to its
+    // file's; empty lists to none.
+    void notePointsFrame();
+    // True while the frames are of the points' size (or it is unknown); otherwise turns
+    // Calibration off and says why. The lists stay for when frames of their size return.
+    bool pointsFitFrame();
     void addCalibrationCommands();
     void addLastPointsCommands();
     void keepLastPoints();
@@ -127,6 +134,7 @@ class PlandisDlg : public QDialog {
     QCheckBox* calibrationBox = nullptr;
     QListWidget* pickedList = nullptr;
     int pickedIndex = -1;
+    QSize pointsFrame;
     std::optional<PointLists> atPress;   // the lists when the button went down, until it is up
     std::optional<QPoint> addOnRelease;  // a press on a point, until it drags or is released
     std::vector<PointLists> undoSteps, redoSteps;
@@ -136,7 +144,8 @@ class PlandisDlg : public QDialog {
     // A camera as the Camera menu and the messages name it: "Cam (/dev/video2)".
     static QString cameraText(const CameraDevice& device);
 
-    // Where entry `index` of `list` is drawn in `view`; none for an entry that is no point.
+    // Where entry `index` of `list` is drawn in `view`; none for an entry that is no point of
+    // the current frame.
     static std::optional<QPoint> entryOnView(const PictureView& view, const QListWidget& list,
                                              int index);
 

@@ -43,8 +43,15 @@ const FileDialogSettings rectifiedFileDialog = {
     "Image (*.BMP;*.PNG)|*.BMP;*.PNG|All Files(*.*)|*.*||",
 };
 
-// Why the points cannot be used, as the user is told.
-QString refusal(PointSetFault fault) {
+// Why the points cannot be used, as the user is told: lists of four or more points that
+// differ in length are told apart from too few points.
+QString refusal(PointSetFault fault, std::size_t inputs, std::size_t outputs) {
+    if (fault == PointSetFault::wrongCount && std::min(inputs, outputs) >= 4) {
+        return QString::fromUtf8(
+                   "입력 영상과 출력 영상의 점 개수가 같아야 합니다. (입력 %1개, 출력 %2개)")
+            .arg(inputs)
+            .arg(outputs);
+    }
     if (fault == PointSetFault::wrongCount) {
         return QString::fromUtf8("입력 영상과 출력 영상에 점을 4개씩 찍어야 합니다.");
     }
@@ -67,12 +74,14 @@ std::vector<Point> readPoints(const QListWidget& list) {
     return points;
 }
 
-// The fourth row: the fit in input-frame pixels, naming the pair (from 1) that fits worst.
-std::string fitText(const Fit& fit) {
+// The fit in input-frame pixels, in two rows that the homography list shows whole: the root
+// mean square, then the largest error and the pair (from 1) that fits worst.
+void appendFit(QListWidget& list, const Fit& fit) {
     char text[1024];
-    std::snprintf(text, sizeof text, "RMS %f px, max %f px (pair %zu)", fit.rms, fit.largest,
-                  fit.worst + 1);
-    return text;
+    std::snprintf(text, sizeof text, "RMS %.3f px", fit.rms);
+    listAppend(list, text);
+    std::snprintf(text, sizeof text, "max %.3f px (pair %zu)", fit.largest, fit.worst + 1);
+    listAppend(list, text);
 }
 
 }  // namespace
@@ -82,7 +91,11 @@ std::string fitText(const Fit& fit) {
 // estimated again only from usable points, silently.
 void PlandisDlg::OnCalibration() {
     refreshViews();  // the segments appear or go, also with no frame arriving
+    notePointsFrame();
     const int checked = checkState(*calibrationBox);
+    if (checked != 0 && !pointsFitFrame()) {
+        return;
+    }
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);
     const HomographyEstimate estimate = estimateHomography(input, output);
@@ -94,7 +107,7 @@ void PlandisDlg::OnCalibration() {
     } else if (estimate.fault != PointSetFault::none) {
         calibrationBox->setChecked(false);
         calibrationOn = 0;
-        messageBox(this, refusal(estimate.fault));
+        messageBox(this, refusal(estimate.fault, input.size(), output.size()));
         return;
     } else {
         calibrationOn = 1;
@@ -103,8 +116,10 @@ void PlandisDlg::OnCalibration() {
     rectifyLoadedPicture();
 }
 
-// Points that cannot define a homography leave the last one in place, silently.
+// Points that cannot define a homography leave the last one warping, silently, but no fit
+// of pairs the lists no longer hold stays: lists of different lengths show their lengths.
 void PlandisDlg::followPoints() {
+    notePointsFrame();
     if (calibrationOn == 0) {
         return;
     }
@@ -114,7 +129,39 @@ void PlandisDlg::followPoints() {
     if (estimate.fault == PointSetFault::none) {
         showHomography(estimate, output, input);
         rectifyLoadedPicture();
+        return;
     }
+    while (listCount(*homographyList) > 3) {
+        delete homographyList->takeItem(3);
+    }
+    const int inputs = listCount(*inputPointList), outputs = listCount(*outputPointList);
+    if (inputs != outputs) {
+        listAppend(*homographyList,
+                   QString::fromUtf8("입력 %1, 출력 %2").arg(inputs).arg(outputs).toStdString());
+    }
+}
+
+void PlandisDlg::notePointsFrame() {
+    if (listCount(*inputPointList) + listCount(*outputPointList) == 0) {
+        pointsFrame = {};
+    } else if (pointsFrame.isEmpty()) {
+        pointsFrame = QSize(frameWidth, frameHeight);
+    }
+}
+
+bool PlandisDlg::pointsFitFrame() {
+    if (pointsFrame.isEmpty() || pointsFrame == QSize(frameWidth, frameHeight)) {
+        return true;
+    }
+    calibrationBox->setChecked(false);
+    calibrationOn = 0;
+    messageBox(this, QString::fromUtf8("점을 찍은 영상의 크기(%1 x %2)와 지금 영상의 크기(%3 x "
+                                       "%4)가 달라 보정할 수 없습니다.")
+                         .arg(pointsFrame.width())
+                         .arg(pointsFrame.height())
+                         .arg(frameWidth)
+                         .arg(frameHeight));
+    return false;
 }
 
 // Four pairs show the three rows of H; more add how well H fits them.
@@ -135,7 +182,7 @@ void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<co
         listAppend(*homographyList, row);
     }
     if (output.size() > 4) {
-        listAppend(*homographyList, fitText(fitOf(reprojectionErrors(homography, output, input))));
+        appendFit(*homographyList, fitOf(reprojectionErrors(homography, output, input)));
     }
 }
 
@@ -153,7 +200,8 @@ void PlandisDlg::OnSaveCalibration() {
                             readPoints(*outputPointList)};
     const HomographyEstimate estimate = estimateHomography(calibration.input, calibration.output);
     if (estimate.fault != PointSetFault::none) {
-        messageBox(this, refusal(estimate.fault));
+        messageBox(this,
+                   refusal(estimate.fault, calibration.input.size(), calibration.output.size()));
         return;
     }
     const auto outside = [](const std::vector<Point>& points) {
@@ -210,6 +258,12 @@ void PlandisDlg::loadCalibrationFile(const std::string& path) {
         listAppend(*outputPointList, formatPoint(calibration.output[i]));
     }
     recordStep(std::move(before));
+    pointsFrame = QSize(calibration.frameWidth, calibration.frameHeight);
+    // Start Capture asks the camera for the calibration's size, unless --size named one.
+    if (!captureChoice.sizeGiven) {
+        captureChoice.mode.width = calibration.frameWidth;
+        captureChoice.mode.height = calibration.frameHeight;
+    }
     calibrationBox->setChecked(true);
     OnCalibration();
 }
@@ -231,10 +285,11 @@ void PlandisDlg::OnCopyHomography() {
 }
 
 // While calibration is on and no camera delivers frames, the loaded picture is warped as a
-// camera frame would be: its grey frame, or the grey of its colour frame.
+// camera frame would be: its grey frame, or the grey of its colour frame. A picture of
+// another size than the points' turns calibration off.
 void PlandisDlg::rectifyLoadedPicture() {
     const bool cameraRuns = captureWindow != nullptr && captureWindow->previewing();
-    if (calibrationOn == 0 || cameraRuns || framePixels() == 0) {
+    if (calibrationOn == 0 || !pointsFitFrame() || cameraRuns || framePixels() == 0) {
         return;
     }
     std::vector<unsigned char> grey(framePixels());

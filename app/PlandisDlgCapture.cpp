@@ -108,6 +108,10 @@ void PlandisDlg::connectCapture() {
         // Buffers of a picture loaded at another size no longer fit; the first frame makes
         // them anew.
         dropMismatchedFrameBuffers();
+        // No frame of another size than the points' is warped.
+        if (calibrationOn != 0) {
+            pointsFitFrame();
+        }
     }
 
     captureWindow->setPreview(true);

@@ -76,6 +76,9 @@ void PlandisDlg::OnRestoreLastPoints() {
         return;
     }
     PointLists before = pointLists();
+    if (last->frameWidth > 0) {
+        pointsFrame = QSize(last->frameWidth, last->frameHeight);
+    }
     restorePointLists({entries(last->input), entries(last->output)});
     recordStep(std::move(before));
 }

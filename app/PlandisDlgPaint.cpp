@@ -153,7 +153,9 @@ void PlandisDlg::drawPointNumbers(QPainter& painter, const PictureView& view,
 std::optional<QPoint> PlandisDlg::entryOnView(const PictureView& view, const QListWidget& list,
                                               int index) {
     Point entry{0, 0};
-    if (!parsePoint(listText(list, index), entry)) {
+    // A point of a larger frame than the current one lies beyond the view: not drawn there.
+    if (!parsePoint(listText(list, index), entry) || entry.x < 0 || entry.y < 0 ||
+        entry.x >= frameWidth || entry.y >= frameHeight) {
         return std::nullopt;
     }
     const Point at = framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);

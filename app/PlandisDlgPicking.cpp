@@ -59,6 +59,7 @@ void PlandisDlg::OnOutputViewClicked(QPoint position) {
 // The frame pixel under the click, scaled from the view's client area to the frame.
 void PlandisDlg::addClickedPoint(const PictureView& view, QPoint position, QListWidget& list) {
     listAppend(list, formatPoint(pixelUnder(view, position)));
+    followPoints();
     refreshViews();
 }
 

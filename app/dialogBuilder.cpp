@@ -64,9 +64,9 @@ QWidget* makeListBox(const ControlTemplate& control, QWidget& parent) {
     auto* list = new QListWidget(&parent);
     list->setVerticalScrollBarPolicy(
         (control.style & style::vScroll) != 0 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    // A list box clips long entries and never scrolls sideways.
+    // A row wider than its list is never cut short: the list scrolls sideways to show it.
     list->setTextElideMode(Qt::ElideNone);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     list->setSortingEnabled(false);
     return list;
 }

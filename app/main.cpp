@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
     }
     QApplication toolkit(argc, argv);
-    captureChoice = {commandLine.source, commandLine.mode};
+    captureChoice = {commandLine.source, commandLine.mode, commandLine.sizeGiven};
     if (!commandLine.calibration.empty()) {
         // Once the dialog runs, so that a refusal has its window to appear over.
         QTimer::singleShot(0, [path = commandLine.calibration] {

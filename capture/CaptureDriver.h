@@ -93,6 +93,7 @@ extern std::function<std::vector<CameraDevice>()> cameraDevices;
 struct CaptureChoice {
     std::string source;
     CaptureMode mode;
+    bool sizeGiven = false;  // --size named mode's size: a loaded calibration's does not replace it
 };
 extern CaptureChoice captureChoice;
 

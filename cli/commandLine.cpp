@@ -22,8 +22,8 @@ constexpr const char* usage =
     "Without a command, the calibration dialog starts; --calibration loads FILE into it.\n"
     "Start Capture opens --source: a device path (/dev/video2) or name, virtual, a URI\n"
     "(rtsp://, http(s)://, file://, played at its own size; files loop) or a GStreamer\n"
-    "source description, at the mode nearest --size (default 640x480) and --fps\n"
-    "(default 30).\n"
+    "source description, at the mode nearest --size (default: the loaded calibration's frame\n"
+    "size, else 640x480) and --fps (default 30).\n"
     "rectify warps BMP, PNG and JPEG pictures through the calibration's homography into DIR,\n"
     "each in its own format, N at a time (default: one per processor core).\n";
 
@@ -74,6 +74,7 @@ CommandLine dialog(const std::vector<std::string>& args, std::ostream& err) {
         } else if (arg == "--size" && width && height) {
             line.mode.width = *width;
             line.mode.height = *height;
+            line.sizeGiven = true;
         } else if (arg == "--fps" && fps) {
             line.mode.fps = *fps;
         } else {

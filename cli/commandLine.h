@@ -13,6 +13,7 @@ struct CommandLine {
     std::string calibration;        // otherwise: the dialog starts, loading this file if set
     std::string source;             // what Start Capture opens; empty: the system's camera
     CaptureMode mode;               // the size and rate Start Capture asks for
+    bool sizeGiven = false;         // --size named the size
 };
 
 // Reads the arguments and runs what needs no dialog. Unknown options and bad values get one

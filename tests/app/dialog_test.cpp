@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -297,7 +298,8 @@ class DialogTest : public QObject {
         };
         row("no points", calibrationId, {}, {}, count);
         row("three input points", calibrationId, square.mid(0, 3), square, count);
-        row("five output points", calibrationId, square, square + QStringList{"1,1"}, count);
+        row("four and five points", calibrationId, square, square + QStringList{"1,1"},
+            "입력 영상과 출력 영상의 점 개수가 같아야 합니다. (입력 4개, 출력 5개)");
         row("equal points", calibrationId, {"0,0", "100,0", "0,0", "0,100"}, square, degenerate);
         row("three on a line", calibrationId, square, {"30,30", "0,50", "10,10", "20,20"},
             degenerate);
@@ -545,9 +547,9 @@ class DialogTest : public QObject {
         click(calibrationId);
         const QStringList shown = rows(*dialog->homographyList);
         QVERIFY(rectified(first));
-        QCOMPARE(shown.size(), 4);
-        QVERIFY(
-            shown[3].contains(QRegularExpression("^RMS [0-9.]+ px, max [0-9.]+ px \\(pair 6\\)$")));
+        QCOMPARE(shown.size(), 5);
+        QVERIFY(shown[3].contains(QRegularExpression("^RMS \\d+\\.\\d{3} px$")) &&
+                shown[4].contains(QRegularExpression("^max \\d+\\.\\d{3} px \\(pair 6\\)$")));
         menu("Save calibration…", file("cal.json"));
         click(clearInputId), click(clearOutputId), click(calibrationId);
         menu("Load calibration…", file("cal.json"));
@@ -660,6 +662,75 @@ class DialogTest : public QObject {
                     (!grayFrame || grayFrameBytes == framePixels()) &&
                     (!outputFrame || outputFrameBytes == framePixels()));
         }
+    }
+
+    // While calibrating, every change of the lists re-estimates H as the checkbox would;
+    // lists of different lengths keep H and show their lengths where the fit was. Every row
+    // can be read: the fit's whole within the list, a longer row by scrolling sideways.
+    void whileCalibratingEachChangeOfTheListsFollows() {
+        setGreyFrame(640, 480, 0);
+        QListWidget& list = *dialog->homographyList;
+        dialog->inputPointList->addItems(exampleInput);
+        dialog->outputPointList->addItems(exampleOutput);
+        click(calibrationId);
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(200, 250));
+        QCOMPARE(rows(list), exampleRows + QStringList{"입력 5, 출력 4"});
+        QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(20, 270));  // mis-set
+        const QStringList added = rows(list);
+        click(calibrationId), click(calibrationId);  // off and on: estimated from the lists
+        QVERIFY(added.size() == 5 && rows(list) == added && calibrationOn == 1);
+        QTest::keyClick(dialog->outputView, Qt::Key_Delete);
+        QCOMPARE(rows(list), added.mid(0, 3) + QStringList{"입력 5, 출력 4"});
+        const QFontMetrics metrics(list.font());
+        const int margins = 2 * (list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        QTRY_VERIFY(list.horizontalScrollBar()->isVisible());
+        for (int i = 0; i < 5; ++i) {  // the fit's rows whole in view, H's rows by scrolling
+            const int room =
+                list.viewport()->width() + (i < 3 ? list.horizontalScrollBar()->maximum() : 0);
+            QVERIFY(metrics.horizontalAdvance(added[i]) + margins <= room);
+        }
+    }
+
+    // A calibration belongs to its frame size: the camera is asked for a loaded one's unless
+    // --size named one; frames of another size turn Calibration off with one message, the lists
+    // kept and no point drawn beyond its view; frames of the first size bring them back.
+    void aCalibrationBelongsToItsFrameSize() {
+        const auto start = [this](int width, int height) {
+            log = useFakeDriver(1, {width, height, 24});
+            click(startCaptureId);
+            log->frames.emplace_back(std::size_t(width * height * 3), 90);
+            QVERIFY(dialog->captureWindow->previewTick());
+        };
+        const QStringList input = {"645,100", "700,50", "600,400", "50,300"};
+        start(800, 600);
+        dialog->inputPointList->addItems(input);
+        dialog->outputPointList->addItems({"0,0", "799,0", "799,599", "0,599"});
+        click(calibrationId);
+        fileDialogStandIn = [this](QFileDialog&) { return std::optional(file("c.json")); };
+        dialog->OnSaveCalibration();
+        open();  // as plandis --calibration c.json, without --size, then with it
+        for (const bool given : {false, true}) {
+            captureChoice = {"", {640, 480, 0}, given};
+            dialog->OnLoadCalibration();
+            QCOMPARE(captureChoice.mode.width, given ? 640 : 800);
+        }
+        start(640, 480);  // a camera without that size
+        const QString other =
+            "점을 찍은 영상의 크기(800 x 600)와 지금 영상의 크기(640 x 480)가 "
+            "달라 보정할 수 없습니다.";
+        QCOMPARE(messages, QStringList{other});
+        QVERIFY(!calibrationOn && rows(*dialog->inputPointList) == input &&
+                !qobject_cast<QCheckBox*>(dialog->dialogItem(calibrationId))->isChecked());
+        const QImage shown = grabbed(*dialog->inputView);  // 645,100 lies just beyond its edge
+        for (int x = shown.width() - 6; x < shown.width(); ++x)
+            QVERIFY(shown.pixel(x, shown.height() * 100 / 480) != qRgb(0, 255, 255));
+        click(calibrationId);  // refused
+        start(800, 600);
+        click(calibrationId);
+        QVERIFY(calibrationOn && messages == QStringList({other, other}));
+        QVERIFY(writeBmp(file("p.bmp"), Bytes(64 * 48, 9), 64, 8));
+        fileCommand(loadBmpId, file("p.bmp"));  // a picture of another size likewise
+        QVERIFY(!calibrationOn && messages.size() == 4 && messages[2].contains("(64 x 48)"));
     }
 
     // One journey per frame size: a point landed on a chosen pixel with the loupe's help,

@@ -130,8 +130,9 @@ TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
     CommandLine line;
     EXPECT_EQ(run({"--source", "/dev/video2", "--size", "1920x1080", "--fps", "25"}, text, &line),
               -1);
-    EXPECT_EQ(std::tuple(line.source, line.mode.width, line.mode.height, line.mode.fps),
-              std::tuple("/dev/video2", 1920, 1080, 25));
+    EXPECT_EQ(
+        std::tuple(line.source, line.mode.width, line.mode.height, line.mode.fps, line.sizeGiven),
+        std::tuple("/dev/video2", 1920, 1080, 25, true));
 }
 
 }  // namespace
