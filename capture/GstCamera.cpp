@@ -70,11 +70,11 @@ GstCaps* filterCaps(const GstStructure* c) {
 
 // decodebin names its output pads late: link each video pad as it appears.
 void linkDecodedPad(GstElement* /*decoder*/, GstPad* pad, gpointer converter) {
-    GstPad* sinkPad = gst_element_get_static_pad(GST_ELEMENT(converter), "sink");
-    if (!gst_pad_is_linked(sinkPad)) {
-        gst_pad_link(pad, sinkPad);
+    const std::unique_ptr<GstPad, GstRelease<gst_object_unref>> sinkPad(
+        gst_element_get_static_pad(GST_ELEMENT(converter), "sink"));
+    if (!gst_pad_is_linked(sinkPad.get())) {
+        gst_pad_link(pad, sinkPad.get());
     }
-    gst_object_unref(sinkPad);
 }
 
 }  // namespace
@@ -173,40 +173,33 @@ bool GstCamera::chooseSourceCaps() {
     const guint first = chosenStructure < 0 ? 0 : static_cast<guint>(chosenStructure);
     const guint last = chosenStructure < 0 ? count : first + 1;
     const double wantedRate = 1e6 / static_cast<double>(requestedPeriod);
-    GstStructure* best = nullptr;
+    using StructureRef = std::unique_ptr<GstStructure, GstRelease<gst_structure_free>>;
+    StructureRef best;
     int bestIndex = -1;
     double bestScore[3] = {};
     for (guint i = first; i < last; ++i) {
-        GstStructure* c =
-            fixedChoice(gst_caps_get_structure(offered.get(), i), mode, requestedPeriod);
-        const double score[3] = {static_cast<double>(layoutRank(c)),
-                                 static_cast<double>(std::abs(intField(c, "width") - mode.width) +
-                                                     std::abs(intField(c, "height") - mode.height)),
-                                 std::abs(ratePerSecond(c) - wantedRate)};
+        StructureRef c(
+            fixedChoice(gst_caps_get_structure(offered.get(), i), mode, requestedPeriod));
+        const double score[3] = {
+            static_cast<double>(layoutRank(c.get())),
+            static_cast<double>(std::abs(intField(c.get(), "width") - mode.width) +
+                                std::abs(intField(c.get(), "height") - mode.height)),
+            std::abs(ratePerSecond(c.get()) - wantedRate)};
         if (best == nullptr ||
             std::lexicographical_compare(score, score + 3, bestScore, bestScore + 3)) {
-            if (best != nullptr) {
-                gst_structure_free(best);
-            }
-            best = c;
+            best = std::move(c);
             bestIndex = static_cast<int>(i);
             std::copy(score, score + 3, bestScore);
-        } else {
-            gst_structure_free(c);
         }
     }
-    const int width = intField(best, "width");
-    const int height = intField(best, "height");
-    const bool ownYuy2 = layoutRank(best) == 0 && width % 2 == 0;
-    const double rate = ratePerSecond(best);
+    const int width = intField(best.get(), "width");
+    const int height = intField(best.get(), "height");
+    const bool ownYuy2 = layoutRank(best.get()) == 0 && width % 2 == 0;
+    const double rate = ratePerSecond(best.get());
     if (width <= 0 || height <= 0) {
-        gst_structure_free(best);
         return false;
     }
-    GstCaps* caps = filterCaps(best);
-    g_object_set(sourceFilter, "caps", caps, nullptr);
-    gst_caps_unref(caps);
-    gst_structure_free(best);
+    g_object_set(sourceFilter, "caps", GstCapsRef(filterCaps(best.get())).get(), nullptr);
 
     chosenStructure = bestIndex;
     chosen = {width, height, static_cast<std::uint16_t>(ownYuy2 ? 16 : 24)};
@@ -231,11 +224,10 @@ bool GstCamera::buildConverter(bool raw) {
         (!raw && decoder == nullptr)) {
         return false;
     }
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING,
-                                        chosen.bitCount == 16 ? "YUY2" : "BGR", "width", G_TYPE_INT,
-                                        chosen.width, "height", G_TYPE_INT, chosen.height, nullptr);
-    g_object_set(frameFilter, "caps", caps, nullptr);
-    gst_caps_unref(caps);
+    const GstCapsRef caps(gst_caps_new_simple(
+        "video/x-raw", "format", G_TYPE_STRING, chosen.bitCount == 16 ? "YUY2" : "BGR", "width",
+        G_TYPE_INT, chosen.width, "height", G_TYPE_INT, chosen.height, nullptr));
+    g_object_set(frameFilter, "caps", caps.get(), nullptr);
     // Only the newest frame waits for the dialog's timer; older ones are dropped. The sink
     // keeps to the frames' timestamps, which paces sources that are not cameras.
     g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "enable-last-sample", FALSE,

@@ -3,6 +3,7 @@
 #include <gst/app/gstappsrc.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "capture/TestChart.h"
@@ -21,11 +22,11 @@ struct ChartFeed {
 GstClockTime nextFrameTime(GstElement* source, const ChartFeed& feed) {
     const GstClockTime interval = GST_SECOND / kFramesPerSecond;
     GstClockTime now = 0;
-    if (GstClock* clock = gst_element_get_clock(source)) {
-        const GstClockTime clockTime = gst_clock_get_time(clock);
+    if (const std::unique_ptr<GstClock, GstRelease<gst_object_unref>> clock{
+            gst_element_get_clock(source)}) {
+        const GstClockTime clockTime = gst_clock_get_time(clock.get());
         const GstClockTime base = gst_element_get_base_time(source);
         now = clockTime > base ? clockTime - base : 0;
-        gst_object_unref(clock);
     }
     GstClockTime next = (now / interval + 1) * interval;
     if (feed.lastTime != GST_CLOCK_TIME_NONE && next <= feed.lastTime) {
@@ -40,20 +41,18 @@ void feedFrame(GstAppSrc* source, guint /*length*/, gpointer data) {
     const GstClockTime time = nextFrameTime(GST_ELEMENT(source), *feed);
     feed->lastTime = time;
     const gsize bytes = static_cast<gsize>(chartFrameWidth) * chartFrameHeight * 2;
-    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, bytes, nullptr);
+    std::unique_ptr<GstBuffer, GstRelease<gst_buffer_unref>> buffer(
+        gst_buffer_new_allocate(nullptr, bytes, nullptr));
     GstMapInfo map;
-    if (buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-        if (buffer != nullptr) {
-            gst_buffer_unref(buffer);
-        }
+    if (buffer == nullptr || !gst_buffer_map(buffer.get(), &map, GST_MAP_WRITE)) {
         return;
     }
     drawChartFrame(static_cast<double>(time) / GST_SECOND, map.data, chartFrameWidth,
                    chartFrameHeight);
-    gst_buffer_unmap(buffer, &map);
-    GST_BUFFER_PTS(buffer) = time;
-    GST_BUFFER_DURATION(buffer) = GST_SECOND / kFramesPerSecond;
-    gst_app_src_push_buffer(source, buffer);
+    gst_buffer_unmap(buffer.get(), &map);
+    GST_BUFFER_PTS(buffer.get()) = time;
+    GST_BUFFER_DURATION(buffer.get()) = GST_SECOND / kFramesPerSecond;
+    gst_app_src_push_buffer(source, buffer.release());  // the source takes it
 }
 
 void deleteFeed(gpointer data) {
@@ -61,14 +60,14 @@ void deleteFeed(gpointer data) {
 }
 
 void prepareChartSource(GstElement* sourceBin) {
-    GstElement* source = gst_bin_get_by_name(GST_BIN(sourceBin), "plandis-chart");
+    const std::unique_ptr<GstElement, GstRelease<gst_object_unref>> source(
+        gst_bin_get_by_name(GST_BIN(sourceBin), "plandis-chart"));
     if (source == nullptr) {
         return;
     }
     GstAppSrcCallbacks callbacks = {};
     callbacks.need_data = feedFrame;
-    gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, new ChartFeed, deleteFeed);
-    gst_object_unref(source);
+    gst_app_src_set_callbacks(GST_APP_SRC(source.get()), &callbacks, new ChartFeed, deleteFeed);
 }
 
 }  // namespace

@@ -33,19 +33,15 @@ GstDeviceMonitor* startedMonitor() {
         if (!initGStreamer()) {
             return nullptr;
         }
-        GstDeviceMonitor* m = gst_device_monitor_new();
-        gst_device_monitor_add_filter(m, "Video/Source", nullptr);
+        std::unique_ptr<GstDeviceMonitor, GstRelease<gst_object_unref>> m(gst_device_monitor_new());
+        gst_device_monitor_add_filter(m.get(), "Video/Source", nullptr);
         // Devices are opened by their V4L2 path, so PipeWire must not hide those.
-        gst_device_monitor_set_show_all_devices(m, TRUE);
+        gst_device_monitor_set_show_all_devices(m.get(), TRUE);
         // Nobody reads its messages: the list itself is asked each time.
         const std::unique_ptr<GstBus, GstRelease<gst_object_unref>> bus(
-            gst_device_monitor_get_bus(m));
+            gst_device_monitor_get_bus(m.get()));
         gst_bus_set_flushing(bus.get(), TRUE);
-        if (!gst_device_monitor_start(m)) {
-            gst_object_unref(m);
-            return nullptr;
-        }
-        return m;
+        return gst_device_monitor_start(m.get()) ? m.release() : nullptr;
     }();
     return monitor;
 }

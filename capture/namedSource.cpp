@@ -7,9 +7,9 @@ namespace {
 // The parser ghosts the converter's sink pad, which stays unlinked until the decoder adds
 // its own pad: without the ghost, that pad can link to it.
 void dropSinkGhost(GstElement* sourceBin) {
-    if (GstPad* ghost = gst_element_get_static_pad(sourceBin, "sink")) {
-        gst_element_remove_pad(sourceBin, ghost);
-        gst_object_unref(ghost);
+    if (const std::unique_ptr<GstPad, GstRelease<gst_object_unref>> ghost{
+            gst_element_get_static_pad(sourceBin, "sink")}) {
+        gst_element_remove_pad(sourceBin, ghost.get());
     }
 }
 
