@@ -64,8 +64,12 @@ void PlandisDlg::OnSaveBmp() {
     // Without a grey frame of the current size, the picture that create made is saved:
     // black.
     const bool haveGray = grayFrame != nullptr && grayFrameBytes == framePixels();
-    if (!image.writeBmp(path->c_str(), haveGray ? grayFrame : nullptr, frameWidth, frameHeight,
-                        8)) {
+    unsigned char* black = nullptr;
+    image.getData(black);
+    const bool saved =
+        savePicture(path->c_str(), "bmp", haveGray ? grayFrame : black, frameWidth, frameHeight, 1);
+    delete[] black;
+    if (!saved) {
         messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
     }
 }
