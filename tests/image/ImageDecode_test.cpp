@@ -44,20 +44,7 @@ TEST_P(BmpKind, ShowsThePictureItWasMadeFrom) {
     EXPECT_EQ(got, want);
 }
 
-// clang-format off
-const PictureKind kinds[] = {
-    {8, 0, 40, 0, 1}, {8, 0, 40, 1, 1}, {24, 0, 40, 0, 0}, {24, 0, 40, 1, 0}, {1, 0, 40, 0, 0},
-    {4, 0, 40, 0, 0}, {8, 0, 40, 0, 0}, {8, 1, 40, 0, 1}, {16, 0, 40, 0, 0}, {32, 0, 40, 0, 0},
-    {8, 0, 12, 0, 0}, {4, 0, 124, 0, 0}, {8, 0, 40, 0, 2}, {24, -1, 0, 0, 0},
-    {8, 0, 40, 1, 0}, {1, 0, 40, 1, 0}, {8, 0, 12, 0, 0, 1}, {4, 0, 40, 0, 0, 1},
-    {8, 1, 40, 0, 0, 1}, {8, 1, 40, 0, 0, 2}, {8, 1, 40, 0, 0, 3},
-    {4, 2, 40, 0, 0}, {4, 2, 40, 0, 0, 1}, {4, 2, 40, 0, 0, 2}, {4, 2, 40, 0, 0, 3},
-    {16, 3, 40, 0, 0, 0, {2, 3, 1}}, {16, 3, 40, 1, 0, 0, {3, 10, 3}}, {16, 3, 40, 0, 0, 0, {5, 6, 5}},
-    {32, 3, 40, 0, 0, 0, {11, 11, 10}}, {32, 3, 40, 0, 0, 0, {7, 18, 7}},
-    {16, 6, 40, 0, 0, 0, {4, 4, 4, 4}}, {16, 6, 40, 0, 0, 0, {9, 2, 4, 1}},
-    {32, 6, 40, 0, 0, 0, {10, 10, 10, 2}}};
-// clang-format on
-INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(kinds));
+INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(pictureKinds));
 
 // Refused: what no reader decodes, an impossible bit count, a bit field that is not one run
 // of bits, and a tiny file that declares a huge picture.

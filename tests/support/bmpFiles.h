@@ -101,8 +101,8 @@ struct PictureKind {
     int bits, compression, headerSize;  // 12: OS/2; compression 1: RLE8, 2: RLE4, 3: bit
                                         // fields, 6: bit fields with alpha, -1: a PNG file
     int topDown, ramp;  // ramp: 256 grey (2: blue) entries, indices are their levels
-    int variant = 0;    // RLE: 1 a delta skips each line's first pixel, 2 the file ends after
-                        // the bottom line, 3 absolute runs; palettes: 1 two entries only
+    int variant = 0;    // 2: the file ends after its first line; RLE: 1 a delta skips each
+                        // line's first pixel, 3 absolute runs; palettes: 1 two entries only
     std::array<int, 4> fields = {};  // bits of red, green, blue, alpha, blue lowest; none:
                                      // 5-5-5 (16 bits) or 8-8-8 (32 bits)
 };
@@ -133,7 +133,7 @@ inline Bytes kindFile(const PictureKind& k) {
     const bool rle = k.compression == 1 || k.compression == 2;
     std::uint32_t masks[4] = {};
     Bytes rows;
-    for (int y = 0; y < H && !(rle && k.variant == 2 && y == 1); ++y) {
+    for (int y = 0; y < H && !(k.variant == 2 && y == 1); ++y) {
         const int* line = pattern[k.topDown ? y : H - 1 - y];
         const auto index = [&](int x) { return std::uint32_t(k.ramp ? grey[line[x]] : line[x]); };
         const auto code = [&](int x) {
@@ -157,7 +157,10 @@ inline Bytes kindFile(const PictureKind& k) {
             const std::uint64_t value = k.bits == 16 || k.bits == 32
                                             ? fieldPixel(k, colour[line[x]], masks)
                                             : colour[line[x]];
-            if (rle)  // a run of one pixel each
+            if (rle && k.bits == 4 && x + 1 < W) {  // a run of two: both indices alternate
+                row.insert(row.end(), {2, static_cast<unsigned char>(code(x) | index(x + 1))});
+                ++x;
+            } else if (rle)  // a run of one pixel
                 row.insert(row.end(), {1, code(x)});
             else if (k.bits > 8)
                 for (int b = 0; b < k.bits; b += 8)
@@ -189,7 +192,7 @@ inline Bytes kindFile(const PictureKind& k) {
 
 // The picture a file of this kind shows, top line first, blue, green, red: a bit field of n
 // bits widened to the nearest of 255 / (2^n − 1) steps; pixels an RLE file skips or lacks
-// black.
+// black, missing bytes of other files 0.
 inline Bytes kindPicture(const PictureKind& k) {
     using namespace sample;
     const bool rle = k.compression == 1 || k.compression == 2,
@@ -199,13 +202,14 @@ inline Bytes kindPicture(const PictureKind& k) {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             for (int f = 2; f >= 0; --f) {  // blue, green, red
-                const int i = pattern[y][x];
+                const bool missing = k.variant == 2 && y == 0, palette = k.bits <= 8 && !k.ramp;
+                const int i = missing && palette ? 0 : pattern[y][x];  // bytes 0: entry 0
                 const std::uint32_t rgb =
                     k.ramp ? grey[i] * (k.ramp == 1 ? 0x010101u : 1) : colour[i];
                 const std::uint32_t level = rgb >> 8 * (2 - f) & 255;
                 const double top = double((std::uint64_t{1} << n[f]) - 1);
                 const bool unset =
-                    rle && ((k.variant == 1 && x == 0) || (k.variant == 2 && y == 0));
+                    (rle && k.variant == 1 && x == 0) || (missing && !palette) || (missing && rle);
                 picture.push_back(unset    ? 0
                                   : fields ? static_cast<unsigned char>(std::lround(
                                                  double(narrowed(level, n[f])) * 255 / top))
@@ -213,3 +217,19 @@ inline Bytes kindPicture(const PictureKind& k) {
             }
     return picture;
 }
+
+// clang-format off
+// Every kind of file Load BMP shows, in the Load BMP and the rectify tests alike.
+inline const PictureKind pictureKinds[] = {
+    {8, 0, 40, 0, 1}, {8, 0, 40, 1, 1}, {24, 0, 40, 0, 0}, {24, 0, 40, 1, 0}, {1, 0, 40, 0, 0},
+    {4, 0, 40, 0, 0}, {8, 0, 40, 0, 0}, {8, 1, 40, 0, 1}, {16, 0, 40, 0, 0}, {32, 0, 40, 0, 0},
+    {8, 0, 12, 0, 0}, {4, 0, 124, 0, 0}, {8, 0, 40, 0, 2}, {24, -1, 0, 0, 0},
+    {8, 0, 40, 1, 0}, {1, 0, 40, 1, 0}, {8, 0, 12, 0, 0, 1}, {4, 0, 40, 0, 0, 1},
+    {8, 1, 40, 0, 0, 1}, {8, 1, 40, 0, 0, 2}, {8, 1, 40, 0, 0, 3},
+    {4, 2, 40, 0, 0}, {4, 2, 40, 0, 0, 1}, {4, 2, 40, 0, 0, 2}, {4, 2, 40, 0, 0, 3},
+    {16, 3, 40, 0, 0, 0, {2, 3, 1}}, {16, 3, 40, 1, 0, 0, {3, 10, 3}}, {16, 3, 40, 0, 0, 0, {5, 6, 5}},
+    {32, 3, 40, 0, 0, 0, {11, 11, 10}}, {32, 3, 40, 0, 0, 0, {7, 18, 7}},
+    {16, 6, 40, 0, 0, 0, {4, 4, 4, 4}}, {16, 6, 40, 0, 0, 0, {9, 2, 4, 1}},
+    {32, 6, 40, 0, 0, 0, {10, 10, 10, 2}}, {8, 0, 40, 0, 1, 2}, {24, 0, 40, 0, 0, 2},
+    {4, 0, 40, 0, 0, 2}};
+// clang-format on
