@@ -15,11 +15,18 @@ const FileDialogSettings bmpFileDialog = {
     "test",
     "Image (*.BMP) | *.BMP;*.GIF;*.JPG | All Files(*.*)|*.*||",
 };
+// Load BMP also offers every kind of picture it reads.
+const FileDialogSettings pictureFileDialog = {
+    bmpFileDialog.defaultExtension,
+    bmpFileDialog.initialName,
+    "Image (*.BMP) | *.BMP;*.GIF;*.JPG | Pictures (*.bmp *.png *.jpg *.jpeg *.gif)|"
+    "*.bmp;*.png;*.jpg;*.jpeg;*.gif| All Files(*.*)|*.*||",
+};
 
 }  // namespace
 
 void PlandisDlg::OnLoadBmp() {
-    const std::optional<std::string> path = fileDialog(FileDialogKind::open, bmpFileDialog);
+    const std::optional<std::string> path = fileDialog(FileDialogKind::open, pictureFileDialog);
     if (!path) {
         return;
     }

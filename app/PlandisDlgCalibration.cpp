@@ -252,7 +252,8 @@ void PlandisDlg::rectifyLoadedPicture() {
 
 // The output frame as an 8-bit BMP, or as a PNG when the name ends in .png.
 void PlandisDlg::OnSaveRectifiedPicture() {
-    if (outputFrame == nullptr || outputFrameBytes != framePixels() || framePixels() == 0) {
+    if (calibrationOn == 0 || outputFrame == nullptr || outputFrameBytes != framePixels() ||
+        framePixels() == 0) {
         messageBox(this, QStringLiteral("There is no rectified picture yet: turn Calibration on."));
         return;
     }
