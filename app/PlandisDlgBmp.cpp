@@ -15,11 +15,18 @@ const FileDialogSettings bmpFileDialog = {
     "test",
     "Image (*.BMP) | *.BMP;*.GIF;*.JPG | All Files(*.*)|*.*||",
 };
+// Load BMP also offers every kind of picture it reads.
+const FileDialogSettings pictureFileDialog = {
+    bmpFileDialog.defaultExtension,
+    bmpFileDialog.initialName,
+    "Image (*.BMP) | *.BMP;*.GIF;*.JPG | Pictures (*.bmp *.png *.jpg *.jpeg *.gif)|"
+    "*.bmp;*.png;*.jpg;*.jpeg;*.gif| All Files(*.*)|*.*||",
+};
 
 }  // namespace
 
 void PlandisDlg::OnLoadBmp() {
-    const std::optional<std::string> path = fileDialog(FileDialogKind::open, bmpFileDialog);
+    const std::optional<std::string> path = fileDialog(FileDialogKind::open, pictureFileDialog);
     if (!path) {
         return;
     }
@@ -65,8 +72,12 @@ void PlandisDlg::OnSaveBmp() {
     // Without a grey frame of the current size, the picture that create made is saved:
     // black.
     const bool haveGray = grayFrame != nullptr && grayFrameBytes == framePixels();
-    if (!image.writeBmp(path->c_str(), haveGray ? grayFrame : nullptr, frameWidth, frameHeight,
-                        8)) {
+    unsigned char* black = nullptr;
+    image.getData(black);
+    const bool saved =
+        savePicture(path->c_str(), "bmp", haveGray ? grayFrame : black, frameWidth, frameHeight, 1);
+    delete[] black;
+    if (!saved) {
         messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
     }
 }

@@ -2,11 +2,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QImage>
-#include <QImageWriter>
 #include <QListWidget>
 #include <QMenu>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,7 +25,7 @@
 #include "capture/CaptureWindow.h"
 #include "capture/convertKernels.h"
 #include "capture/framePipeline.h"
-#include "image/Image.h"
+#include "image/ImageDecode.h"
 
 namespace {
 
@@ -310,7 +307,8 @@ void PlandisDlg::rectifyLoadedPicture() {
 
 // The output frame as an 8-bit BMP, or as a PNG when the name ends in .png.
 void PlandisDlg::OnSaveRectifiedPicture() {
-    if (outputFrame == nullptr || outputFrameBytes != framePixels() || framePixels() == 0) {
+    if (calibrationOn == 0 || outputFrame == nullptr || outputFrameBytes != framePixels() ||
+        framePixels() == 0) {
         messageBox(this, QStringLiteral("There is no rectified picture yet: turn Calibration on."));
         return;
     }
@@ -318,17 +316,10 @@ void PlandisDlg::OnSaveRectifiedPicture() {
     if (!path) {
         return;
     }
-    bool saved = false;
-    if (QString::fromStdString(*path).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
-        QSaveFile file(QString::fromStdString(*path));
-        const QImage picture(outputFrame, frameWidth, frameHeight, frameWidth,
-                             QImage::Format_Grayscale8);
-        saved = file.open(QIODevice::WriteOnly) && QImageWriter(&file, "png").write(picture) &&
-                file.commit();
-    } else {
-        Image image;
-        saved = image.writeBmp(path->c_str(), outputFrame, frameWidth, frameHeight, 8);
-    }
+    const bool png =
+        QString::fromStdString(*path).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+    const bool saved =
+        savePicture(path->c_str(), png ? "png" : "bmp", outputFrame, frameWidth, frameHeight, 1);
     if (!saved) {
         messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
     }

@@ -1,179 +1,159 @@
 #include "cli/batchRectify.h"
 
-#include <QImage>
-#include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
+#include <sys/stat.h>
 
 #include <atomic>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
 
 #include "calib/rectifyPicture.h"
 #include "image/Image.h"
+#include "image/ImageDecode.h"
 
 namespace {
 
-// A decoded picture: packed rows of width × channels bytes, blue-green-red for colour.
-struct Picture {
-    std::vector<unsigned char> bytes;
-    int width = 0;
-    int height = 0;
-    int channels = 1;
-    QByteArray format;  // "bmp", "png" or "jpeg"
-};
-
-bool isBmp(const std::string& path) {
-    char magic[2] = {};
-    std::ifstream(path, std::ios::binary).read(magic, 2);
-    return magic[0] == 'B' && magic[1] == 'M';
+std::string sizeText(int width, int height) {
+    return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// BMP files are read as the dialog's Load BMP reads them: an 8-bit picture's bytes are its
-// grey levels, whatever its palette.
-std::string readBmpPicture(const std::string& path, Picture& picture) {
-    Image image;
-    if (!image.readBmp(path.c_str())) {
-        return "not a readable BMP file";
-    }
-    if (image.bitCount != 8 && image.bitCount != 24) {
-        return "a BMP of " + std::to_string(image.bitCount) + " bits per pixel (8 or 24 are read)";
-    }
+// Packed rows of the picture, one channel when every pixel is grey.
+std::vector<unsigned char> packedRows(const Image& picture, int& channels) {
     unsigned char* rows = nullptr;
-    image.getData(rows);
-    picture.channels = image.bitCount / 8;
-    picture.bytes.assign(rows, rows + std::size_t(image.rowBytes) * std::size_t(image.height));
+    picture.getData(rows);
+    const std::size_t bytes = std::size_t(picture.rowBytes) * std::size_t(picture.height);
+    std::vector<unsigned char> packed(rows, rows + bytes);
     delete[] rows;
-    picture.width = image.width;
-    picture.height = image.height;
-    picture.format = "bmp";
-    return {};
+    bool grey = true;
+    for (std::size_t i = 0; picture.bitCount == 24 && grey && i < bytes; i += 3)
+        grey = packed[i] == packed[i + 1] && packed[i] == packed[i + 2];
+    channels = grey ? 1 : 3;
+    if (grey && picture.bitCount == 24) {
+        for (std::size_t i = 0; i < bytes / 3; ++i)
+            packed[i] = packed[3 * i];
+        packed.resize(bytes / 3);
+    }
+    return packed;
 }
 
-std::string readPicture(const std::string& path, Picture& picture) {
-    if (isBmp(path)) {
-        return readBmpPicture(path, picture);
-    }
-    QImageReader reader(QString::fromStdString(path));
-    picture.format = reader.format();
-    if (picture.format != "png" && picture.format != "jpeg") {
-        return "not a BMP, PNG or JPEG picture";
-    }
-    QImage image = reader.read();
-    if (image.isNull()) {
-        return reader.errorString().toStdString();
-    }
-    picture.channels = image.isGrayscale() ? 1 : 3;
-    image = image.convertToFormat(picture.channels == 1 ? QImage::Format_Grayscale8
-                                                        : QImage::Format_BGR888);
-    picture.width = image.width();
-    picture.height = image.height();
-    const std::size_t rowBytes = std::size_t(picture.width) * std::size_t(picture.channels);
-    picture.bytes.resize(rowBytes * std::size_t(picture.height));
-    for (int y = 0; y < picture.height; ++y) {
-        std::memcpy(&picture.bytes[std::size_t(y) * rowBytes], image.constScanLine(y), rowBytes);
-    }
-    return {};
-}
-
-std::string writePicture(const std::string& path, const Picture& picture) {
-    if (picture.format == "bmp") {
-        Image image;
-        return image.writeBmp(path.c_str(), picture.bytes.data(), picture.width, picture.height,
-                              8 * picture.channels)
-                   ? std::string()
-                   : "cannot be written";
-    }
-    QImage image(picture.width, picture.height,
-                 picture.channels == 1 ? QImage::Format_Grayscale8 : QImage::Format_BGR888);
-    const std::size_t rowBytes = std::size_t(picture.width) * std::size_t(picture.channels);
-    for (int y = 0; y < picture.height; ++y) {
-        std::memcpy(image.scanLine(y), &picture.bytes[std::size_t(y) * rowBytes], rowBytes);
-    }
-    QSaveFile file(QString::fromStdString(path));
-    QImageWriter writer(&file, picture.format);
-    writer.setQuality(95);
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
-        return "cannot be written";
-    }
-    return {};
-}
-
-std::string rectifyOne(const BatchJob& job, const std::string& input, const std::string& output) {
-    Picture picture;
-    std::string problem = readPicture(input, picture);
-    if (!problem.empty()) {
-        return problem;
-    }
-    const Calibration& c = job.calibration;
-    if (picture.width != c.frameWidth || picture.height != c.frameHeight) {
-        return "the picture is " + std::to_string(picture.width) + " x " +
-               std::to_string(picture.height) + ", the calibration is for " +
-               std::to_string(c.frameWidth) + " x " + std::to_string(c.frameHeight);
+std::string rectifyOne(const Calibration& c, const std::string& input, const std::string& output) {
+    Image picture;
+    PictureFile file;
+    switch (readPicture(input.c_str(), picture, file, {c.frameWidth, c.frameHeight, true})) {
+        case PictureRead::whole:
+            break;
+        case PictureRead::cutShort:
+            return "the file ends before its picture does (a copy that stopped?)";
+        case PictureRead::notRegular:
+            return "not a regular file";
+        case PictureRead::unreadable:
+            return "cannot be read";
+        case PictureRead::notPicture:
+            return "not a picture this program reads (BMP, PNG, JPEG, GIF)";
+        case PictureRead::otherSize:
+            return "the picture is " + sizeText(file.width, file.height) +
+                   ", the calibration is for " + sizeText(c.frameWidth, c.frameHeight);
     }
     double h[3][3];
-    for (int r = 0; r < 3; ++r) {
-        for (int k = 0; k < 3; ++k) {
+    for (int r = 0; r < 3; ++r)
+        for (int k = 0; k < 3; ++k)
             h[r][k] = c.H(r + 1, k + 1);
-        }
+    int channels = 1;
+    const std::vector<unsigned char> source = packedRows(picture, channels);
+    std::vector<unsigned char> rectified(source.size());
+    rectifyPicture(h, source.data(), rectified.data(), picture.width, picture.height, channels);
+    if (!savePicture(output.c_str(), savedFormat(file.format), rectified.data(), picture.width,
+                     picture.height, channels))
+        return output + ": cannot be written";
+    return {};
+}
+
+// Where each input's result goes: its file name in the output folder, a format that cannot
+// be written with the extension .png; empty when an earlier input takes that name.
+std::vector<std::string> outputPaths(const BatchJob& job) {
+    std::vector<std::string> outputs;
+    std::set<std::string> taken;
+    for (const std::string& input : job.inputs) {
+        std::filesystem::path name = std::filesystem::path(input).filename();
+        const std::string format = pictureFormat(input.c_str());
+        if (!format.empty() && savedFormat(format) != format)
+            name.replace_extension(".png");
+        const bool free = taken.insert(name.string()).second;
+        outputs.push_back(free ? (std::filesystem::path(job.outputFolder) / name).string() : "");
     }
-    Picture rectified = picture;
-    rectifyPicture(h, picture.bytes.data(), rectified.bytes.data(), picture.width, picture.height,
-                   picture.channels);
-    problem = writePicture(output, rectified);
-    return problem.empty() ? problem : output + ": " + problem;
+    return outputs;
+}
+
+// The first output that is one of the input files themselves (whatever names lead to it),
+// with that input; empty when none is.
+std::pair<std::string, std::string> overwrite(const BatchJob& job,
+                                              const std::vector<std::string>& outputs) {
+    std::map<std::pair<dev_t, ino_t>, std::string> inputs;
+    struct stat status {};
+    for (const std::string& input : job.inputs)
+        if (::stat(input.c_str(), &status) == 0)
+            inputs.emplace(std::pair(status.st_dev, status.st_ino), input);
+    for (const std::string& output : outputs) {
+        if (output.empty() || ::stat(output.c_str(), &status) != 0)
+            continue;
+        const auto same = inputs.find(std::pair(status.st_dev, status.st_ino));
+        if (same != inputs.end())
+            return {output, same->second};
+    }
+    return {};
 }
 
 }  // namespace
 
 int rectifyFiles(const BatchJob& job, std::ostream& errors, std::ostream* progress) {
-    const std::size_t count = job.inputs.size();
-    // Two inputs of one name would overwrite each other's result: the later ones fail.
-    std::vector<std::string> outputs(count);
-    std::set<std::string> taken;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string name = std::filesystem::path(job.inputs[i]).filename().string();
-        if (taken.insert(name).second) {
-            outputs[i] = (std::filesystem::path(job.outputFolder) / name).string();
-        }
+    const std::vector<std::string> outputs = outputPaths(job);
+    const auto [output, input] = overwrite(job, outputs);
+    if (!output.empty()) {
+        errors << "plandis: " + output + " would be written over the input " + input +
+                      "; choose another --output folder\n";
+        return 2;
     }
+    std::error_code error;
+    std::filesystem::create_directories(job.outputFolder, error);
+    if (!std::filesystem::is_directory(job.outputFolder)) {
+        errors << "plandis: " + job.outputFolder + ": not a folder that can be made\n";
+        return 1;
+    }
+    const std::size_t count = job.inputs.size();
     std::atomic<std::size_t> next{0};
     std::size_t done = 0;
     int failed = 0;
     std::mutex report;
     const auto work = [&] {
         for (std::size_t i = next++; i < count; i = next++) {
-            const std::string problem = outputs[i].empty()
-                                            ? "another input has the same file name"
-                                            : rectifyOne(job, job.inputs[i], outputs[i]);
+            const std::string problem =
+                outputs[i].empty() ? "another input has the same file name"
+                                   : rectifyOne(job.calibration, job.inputs[i], outputs[i]);
+            // Each line goes out in one piece, so lines of parallel jobs never mix.
+            std::string line;
             const std::lock_guard<std::mutex> lock(report);
             ++done;
             if (!problem.empty()) {
                 ++failed;
-                if (progress != nullptr) {
-                    *progress << "\r\033[K";
-                }
-                errors << "plandis: " << job.inputs[i] << ": " << problem << "\n";
+                line = (progress != nullptr ? "\r\033[K" : "") + std::string("plandis: ") +
+                       job.inputs[i] + ": " + problem + "\n";
+                errors << line << std::flush;
             }
             if (progress != nullptr) {
-                *progress << "\rrectified " << done << " of " << count << std::flush;
+                *progress << "\rrectified " + std::to_string(done) + " of " + std::to_string(count)
+                          << std::flush;
             }
         }
     };
     std::vector<std::thread> workers;
-    for (int j = 1; j < job.jobs && std::size_t(j) < count; ++j) {
+    for (int j = 1; j < job.jobs && std::size_t(j) < count; ++j)
         workers.emplace_back(work);
-    }
     work();
-    for (std::thread& worker : workers) {
+    for (std::thread& worker : workers)
         worker.join();
-    }
-    if (progress != nullptr && count > 0) {
+    if (progress != nullptr && count > 0)
         *progress << "\n";
-    }
-    return failed;
+    return failed == 0 ? 0 : 1;
 }

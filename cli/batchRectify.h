@@ -15,9 +15,11 @@ struct BatchJob {
     int jobs = 1;              // pictures in flight at once
 };
 
-// Rectifies every input: BMP, PNG and JPEG in, the same format out. A grey picture (an 8-bit
-// BMP, a grey PNG or JPEG) is warped as the dialog warps a grey frame, byte for byte; a colour
-// picture gets the same warp on each of blue, green and red. A file that fails gets one line
-// on `errors` and the rest go on; `progress`, when set, gets a progress line. The number of
-// files that failed.
+// Rectifies every input that Load BMP shows, read as it reads them, into the output folder:
+// each in its own format (one Qt cannot write, such as GIF, as PNG under the same base name),
+// a picture whose pixels are all grey as a grey one, a colour one with the same warp on each
+// of blue, green and red. Refuses everything (one line on `errors`, status 2) when an output
+// would be written over an input file. Otherwise a file that fails or is cut short gets one
+// line on `errors` and the rest go on; `progress`, when set, gets a progress line. The exit
+// status: 0, 1 when any file failed, 2 when refused.
 int rectifyFiles(const BatchJob& job, std::ostream& errors, std::ostream* progress);

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -24,8 +23,17 @@ constexpr const char* usage =
     "(rtsp://, http(s)://, file://, played at its own size; files loop) or a GStreamer\n"
     "source description, at the mode nearest --size (default: the loaded calibration's frame\n"
     "size, else 640x480) and --fps (default 30).\n"
-    "rectify warps BMP, PNG and JPEG pictures through the calibration's homography into DIR,\n"
-    "each in its own format, N at a time (default: one per processor core).\n";
+    "rectify warps pictures through the calibration's homography into DIR (see plandis\n"
+    "rectify --help).\n";
+
+constexpr const char* rectifyUsage =
+    "Usage: plandis rectify --calibration FILE [--jobs N] INPUT... --output DIR\n"
+    "\n"
+    "Warps each INPUT picture (BMP, PNG, JPEG, GIF: what Load BMP shows) of the calibration's\n"
+    "frame size through its homography into DIR, under the same file name and in the same\n"
+    "format (GIF as PNG, named .png); an all-grey picture stays grey. N pictures at a time\n"
+    "(default: one per processor core). Nothing is done when an output would be written over\n"
+    "an input (status 2); a file that fails or is cut short gets one line (status 1).\n";
 
 // Bad use of the command line: one line, status 2.
 CommandLine misuse(std::ostream& err, const std::string& problem) {
@@ -88,7 +96,11 @@ CommandLine dialog(const std::vector<std::string>& args, std::ostream& err) {
     return line;
 }
 
-CommandLine rectify(const std::vector<std::string>& args, std::ostream& err) {
+CommandLine rectify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 2 && args[1] == "--help") {
+        out << rectifyUsage;
+        return {0, {}, {}, {}};
+    }
     BatchJob job;
     job.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string calibration;
@@ -124,14 +136,8 @@ CommandLine rectify(const std::vector<std::string>& args, std::ostream& err) {
         err << "plandis: " << calibration << ": " << problem << "\n";
         return {1, {}, {}, {}};
     }
-    std::error_code error;
-    std::filesystem::create_directories(job.outputFolder, error);
-    if (!std::filesystem::is_directory(job.outputFolder)) {
-        err << "plandis: " << job.outputFolder << ": not a folder that can be made\n";
-        return {1, {}, {}, {}};
-    }
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
-    return {rectifyFiles(job, err, terminal ? &err : nullptr) == 0 ? 0 : 1, {}, {}, {}};
+    return {rectifyFiles(job, err, terminal ? &err : nullptr), {}, {}, {}};
 }
 
 }  // namespace
@@ -142,17 +148,14 @@ CommandLine runCommandLine(int argc, char** argv, std::ostream& out, std::ostrea
         return {};
     }
     if (args[0] == "rectify") {
-        return rectify(args, err);
+        return rectify(args, out, err);
     }
     if (args[0] == "--help" && args.size() == 1) {
         out << usage;
         return {0, {}, {}, {}};
     }
     if (args[0] == "--version" && args.size() == 1) {
-        out << "plandis " << versionNumber << "\n"
-            << "FileVersion 1, 0, 0, 1\nProductVersion 1, 0, 0, 1\n"
-            << "FileDescription Veltro MFC 응용 프로그램\nInternalName Veltro\n"
-            << "OriginalFilename Veltro.EXE\nProductName Veltro 응용 프로그램\n";
+        out << "plandis " << versionNumber << "\n";
         return {0, {}, {}, {}};
     }
     return dialog(args, err);

@@ -67,6 +67,10 @@ class Image {
     // A file that ends inside its pixel rows loads with the missing bytes 0, but it may
     // lack at most this much, so a tiny file never makes a huge block.
     static constexpr std::int64_t maxMissingPixelBytes = std::int64_t{1} << 24;
+    // Decoded bytes a compressed file may ask for per byte it holds, beyond the bound a short
+    // file has anyway: deflate, LZW and RLE compress a plain picture at most about a
+    // thousandfold.
+    static constexpr std::int64_t maxDecodedPerFileByte = 1024;
 
     Image();
     ~Image();
@@ -120,13 +124,6 @@ class Image {
     // a regular "BM" file, whose info block is incomplete or absurd, or whose geometry is
     // empty or beyond the limits above; the image must then not be used.
     bool readBmp(const char* path);
-
-    // After readBmp: whether the rows are stored top line first, and whether the pixels are
-    // the picture as shown: a Windows info header (OS/2 files have a 12-byte one) over
-    // uncompressed 24-bit rows, or over uncompressed 8-bit rows with the grey-ramp palette
-    // this program writes. Other files need a decoder.
-    bool topDown() const;
-    bool readsAsStored() const;
 
     BitmapFileHeader fileHeader{};
     std::unique_ptr<unsigned char[]> bitmapInfo;  // info header + palette; null when empty

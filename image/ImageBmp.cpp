@@ -112,31 +112,3 @@ bool Image::readBmp(const char* path) {
     pixels = std::make_unique<unsigned char[]>(static_cast<std::size_t>(pixelBytes));
     return readUpTo(fd, pixels.get(), static_cast<std::size_t>(pixelBytes)) >= 0;
 }
-
-bool Image::topDown() const {
-    return infoHeader().height < 0;
-}
-
-bool Image::readsAsStored() const {
-    const BitmapInfoHeader info = infoHeader();
-    if (bitmapInfo == nullptr || info.size < sizeof info || info.size > bitmapInfoBytes ||
-        info.compression != 0)
-        return false;
-    if (info.bitCount == 24)
-        return true;
-    // Exactly 256 entries, entry v being grey v, or no palette at all: the byte is the grey
-    // level.
-    if (info.bitCount != 8)
-        return false;
-    if (info.clrUsed == 0 && bitmapInfoBytes == info.size)
-        return true;
-    if ((info.clrUsed != 0 && info.clrUsed != 256) || info.size + 4 * 256 > bitmapInfoBytes)
-        return false;
-    const unsigned char* palette = bitmapInfo.get() + info.size;
-    for (unsigned v = 0; v < 256; ++v) {
-        const unsigned char* entry = palette + 4 * v;
-        if (entry[0] != v || entry[1] != v || entry[2] != v)
-            return false;
-    }
-    return true;
-}

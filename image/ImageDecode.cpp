@@ -1,119 +1,185 @@
 #include "image/ImageDecode.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QBuffer>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 
+#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <vector>
 
 #include "image/Image.h"
+#include "image/atomicFile.h"
+#include "image/bmpDecode.h"
 
 namespace {
 
-// Decoded bytes a file may ask for per byte it holds, beyond the bound a short file has
-// anyway: deflate, LZW and RLE compress a plain picture at most about a thousandfold.
-constexpr std::int64_t maxDecodedPerFileByte = 1024;
+// The largest file read: a BMP of the largest picture with the largest info block.
+constexpr std::int64_t maxFileBytes = Image::maxPixelBytes + Image::maxInfoBytes + 14;
 
-// Packed rows, top line first, of picture's pixels, which hold the lines in file order.
-std::vector<unsigned char> packedInFileOrder(const Image& picture) {
-    std::vector<unsigned char> rows(std::size_t(picture.rowBytes) * std::size_t(picture.height));
-    for (int r = 0; r < picture.height; ++r) {
-        std::memcpy(rows.data() + std::size_t(r) * std::size_t(picture.rowBytes),
-                    picture.pixels.get() + std::size_t(r) * std::size_t(picture.width4bytes),
-                    std::size_t(picture.rowBytes));
+struct FileBytes {
+    std::unique_ptr<unsigned char[]> data;
+    std::size_t size = 0;
+};
+
+// Up to limit bytes of the file at path; a file beyond maxFileBytes is no picture. It is looked at
+// before it is opened, so that a FIFO or a device is never opened for reading; the open does not
+// block in any case.
+PictureRead readFileBytes(const char* path, std::int64_t limit, FileBytes& file) {
+    struct stat status {};
+    if (path == nullptr || ::stat(path, &status) != 0)
+        return PictureRead::unreadable;
+    if (!S_ISREG(status.st_mode))
+        return PictureRead::notRegular;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return PictureRead::unreadable;
+    const std::int64_t want = std::min<std::int64_t>(status.st_size, limit);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > maxFileBytes) {
+        ::close(fd);
+        return S_ISREG(status.st_mode) ? PictureRead::notPicture : PictureRead::notRegular;
     }
-    return rows;
+    file.data = std::make_unique_for_overwrite<unsigned char[]>(std::size_t(want));
+    while (file.size < std::size_t(want)) {
+        const ssize_t got = ::read(fd, file.data.get() + file.size, std::size_t(want) - file.size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        file.size += std::size_t(got);
+    }
+    ::close(fd);
+    return PictureRead::whole;
+}
+
+// Whether a PNG, JPEG or GIF file holds its closing mark, which a copy that stopped lacks.
+bool endsWhole(const QByteArray& format, const unsigned char* d, std::size_t n) {
+    while (format == "jpeg" && n > 2 && d[n - 1] == 0)  // padding some cameras add
+        --n;
+    if (format == "png")
+        return n >= 8 && std::memcmp(d + n - 8, "IEND\xAE\x42\x60\x82", 8) == 0;
+    if (format == "jpeg")
+        return n >= 2 && d[n - 2] == 0xFF && d[n - 1] == 0xD9;
+    return format != "gif" || (n >= 1 && d[n - 1] == 0x3B);
 }
 
 // The file through Qt's reader, as 24-bit blue, green, red. The size is read from the
 // header and checked before anything is decoded, so a tiny file cannot make a huge block.
-bool decode(const char* path, std::int64_t fileBytes, Image& picture) {
-    QImageReader reader(QString::fromLocal8Bit(path));
+PictureRead decode(const FileBytes& bytes, const PictureWanted& wanted, Image& picture,
+                   PictureFile& file) {
+    const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data.get()),
+                                                    qsizetype(bytes.size));
+    QBuffer device;
+    device.setData(data);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
     const QSize size = reader.size();
     const std::int64_t decodedBytes = std::int64_t{4} * size.width() * size.height();
+    file.format = reader.format().toStdString();
+    file.width = size.width();
+    file.height = size.height();
     if (size.isEmpty() || decodedBytes > Image::maxPixelBytes ||
-        decodedBytes > fileBytes * maxDecodedPerFileByte + Image::maxMissingPixelBytes) {
-        return false;
+        decodedBytes >
+            std::int64_t(bytes.size) * Image::maxDecodedPerFileByte + Image::maxMissingPixelBytes) {
+        return PictureRead::notPicture;
     }
+    if (wanted.width > 0 && (size.width() != wanted.width || size.height() != wanted.height))
+        return PictureRead::otherSize;
+    const bool whole = endsWhole(reader.format(), bytes.data.get(), bytes.size);
+    if (wanted.whole && !whole)
+        return PictureRead::cutShort;
     reader.setAllocationLimit(int(Image::maxPixelBytes >> 20));  // megabytes
     const QImage read = reader.read();
-    if (read.isNull() || read.size() != size) {
-        return false;
-    }
+    if (read.isNull() || read.size() != size)
+        return PictureRead::notPicture;
     const QImage bgr = read.convertToFormat(QImage::Format_BGR888);
     const std::size_t rowBytes = std::size_t(bgr.width()) * 3;
     std::vector<unsigned char> packed(rowBytes * std::size_t(bgr.height()));
-    for (int y = 0; y < bgr.height(); ++y) {
+    for (int y = 0; y < bgr.height(); ++y)
         std::memcpy(packed.data() + rowBytes * std::size_t(y), bgr.constScanLine(y), rowBytes);
-    }
-    return picture.setData(packed.data(), bgr.width(), bgr.height(), 24);
-}
-
-// What the first 30 bytes of a BMP file say, Windows or OS/2; bm is false for other files.
-struct BmpHeader {
-    bool bm = false;
-    std::int64_t offBits = 0, infoSize = 0, width = 0, height = 0, bitCount = 0;
-};
-
-BmpHeader bmpHeader(const char* path) {
-    unsigned char h[30] = {};
-    std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(h), sizeof h);
-    const auto field = [&h](int at, int bytes) {
-        std::uint32_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = v << 8 | h[at + i];
-        return v;
-    };
-    BmpHeader b;
-    b.bm = h[0] == 'B' && h[1] == 'M';
-    b.offBits = field(10, 4);
-    b.infoSize = field(14, 4);
-    const bool os2 = b.infoSize == 12;
-    b.width = os2 ? field(18, 2) : std::int32_t(field(18, 4));
-    b.height =
-        std::abs(os2 ? std::int64_t{field(20, 2)} : std::int64_t{std::int32_t(field(22, 4))});
-    b.bitCount = field(os2 ? 24 : 28, 2);
-    return b;
+    if (!picture.setData(packed.data(), bgr.width(), bgr.height(), 24))
+        return PictureRead::notPicture;
+    file.header = picture.headerText();
+    return whole ? PictureRead::whole : PictureRead::cutShort;
 }
 
 }  // namespace
 
-bool loadPicture(const char* path, Image& picture, std::string& header) {
-    struct stat status {};
-    if (path == nullptr || ::stat(path, &status) != 0 || !S_ISREG(status.st_mode)) {
-        return false;  // a FIFO or a device would hang or never end
-    }
-    if (picture.readBmp(path) && picture.readsAsStored()) {
-        header = picture.headerText();
-        if (picture.topDown()) {
-            const std::vector<unsigned char> rows = packedInFileOrder(picture);
-            return picture.setData(rows.data(), picture.width, picture.height, picture.bitCount);
-        }
-        return true;
-    }
-    // Pixel data that does not start after the headers and inside the file makes the file
-    // broken, however lenient a decoder is about it.
-    const BmpHeader file = bmpHeader(path);
+PictureRead readPicture(const char* path, Image& picture, PictureFile& file,
+                        const PictureWanted& wanted) {
     picture.reset();
-    if ((file.bm && (file.offBits < 14 + file.infoSize || file.offBits > status.st_size)) ||
-        !decode(path, status.st_size, picture)) {
-        return false;
+    file = PictureFile{};
+    FileBytes bytes;
+    const PictureRead opened = readFileBytes(path, maxFileBytes, bytes);
+    if (opened != PictureRead::whole)
+        return opened;
+    if (bytes.size < 2 || bytes.data[0] != 'B' || bytes.data[1] != 'M')
+        return decode(bytes, wanted, picture, file);
+    BmpLayout layout;
+    if (!readBmpLayout(bytes.data.get(), bytes.size, layout))
+        return PictureRead::notPicture;
+    file.format = "bmp";
+    file.header = bmpHeaderText(layout);
+    file.width = int(layout.width);
+    file.height = int(layout.height);
+    if (wanted.width > 0 && (layout.width != wanted.width || layout.height != wanted.height))
+        return PictureRead::otherSize;
+    switch (decodeBmp(bytes.data.get(), bytes.size, layout, picture)) {
+        case BmpDecode::whole:
+            return PictureRead::whole;
+        case BmpDecode::cutShort:
+            return PictureRead::cutShort;
+        default:
+            picture.reset();
+            return PictureRead::notPicture;
     }
-    // The file's own values; the decoded size bounds them all.
-    header = picture.headerText();
-    if (file.bm && file.width == picture.width && file.height == picture.height &&
-        file.bitCount <= 32) {
-        Image values;
-        values.width = picture.width;
-        values.height = picture.height;
-        values.bitCount = int(file.bitCount);
-        values.width4bytes = (values.width * values.bitCount + 31) / 32 * 4;
-        header = values.headerText();
-    }
-    return true;
+}
+
+bool loadPicture(const char* path, Image& picture, std::string& header) {
+    PictureFile file;
+    const PictureRead read = readPicture(path, picture, file);
+    header = file.header;
+    return read == PictureRead::whole || read == PictureRead::cutShort;
+}
+
+std::string pictureFormat(const char* path) {
+    FileBytes head;
+    if (readFileBytes(path, 64, head) != PictureRead::whole)
+        return {};
+    if (head.size >= 2 && head.data[0] == 'B' && head.data[1] == 'M')
+        return "bmp";
+    QByteArray data(reinterpret_cast<const char*>(head.data.get()), qsizetype(head.size));
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    return QImageReader::imageFormat(&device).toStdString();
+}
+
+std::string savedFormat(const std::string& format) {
+    return format == "bmp" || QImageWriter::supportedImageFormats().contains(format.c_str())
+               ? format
+               : "png";
+}
+
+bool savePicture(const char* path, const std::string& format, const unsigned char* rows, int width,
+                 int height, int channels) {
+    if (format == "bmp")
+        return Image().writeBmp(path, rows, width, height, 8 * channels);
+    const QImage picture(rows, width, height, qsizetype(width) * channels,
+                         channels == 1 ? QImage::Format_Grayscale8 : QImage::Format_BGR888);
+    QByteArray encoded;
+    QBuffer device(&encoded);
+    device.open(QIODevice::WriteOnly);
+    QImageWriter writer(&device, format.c_str());
+    if (format == "jpeg")
+        writer.setQuality(95);
+    return writer.write(picture) && writeFileAtomically(path, [&encoded](int fd) {
+               return writeAll(fd, encoded.constData(), std::size_t(encoded.size()));
+           });
 }

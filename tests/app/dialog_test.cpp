@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -101,11 +102,20 @@ class DialogTest : public QObject {
         return items;
     }
     void click(int id) { QTest::mouseClick(dialog->dialogItem(id), Qt::LeftButton); }
-    // Load BMP or Save BMP, the file dialog answered with `path`.
+    // Load BMP, Save BMP or (id -1) Save rectified picture…, the file dialog answered with
+    // `path`; its filters kept in `filters`.
     void fileCommand(int id, const QString& path) {
-        fileDialogStandIn = [path](QFileDialog&) { return std::optional<QString>(path); };
-        click(id);
+        fileDialogStandIn = [this, path](QFileDialog& d) {
+            filters = d.nameFilters();
+            return std::optional<QString>(path);
+        };
+        for (QAction* a : id < 0 ? dialog->systemMenu().actions() : QList<QAction*>())
+            if (a->text() == QStringLiteral("Save rectified picture…"))
+                a->trigger();
+        if (id >= 0)
+            click(id);
     }
+    QStringList filters;
     static QStringList rows(const QListWidget& list) {
         QStringList texts;
         for (int i = 0; i < list.count(); ++i) {
@@ -309,6 +319,8 @@ class DialogTest : public QObject {
         row("unreadable file", loadBmpId, square, {}, "파일을 읽을 수 없습니다.");
         row("unwritable place", saveBmpId, square, {}, "파일을 저장할 수 없습니다.");
         row("no frame size to save", saveBmpId, {}, {}, "Can not create image!");
+        row("no rectified picture", -1, square, {},
+            "There is no rectified picture yet: turn Calibration on.");
         row("camera not permitted", startCaptureId, {}, {},
             QString::fromUtf8(camera) +
                 "권한이 없습니다. video 그룹에 가입한 뒤 다시 로그인하십시오.",
@@ -329,6 +341,8 @@ class DialogTest : public QObject {
         QFETCH(QString, message);
         const bool noFrame = QTest::currentDataTag() == QByteArray("no frame size to save");
         setGreyFrame(noFrame ? 0 : 8, 4, 77);
+        if (command < 0)  // left from a former calibration
+            makeFrameBuffer(outputFrame, outputFrameBytes, framePixels());
         const auto why = static_cast<CaptureFailure::Cause>(cause);
         cameraDevices = [] { return std::vector<CameraDevice>{{"Cam A", "/dev/video0", {}}}; };
         useFakeDriver(0, {}, {why, why == CaptureFailure::Cause::other ? "" : "/dev/video7", {}});
@@ -338,6 +352,11 @@ class DialogTest : public QObject {
         // A folder is no picture; nothing can be saved under a folder that is not there.
         fileCommand(command, command == loadBmpId ? folder.path() : file("no/x.bmp"));
         QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(command != loadBmpId ||
+                filters.mid(0, 2) ==
+                    QStringList({"Image (*.BMP) (*.BMP *.bmp *.GIF *.gif *.JPG *.jpg)",
+                                 "Pictures (*.bmp *.png *.jpg *.jpeg *.gif) (*.bmp *.BMP *.png "
+                                 "*.PNG *.jpg *.JPG *.jpeg *.JPEG *.gif *.GIF)"}));
         QCOMPARE(rows(*dialog->inputPointList) + rows(*dialog->outputPointList), input + output);
         QCOMPARE(rows(*dialog->homographyList), exampleRows);
         QVERIFY(!calibrationOn &&

@@ -1,7 +1,10 @@
 // Calibration files and the rectify command, through their files on disk.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QImage>
+#include <QImageReader>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <opencv2/core.hpp>
@@ -82,42 +85,88 @@ int run(Args args, std::string& text, CommandLine* line = nullptr) {
     return (line != nullptr ? *line = result : result).exitStatus.value_or(-1);
 }
 
-// A grey BMP and a colour PNG of the calibration's size against the per-pixel warp of each
-// channel; a bad file among them fails alone.
-TEST(CommandLine, RectifiesEachChannelAsTheReferenceDoes) {
+// Every kind of file Load BMP shows, a PNG and a grey JPEG go through rectify at once: each
+// comes out in its own format, grey when all its pixels are, as the per-pixel warp of the
+// picture it shows. Files cut short, a FIFO and a broken file fail alone, one line each.
+TEST(CommandLine, RectifiesEveryPictureLoadBmpShows) {
     std::filesystem::current_path(scratch.path);  // files named as a user types them
-    const Calibration c = sample();
-    ASSERT_TRUE(saveCalibration("cal.json", c));
+    const std::vector<Point> corners = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
+    const std::vector<Point> moved = {{1, 0}, {4, 0}, {4, 1}, {0, 1}};
+    const HomographyEstimate e = estimateHomography(moved, corners);
+    ASSERT_TRUE(
+        saveCalibration("cal.json", {sample::W, sample::H, moved, corners, e.H, e.inverse}));
     HomographyRows h;
     for (int i = 0; i < 9; ++i)
-        h[i / 3][i % 3] = c.H(i / 3 + 1, i % 3 + 1);
-    std::mt19937 random(5);
-    const Bytes grey = randomBytes(64 * 48, random), colour = randomBytes(64 * 48 * 3, random);
-    ASSERT_TRUE(Image().writeBmp("grey.bmp", grey.data(), 64, 48, 8));
-    ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888).save("colour.png"));
-    std::ofstream("broken.png") << "not a picture";
-    std::string text;
-    const Args rectify = {"rectify",  "--jobs",     "2",          "--calibration", "cal.json",
-                          "grey.bmp", "broken.png", "colour.png", "--output",      "out"};
-    EXPECT_EQ(run(rectify, text), 1);
-    EXPECT_NE(text.find("broken.png: not a BMP, PNG or JPEG picture"), std::string::npos) << text;
-
-    for (int channel = 0; channel < 4; ++channel) {  // blue, green, red, then grey
-        const QImage out =
-            QImage(channel < 3 ? "out/colour.png" : "out/grey.bmp")
-                .convertToFormat(channel < 3 ? QImage::Format_BGR888 : QImage::Format_Grayscale8);
-        ASSERT_EQ(out.size(), QSize(64, 48)) << channel;
-        const std::size_t step = channel < 3 ? 3 : 1, at = std::size_t(channel % 3);
-        Bytes plane(grey.size()), result(grey.size());
-        for (std::size_t i = 0; i < plane.size(); ++i) {
-            plane[i] = channel < 3 ? colour[3 * i + at] : grey[i];
-            result[i] = out.constScanLine(int(i / 64))[step * (i % 64) + at];
-        }
-        EXPECT_TRUE(result == referenceWarp(plane.data(), 64, 48, h)) << channel;
+        h[i / 3][i % 3] = e.H(i / 3 + 1, i % 3 + 1);
+    Args rectify = {"rectify", "--jobs", "2", "--calibration", "cal.json", "--output", "out"};
+    std::vector<std::string> failing = {"fifo.bmp", "broken.png", "cut.png"};
+    for (std::size_t i = 0; i < std::size(pictureKinds); ++i) {
+        const PictureKind& k = pictureKinds[i];
+        rectify.push_back("k" + std::to_string(i) + (k.compression < 0 ? ".png" : ".bmp"));
+        if (k.compression < 0)
+            QImage(kindPicture(k).data(), sample::W, sample::H, sample::W * 3,
+                   QImage::Format_BGR888)
+                .save(rectify.back().c_str());
+        else
+            writeFile(rectify.back(), kindFile(k));
+        if (k.variant == 2)
+            failing.push_back(rectify.back());
     }
+    Bytes png = readFile(rectify.back());
+    writeFile("cut.png", Bytes(png.begin(), png.end() - 12));
+    std::ofstream("broken.png") << "not a picture";
+    ASSERT_EQ(::mkfifo("fifo.bmp", 0600), 0);
+    const QImage grey(Bytes(10, 90).data(), sample::W, sample::H, sample::W,
+                      QImage::Format_Grayscale8);
+    ASSERT_TRUE(grey.save("grey.jpg"));
+    rectify.insert(rectify.end(), {"grey.jpg", "fifo.bmp", "broken.png", "cut.png"});
+    std::string text;
+    EXPECT_EQ(run(rectify, text), 1);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), long(failing.size())) << text;
+    for (const std::string& name : failing)
+        EXPECT_NE(text.find("plandis: " + name + ": "), std::string::npos) << name;
+
+    for (std::size_t i = 0; i < std::size(pictureKinds); ++i) {
+        const std::string name = rectify[7 + i];
+        if (std::find(failing.begin(), failing.end(), name) != failing.end())
+            continue;
+        const Bytes want = kindPicture(pictureKinds[i]);
+        bool allGrey = true;
+        for (std::size_t p = 0; p < want.size(); p += 3)
+            allGrey = allGrey && want[p] == want[p + 1] && want[p] == want[p + 2];
+        QImageReader reader(QString::fromStdString("out/" + name));
+        EXPECT_EQ(reader.format(), name.ends_with("png") ? "png" : "bmp") << name;
+        EXPECT_EQ(reader.imageFormat() == QImage::Format_Grayscale8 ||
+                      reader.imageFormat() == QImage::Format_Indexed8,
+                  allGrey)
+            << name;
+        const QImage out = reader.read().convertToFormat(QImage::Format_BGR888);
+        ASSERT_EQ(out.size(), QSize(sample::W, sample::H)) << name;
+        for (int channel = 0; channel < 3; ++channel) {  // blue, green, red
+            Bytes plane(want.size() / 3), result(plane.size());
+            for (std::size_t p = 0; p < plane.size(); ++p) {
+                plane[p] = want[3 * p + std::size_t(channel)];
+                result[p] = out.constScanLine(int(p) / sample::W)[3 * (p % sample::W) + channel];
+            }
+            EXPECT_EQ(result, referenceWarp(plane.data(), sample::W, sample::H, h)) << name;
+        }
+    }
+    QImageReader jpeg("out/grey.jpg");
+    EXPECT_TRUE(jpeg.format() == "jpeg" && jpeg.imageFormat() == QImage::Format_Grayscale8);
+
+    // An output over an input, here through another name for the same folder: nothing is
+    // done, one line names both.
+    EXPECT_EQ(
+        run({"rectify", "--calibration", "cal.json", "k2.bmp", "grey.jpg", "--output", "."}, text),
+        2);
+    EXPECT_NE(text.find("./k2.bmp"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_EQ(readFile("k2.bmp"), kindFile(pictureKinds[2]));
+    EXPECT_EQ(run({"rectify", "--help"}, text), 0);
+    EXPECT_EQ(text.rfind("Usage: plandis rectify", 0), 0u) << text;
     // --help, --version, and misuse: one line and status 2.
     EXPECT_EQ(run({"--version"}, text), 0);
-    EXPECT_EQ(text.rfind("plandis 1.0.0.1\n", 0), 0u);
+    EXPECT_EQ(text, "plandis 1.0.0.1\n");
     EXPECT_EQ(run({"--help"}, text), 0);
     for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
                             Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
