@@ -126,20 +126,17 @@ PictureRead readPicture(const char* path, Image& picture, PictureFile& file,
     if (!readBmpLayout(bytes.data.get(), bytes.size, layout))
         return PictureRead::notPicture;
     file.format = "bmp";
-    file.header = bmpHeaderText(layout);
     file.width = int(layout.width);
     file.height = int(layout.height);
     if (wanted.width > 0 && (layout.width != wanted.width || layout.height != wanted.height))
         return PictureRead::otherSize;
-    switch (decodeBmp(bytes.data.get(), bytes.size, layout, picture)) {
-        case BmpDecode::whole:
-            return PictureRead::whole;
-        case BmpDecode::cutShort:
-            return PictureRead::cutShort;
-        default:
-            picture.reset();
-            return PictureRead::notPicture;
+    const BmpDecode decoded = decodeBmp(bytes.data.get(), bytes.size, layout, picture);
+    if (decoded == BmpDecode::refused) {
+        picture.reset();
+        return PictureRead::notPicture;
     }
+    file.header = bmpHeaderText(layout);  // its sizes are bounded now
+    return decoded == BmpDecode::whole ? PictureRead::whole : PictureRead::cutShort;
 }
 
 bool loadPicture(const char* path, Image& picture, std::string& header) {
