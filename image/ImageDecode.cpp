@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -59,15 +60,21 @@ PictureRead readFileBytes(const char* path, std::int64_t limit, FileBytes& file)
     return PictureRead::whole;
 }
 
-// Whether a PNG, JPEG or GIF file holds its closing mark, which a copy that stopped lacks.
+// Whether a PNG, JPEG or GIF file holds its closing mark, which a copy that stopped lacks. A
+// JPEG file's mark may be followed by more (a motion photo's video): it is looked for after
+// the segments that come before the picture's data, which may hold a thumbnail of their own.
 bool endsWhole(const QByteArray& format, const unsigned char* d, std::size_t n) {
-    while (format == "jpeg" && n > 2 && d[n - 1] == 0)  // padding some cameras add
-        --n;
     if (format == "png")
         return n >= 8 && std::memcmp(d + n - 8, "IEND\xAE\x42\x60\x82", 8) == 0;
-    if (format == "jpeg")
-        return n >= 2 && d[n - 2] == 0xFF && d[n - 1] == 0xD9;
-    return format != "gif" || (n >= 1 && d[n - 1] == 0x3B);
+    if (format == "gif")
+        return n >= 1 && d[n - 1] == 0x3B;
+    if (format != "jpeg")
+        return true;
+    std::size_t at = 2;  // after the start-of-image mark
+    while (at + 4 <= n && d[at] == 0xFF && d[at + 1] != 0xDA)
+        at += 2 + std::size_t(d[at + 2] << 8 | d[at + 3]);
+    const unsigned char end[2] = {0xFF, 0xD9};
+    return at < n && std::search(d + at, d + n, end, end + 2) != d + n;
 }
 
 // The file through Qt's reader, as 24-bit blue, green, red. The size is read from the
@@ -80,6 +87,10 @@ PictureRead decode(const FileBytes& bytes, const PictureWanted& wanted, Image& p
     device.setData(data);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device);
+    // A file cut short is found by its end, before its decoder can complain about it.
+    const bool whole = endsWhole(reader.format(), bytes.data.get(), bytes.size);
+    if (wanted.whole && !whole)
+        return PictureRead::cutShort;
     const QSize size = reader.size();
     const std::int64_t decodedBytes = std::int64_t{4} * size.width() * size.height();
     file.format = reader.format().toStdString();
@@ -92,9 +103,6 @@ PictureRead decode(const FileBytes& bytes, const PictureWanted& wanted, Image& p
     }
     if (wanted.width > 0 && (size.width() != wanted.width || size.height() != wanted.height))
         return PictureRead::otherSize;
-    const bool whole = endsWhole(reader.format(), bytes.data.get(), bytes.size);
-    if (wanted.whole && !whole)
-        return PictureRead::cutShort;
     reader.setAllocationLimit(int(Image::maxPixelBytes >> 20));  // megabytes
     const QImage read = reader.read();
     if (read.isNull() || read.size() != size)
@@ -126,20 +134,17 @@ PictureRead readPicture(const char* path, Image& picture, PictureFile& file,
     if (!readBmpLayout(bytes.data.get(), bytes.size, layout))
         return PictureRead::notPicture;
     file.format = "bmp";
-    file.header = bmpHeaderText(layout);
     file.width = int(layout.width);
     file.height = int(layout.height);
     if (wanted.width > 0 && (layout.width != wanted.width || layout.height != wanted.height))
         return PictureRead::otherSize;
-    switch (decodeBmp(bytes.data.get(), bytes.size, layout, picture)) {
-        case BmpDecode::whole:
-            return PictureRead::whole;
-        case BmpDecode::cutShort:
-            return PictureRead::cutShort;
-        default:
-            picture.reset();
-            return PictureRead::notPicture;
+    const BmpDecode decoded = decodeBmp(bytes.data.get(), bytes.size, layout, picture);
+    if (decoded == BmpDecode::refused) {
+        picture.reset();
+        return PictureRead::notPicture;
     }
+    file.header = bmpHeaderText(layout);  // its sizes are bounded now
+    return decoded == BmpDecode::whole ? PictureRead::whole : PictureRead::cutShort;
 }
 
 bool loadPicture(const char* path, Image& picture, std::string& header) {

@@ -17,8 +17,10 @@ std::uint32_t little(const unsigned char* p, int bytes) {
 }
 
 bool contiguous(std::uint32_t mask) {
+    if (mask == 0)
+        return false;
     const std::uint32_t field = mask >> std::countr_zero(mask);
-    return mask != 0 && (field & (field + 1)) == 0;
+    return (field & (field + 1)) == 0;
 }
 
 // One bit field of a 16- or 32-bit pixel, widened to 8 bits.
@@ -141,7 +143,8 @@ bool readBmpLayout(const unsigned char* file, std::size_t bytes, BmpLayout& l) {
     const unsigned char* info = file + 14;
     const std::int64_t height =
         os2 ? little(info + 6, 2) : std::int64_t{std::int32_t(little(info + 8, 4))};
-    l.width = os2 ? little(info + 4, 2) : std::int32_t(little(info + 4, 4));
+    l.width =
+        os2 ? std::int64_t{little(info + 4, 2)} : std::int64_t{std::int32_t(little(info + 4, 4))};
     l.height = std::abs(height);
     l.topDown = height < 0;
     l.bitCount = int(little(info + (os2 ? 10 : 14), 2));

@@ -25,6 +25,7 @@ struct BmpLayout {
 bool readBmpLayout(const unsigned char* file, std::size_t bytes, BmpLayout& layout);
 
 // The header text Load BMP shows: the file's own width, height, bit count and row stride.
+// Only for a file decodeBmp did not refuse, whose sizes are then bounded.
 std::string bmpHeaderText(const BmpLayout& layout);
 
 enum class BmpDecode { refused, whole, cutShort };
