@@ -116,7 +116,8 @@ TEST(CommandLine, RectifiesEveryPictureLoadBmpShows) {
     writeFile("cut.png", Bytes(png.begin(), png.end() - 12));
     std::ofstream("broken.png") << "not a picture";
     ASSERT_EQ(::mkfifo("fifo.bmp", 0600), 0);
-    const QImage grey(Bytes(10, 90).data(), sample::W, sample::H, sample::W,
+    const Bytes greyBytes(std::size_t(sample::W) * sample::H, 90);
+    const QImage grey(greyBytes.data(), sample::W, sample::H, sample::W,
                       QImage::Format_Grayscale8);
     ASSERT_TRUE(grey.save("grey.jpg"));
     rectify.insert(rectify.end(), {"grey.jpg", "fifo.bmp", "broken.png", "cut.png"});
