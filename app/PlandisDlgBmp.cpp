@@ -71,11 +71,11 @@ void PlandisDlg::OnSaveBmp() {
     }
     // Without a grey frame of the current size, the picture that create made is saved:
     // black.
-    const bool haveGray = grayFrame != nullptr && grayFrameBytes == framePixels();
+    const unsigned char* grey = currentGrey();
     unsigned char* black = nullptr;
     image.getData(black);
     const bool saved =
-        savePicture(path->c_str(), "bmp", haveGray ? grayFrame : black, frameWidth, frameHeight, 1);
+        savePicture(path->c_str(), "bmp", grey ? grey : black, frameWidth, frameHeight, 1);
     delete[] black;
     if (!saved) {
         messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));

@@ -21,9 +21,8 @@
 #include "calib/homography.h"
 #include "calib/pointPicking.h"
 #include "calib/pointSet.h"
-#include "calib/rectify.h"
+#include "calib/rectifyPicture.h"
 #include "capture/CaptureWindow.h"
-#include "capture/convertKernels.h"
 #include "capture/framePipeline.h"
 #include "image/ImageDecode.h"
 
@@ -166,11 +165,7 @@ void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<co
                                 std::span<const Point> input) {
     homography = estimate.H;
     homographyInverse = estimate.inverse;
-    for (int r = 1; r <= 3; ++r) {
-        for (int c = 1; c <= 3; ++c) {
-            homographyTable[r - 1][c - 1] = homography(r, c);
-        }
-    }
+    toTable(homography, homographyTable);
     listReset(*homographyList);
     for (int r = 1; r <= 3; ++r) {
         char row[1024];  // room for three of the longest "%f" texts
@@ -286,29 +281,17 @@ void PlandisDlg::OnCopyHomography() {
 // another size than the points' turns calibration off.
 void PlandisDlg::rectifyLoadedPicture() {
     const bool cameraRuns = captureWindow != nullptr && captureWindow->previewing();
-    if (calibrationOn == 0 || !pointsFitFrame() || cameraRuns || framePixels() == 0) {
+    if (calibrationOn == 0 || !pointsFitFrame() || cameraRuns) {
         return;
     }
-    std::vector<unsigned char> grey(framePixels());
-    if (grayFrame != nullptr && grayFrameBytes == grey.size()) {
-        std::copy(grayFrame, grayFrame + grey.size(), grey.begin());
-    } else if (rgbFrame != nullptr && rgbFrameBytes == 3 * grey.size()) {
-        const int w = frameWidth, h = frameHeight;
-        bgrToGreyRows(bestKernelPath(), {rgbFrame, w, h, 3 * static_cast<std::ptrdiff_t>(w)},
-                      {nullptr, w, h, 0}, {grey.data(), w, h, w}, 0, h);
-    } else {
-        return;
-    }
-    if (makeFrameBuffer(outputFrame, outputFrameBytes, grey.size())) {
-        rectifyFrame(grey.data(), outputFrame);
+    if (rectifyCurrentPicture()) {
         update();
     }
 }
 
 // The output frame as an 8-bit BMP, or as a PNG when the name ends in .png.
 void PlandisDlg::OnSaveRectifiedPicture() {
-    if (calibrationOn == 0 || outputFrame == nullptr || outputFrameBytes != framePixels() ||
-        framePixels() == 0) {
+    if (calibrationOn == 0 || !holdsFrame(outputFrame, outputFrameBytes, 1)) {
         messageBox(this, QStringLiteral("There is no rectified picture yet: turn Calibration on."));
         return;
     }

@@ -17,18 +17,13 @@
 
 namespace {
 
-// A buffer is drawn only when it holds the bytes the current frame size implies.
-bool fits(const unsigned char* buffer, std::size_t bytes, std::size_t bytesPerPixel) {
-    return buffer != nullptr && bytes != 0 && bytes == framePixels() * bytesPerPixel;
-}
-
 // The numbered points' colour: apart from the calibration's red, seen on grey and colour.
 const QColor pointColour(0, 255, 255);
 
 // Frame pixel p of a buffer that is drawn (grey, or blue-green-red), as the view shows it.
 std::optional<QRgb> shownPixel(const unsigned char* buffer, std::size_t bytes,
                                std::size_t bytesPerPixel, Point p) {
-    if (!fits(buffer, bytes, bytesPerPixel) || p.x < 0 || p.y < 0 || p.x >= frameWidth ||
+    if (!holdsFrame(buffer, bytes, bytesPerPixel) || p.x < 0 || p.y < 0 || p.x >= frameWidth ||
         p.y >= frameHeight) {
         return std::nullopt;
     }
@@ -70,10 +65,10 @@ void PlandisDlg::paintEvent(QPaintEvent* event) {
 // The grey frame, or the colour frame while no grey one exists.
 void PlandisDlg::paintInputView(QPainter& painter) {
     const QRect client = inputView->rect();
-    if (fits(grayFrame, grayFrameBytes, 1)) {
-        inputImage.setData(grayFrame, frameWidth, frameHeight, 8);
+    if (const unsigned char* grey = currentGrey()) {
+        inputImage.setData(grey, frameWidth, frameHeight, 8);
         inputImage.draw(painter, 0, 0, client.width(), client.height());
-    } else if (fits(rgbFrame, rgbFrameBytes, 3)) {
+    } else if (holdsFrame(rgbFrame, rgbFrameBytes, 3)) {
         inputImage.setData(rgbFrame, frameWidth, frameHeight, 24);
         inputImage.draw(painter, 0, 0, client.width(), client.height());
     }
@@ -96,7 +91,7 @@ void PlandisDlg::connectLoupes() {
 
 void PlandisDlg::paintOutputView(QPainter& painter) {
     const QRect client = outputView->rect();
-    if (fits(outputFrame, outputFrameBytes, 1)) {
+    if (holdsFrame(outputFrame, outputFrameBytes, 1)) {
         outputImage.setData(outputFrame, frameWidth, frameHeight, 8);
         outputImage.draw(painter, 0, 0, client.width(), client.height());
     }

@@ -3,31 +3,50 @@
 #include <cstddef>
 #include <vector>
 
-#include "calib/warpKernels.h"
+#include "cpu/rowPool.h"
 
-void rectifyPicture(const double (&h)[3][3], const unsigned char* source, unsigned char* target,
+void toTable(const linal::Matrix& H, HomographyTable& table) {
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            table[r][c] = H(r + 1, c + 1);
+        }
+    }
+}
+
+namespace {
+
+// One plane of width × height bytes; each band reads the whole source and writes its rows.
+void warpPlane(const HomographyTable& h, const unsigned char* source, unsigned char* target,
+               int width, int height) {
+    const KernelPath path = bestKernelPath();
+    const ConstPlane in{source, width, height, width};
+    const Plane out{target, width, height, width};
+    runRowBands(height, [&](int y0, int y1) { warpRows(path, h, in, out, y0, y1); });
+}
+
+}  // namespace
+
+void rectifyPicture(const HomographyTable& h, const unsigned char* source, unsigned char* target,
                     int width, int height, int channels) {
-    if (width <= 0 || height <= 0 || channels <= 0) {
+    if (source == nullptr || target == nullptr || width <= 0 || height <= 0 || channels <= 0) {
         return;
     }
-    const KernelPath path = bestKernelPath();
     if (channels == 1) {
-        warpRows(path, h, ConstPlane{source, width, height, width},
-                 Plane{target, width, height, width}, 0, height);
+        warpPlane(h, source, target, width, height);
         return;
     }
     // The kernels read one byte per pixel: each channel is taken apart, warped, put back.
     const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    const std::size_t step = std::size_t(channels);
     std::vector<unsigned char> plane(pixels);
     std::vector<unsigned char> warped(pixels);
-    for (int c = 0; c < channels; ++c) {
+    for (std::size_t c = 0; c < step; ++c) {
         for (std::size_t i = 0; i < pixels; ++i) {
-            plane[i] = source[i * std::size_t(channels) + std::size_t(c)];
+            plane[i] = source[i * step + c];
         }
-        warpRows(path, h, ConstPlane{plane.data(), width, height, width},
-                 Plane{warped.data(), width, height, width}, 0, height);
+        warpPlane(h, plane.data(), warped.data(), width, height);
         for (std::size_t i = 0; i < pixels; ++i) {
-            target[i * std::size_t(channels) + std::size_t(c)] = warped[i];
+            target[i * step + c] = warped[i];
         }
     }
 }

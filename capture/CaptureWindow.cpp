@@ -102,7 +102,7 @@ bool CaptureWindow::previewTick() {
 }
 
 void CaptureWindow::renewPreview() {
-    if (rgbFrame == nullptr || rgbFrameBytes == 0 || rgbFrameBytes != framePixels() * 3) {
+    if (!holdsFrame(rgbFrame, rgbFrameBytes, 3)) {
         return;
     }
     unsigned char* out = preview.data();

@@ -1,9 +1,9 @@
 #include "capture/framePipeline.h"
 
-#include <cstring>
+#include <vector>
 
 #include "frame/frameState.h"
-#include "calib/rectify.h"
+#include "calib/rectifyPicture.h"
 #include "capture/convertKernels.h"
 #include "cpu/kernelPath.h"
 #include "cpu/planeView.h"
@@ -67,44 +67,39 @@ void convertFrame(const VideoHeader* header, KernelPath path) {
 
 }  // namespace
 
-void yuy2ToBgr(const unsigned char* yuy2, int width, int height, unsigned char* bgr) {
-    if (width <= 0 || height <= 0) {
-        return;
+bool rectifyCurrentPicture() {
+    const std::size_t pixels = framePixels();
+    const unsigned char* grey = currentGrey();
+    std::vector<unsigned char> made;
+    if (grey == nullptr && holdsFrame(rgbFrame, rgbFrameBytes, 3)) {
+        made.resize(pixels);
+        const ConstPlane colour{rgbFrame, frameWidth, frameHeight, std::ptrdiff_t{frameWidth} * 3};
+        const Plane madeGrey{made.data(), frameWidth, frameHeight, frameWidth};
+        runRowBands(frameHeight, [&](int y0, int y1) {
+            bgrToGreyRows(bestKernelPath(), colour, Plane{nullptr, 0, 0, 0}, madeGrey, y0, y1);
+        });
+        grey = made.data();
     }
-    const ConstPlane in{yuy2, width, height, std::ptrdiff_t{width} * 2};
-    const Plane out{bgr, width, height, std::ptrdiff_t{width} * 3};
-    runRowBands(height, [&](int y0, int y1) {
-        yuy2ToBgrGreyRows(bestKernelPath(), in, out, Plane{nullptr, 0, 0, 0}, y0, y1);
-    });
+    if (grey == nullptr || !makeFrameBuffer(outputFrame, outputFrameBytes, pixels)) {
+        return false;
+    }
+    rectifyPicture(homographyTable, grey, outputFrame, frameWidth, frameHeight, 1);
+    return true;
 }
 
 int frameCallback(CaptureWindow* /*window*/, VideoHeader* header) {
-    return runFramePipeline(header, bestKernelPath());
-}
-
-int runFramePipeline(VideoHeader* header, KernelPath path) {
     // A new capture format or a loaded BMP may have changed the frame size since the last
     // frame: buffers of another size are dropped here and made anew below.
     dropMismatchedFrameBuffers();
     const std::size_t pixels = framePixels();
-
-    // Out of memory: the frame is dropped, without a repaint.
-    if (!makeFrameBuffer(rgbFrame, rgbFrameBytes, pixels * 3)) {
-        return 1;
-    }
-    if (!makeFrameBuffer(grayFrame, grayFrameBytes, pixels) ||
+    if (!makeFrameBuffer(rgbFrame, rgbFrameBytes, pixels * 3) ||
+        !makeFrameBuffer(grayFrame, grayFrameBytes, pixels) ||
         !makeFrameBuffer(outputFrame, outputFrameBytes, pixels)) {
-        // The colour frame is still brought up to date.
-        if (convertible(header) && frameBitCount == 24) {
-            std::memcpy(rgbFrame, header->data, pixels * 3);
-        } else if (convertible(header)) {
-            yuy2ToBgr(header->data, frameWidth, frameHeight, rgbFrame);
-        }
         return 1;
     }
-    convertFrame(header, path);
+    convertFrame(header, bestKernelPath());
     if (calibrationOn != 0) {
-        rectifyFrame(grayFrame, outputFrame, path);
+        rectifyCurrentPicture();
     }
     requestRepaint();
     return 1;

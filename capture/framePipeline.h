@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cpu/kernelPath.h"
-
 class CaptureWindow;
 
 // What the capture facility hands over for one frame.
@@ -19,7 +17,8 @@ struct VideoHeader {
 // object (ignored; may be null). Returns 1: the frame was handled.
 //
 // Buffers whose byte count no longer fits frameWidth × frameHeight are made anew, so a
-// change of frame size never runs past a buffer. Only 24-bit (blue, green, red) and 16-bit
+// change of frame size never runs past a buffer; when memory runs out the frame is dropped,
+// without a repaint. Only 24-bit (blue, green, red) and 16-bit
 // (YUY2) frames are converted, and only when header->bytesUsed covers the whole frame;
 // otherwise rgbFrame keeps its previous picture and the remaining steps run on it.
 //
@@ -27,12 +26,9 @@ struct VideoHeader {
 // the bytes are those one thread gives.
 int frameCallback(CaptureWindow* window, VideoHeader* header);
 
-// frameCallback on the given kernel path (it takes the fastest one), for the tests of each.
-int runFramePipeline(VideoHeader* header, KernelPath path);
-
-// The colour conversion alone, over plain packed buffers, on the fastest kernel path of the
-// processor. frameCallback runs it and the grey mean in one pass (capture/convertKernels.h).
-// Packed YUV 4:2:2 (Y0 U Y1 V per pixel pair, rows of width × 2 bytes) to blue, green, red
-// (rows of width × 3 bytes), BT.601 studio range in 16.16 fixed point. Reads exactly
-// width × 2 × height bytes; nothing for a width or height <= 0.
-void yuy2ToBgr(const unsigned char* yuy2, int width, int height, unsigned char* bgr);
+// The rectified picture of the current frame: outputFrame, made when absent, filled with the
+// warp through homographyTable of the current grey picture, which is grayFrame or, for a
+// loaded colour picture that has none, the grey of rgbFrame made for the purpose. The live
+// frames and a loaded picture go through here alike. False when no picture holds the current
+// frame or memory ran out (outputFrame is then left as it was).
+bool rectifyCurrentPicture();

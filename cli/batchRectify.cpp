@@ -56,10 +56,8 @@ std::string rectifyOne(const Calibration& c, const std::string& input, const std
             return "the picture is " + sizeText(file.width, file.height) +
                    ", the calibration is for " + sizeText(c.frameWidth, c.frameHeight);
     }
-    double h[3][3];
-    for (int r = 0; r < 3; ++r)
-        for (int k = 0; k < 3; ++k)
-            h[r][k] = c.H(r + 1, k + 1);
+    HomographyTable h;
+    toTable(c.H, h);
     int channels = 1;
     const std::vector<unsigned char> source = packedRows(picture, channels);
     std::vector<unsigned char> rectified(source.size());

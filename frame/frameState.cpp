@@ -32,6 +32,14 @@ std::size_t framePixels() {
     return static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight);
 }
 
+bool holdsFrame(const unsigned char* buffer, std::size_t bytes, std::size_t bytesPerPixel) {
+    return buffer != nullptr && bytes != 0 && bytes == framePixels() * bytesPerPixel;
+}
+
+const unsigned char* currentGrey() {
+    return holdsFrame(grayFrame, grayFrameBytes, 1) ? grayFrame : nullptr;
+}
+
 bool makeFrameBuffer(unsigned char*& buffer, std::size_t& bytes, std::size_t size) {
     if (buffer != nullptr) {
         return true;

@@ -39,6 +39,14 @@ extern double homographyTable[3][3];  // row-major copy of the homography H
 // Bytes a one-byte-per-pixel buffer needs at the current frame size (0 for a size <= 0).
 std::size_t framePixels();
 
+// Whether a buffer holds the current frame: present, and exactly framePixels() ×
+// bytesPerPixel bytes (never for a size without pixels). Only such a buffer is read.
+bool holdsFrame(const unsigned char* buffer, std::size_t bytes, std::size_t bytesPerPixel);
+
+// The grey picture of the current frame: grayFrame while it holds the frame, else null (a
+// loaded colour picture has none; its grey is made when it is warped).
+const unsigned char* currentGrey();
+
 // Frees every buffer that does not hold exactly the bytes the current frame size implies,
 // so that no reader ever runs past one after the size changed; the pipeline then makes
 // the absent buffers anew at the current size.

@@ -3,11 +3,10 @@
 // reach the matrix library's fatal error, an exit that libFuzzer reports.
 #include <sstream>
 
-#include "frame/frameState.h"
 #include "calib/homography.h"
 #include "calib/pointPicking.h"
 #include "calib/pointSet.h"
-#include "calib/rectify.h"
+#include "calib/rectifyPicture.h"
 #include "fuzz/fuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -31,11 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const linal::Matrix& H = estimate.H;
     FUZZ_CHECK(estimate.inverse.m == 3 && H(3, 3) == 1.0);
-    for (int r = 0; r < 9; ++r)
-        homographyTable[r / 3][r % 3] = H(r / 3 + 1, r % 3 + 1);
-    frameWidth = 13, frameHeight = 7;
+    HomographyTable h;
+    toTable(H, h);
     std::vector<unsigned char> grey(91, 200), out(91);
-    unsigned char* target = out.data();
-    rectifyFrame(grey.data(), target);  // the sanitizers watch every read
+    rectifyPicture(h, grey.data(), out.data(), 13, 7, 1);  // the sanitizers watch every read
     return 0;
 }

@@ -85,6 +85,25 @@ TEST_F(FramePipeline, ConvertsBySizeAndLayoutAndWarpsOnlyWhileCalibrationIsOn) {
     EXPECT_EQ(repaints, 5);
 }
 
+// A loaded picture is rectified from its grey frame or, a colour one having none, from the
+// grey of its colour frame; with neither of the current size there is nothing to warp.
+TEST_F(FramePipeline, ALoadedPictureIsRectifiedFromItsGreyOrItsColour) {
+    const HomographyRows h = randomPerspective(9, 5, rng);
+    std::copy(&h[0][0], &h[0][0] + 9, &homographyTable[0][0]);
+    frameWidth = 9, frameHeight = 5;
+    EXPECT_FALSE(rectifyCurrentPicture());
+    const Bytes colour = randomBytes(9 * 5 * 3, rng), grey = referenceGrey(colour);
+    ASSERT_TRUE(makeFrameBuffer(rgbFrame, rgbFrameBytes, colour.size()));
+    std::copy(colour.begin(), colour.end(), rgbFrame);
+    ASSERT_TRUE(rectifyCurrentPicture());
+    EXPECT_EQ(bytesOf(outputFrame, outputFrameBytes), referenceWarp(grey.data(), 9, 5, h));
+    const Bytes own = randomBytes(9 * 5, rng);
+    ASSERT_TRUE(makeFrameBuffer(grayFrame, grayFrameBytes, own.size()));
+    std::copy(own.begin(), own.end(), grayFrame);
+    ASSERT_TRUE(rectifyCurrentPicture());
+    EXPECT_EQ(bytesOf(outputFrame, outputFrameBytes), referenceWarp(own.data(), 9, 5, h));
+}
+
 // A buffer of another size (left by a loaded file) is made anew, zero-filled.
 TEST_F(FramePipeline, BufferOfAnotherSizeIsMadeAnew) {
     ASSERT_TRUE(makeFrameBuffer(outputFrame, outputFrameBytes, 3));
