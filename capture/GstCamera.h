@@ -46,8 +46,9 @@ class GstCamera final : public CaptureDriver {
     void stop() override;
     bool takeFrame(std::vector<unsigned char>& frame) override;
 
-    // The frame period of the rate chosen from those the source offers, in microseconds
-    // rounded to nearest; 0 while not connected or for a source without a rate.
+    // Seam for the tests (the frames' pace is the source's own): the frame period of the rate
+    // chosen from those the source offers, in microseconds rounded to nearest; 0 while not
+    // connected or for a source without a rate.
     std::uint32_t framePeriod() const { return periodInEffect; }
 
     // A started source that gives no frame for this long has lost its signal.
