@@ -77,11 +77,11 @@ TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
         EXPECT_EQ(image.headerText(),
                   "width = 5\nheight = 4\nbitCount = 8\nwidth4bytes = 8\nimageSize = 32");
         EXPECT_EQ(image.pixels.get(), pixels);
-        EXPECT_EQ(image.fileHeader.offBits, 1078u);
+        EXPECT_EQ(+image.fileHeader.offBits, 1078u);  // + : a copy, the field is packed
         EXPECT_FALSE(image.setData(pixels, width, height, bits));
         EXPECT_EQ(image.pixels, nullptr);
         EXPECT_EQ(image.bitmapInfo, nullptr);
-        EXPECT_EQ(image.fileHeader.offBits, 0u);
+        EXPECT_EQ(+image.fileHeader.offBits, 0u);
         EXPECT_EQ(image.bitmapInfoBytes, 0u);
         EXPECT_EQ(image.headerText(),
                   "width = 0\nheight = 0\nbitCount = 0\nwidth4bytes = 0\nimageSize = 0");
@@ -98,7 +98,7 @@ TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
     EXPECT_EQ(packedCopy(image), grey);
     ASSERT_TRUE(image.setData(colour.data(), 6, 5, 24));
     EXPECT_EQ(image.bitmapInfoBytes, 40u);
-    EXPECT_EQ(image.fileHeader.offBits, 54u);
+    EXPECT_EQ(+image.fileHeader.offBits, 54u);
     unsigned char* buffer = new unsigned char[3]{4, 5, 6};
     Image().getData(buffer);  // an empty image leaves the destination alone
     EXPECT_EQ(buffer[2], 6);
