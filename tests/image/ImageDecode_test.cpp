@@ -44,7 +44,26 @@ TEST_P(BmpKind, ShowsThePictureItWasMadeFrom) {
     EXPECT_EQ(got, want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(pictureKinds));
+// A row's name from its fields: bmp8Grey, bmp4Rle4Cut, bmp16Fields_5_6_5, png24…
+std::string kindName(const testing::TestParamInfo<PictureKind>& info) {
+    const PictureKind& k = info.param;
+    const char* compressions[] = {"", "Rle8", "Rle4", "Fields", "", "", "FieldsAlpha"};
+    const char* variants[] = {"", k.compression > 0 ? "Delta" : "TwoEntries", "Cut", "Absolute"};
+    std::string name = (k.compression < 0 ? "png" : "bmp") + std::to_string(k.bits) +
+                       compressions[std::max(k.compression, 0)] +
+                       (k.headerSize == 12    ? "Os2"
+                        : k.headerSize == 124 ? "V5"
+                                              : "") +
+                       (k.topDown ? "TopDown" : "") +
+                       (k.ramp == 1   ? "Grey"
+                        : k.ramp == 2 ? "BlueRamp"
+                                      : "") +
+                       variants[k.variant];
+    for (int f = 0; f < 4 && k.fields[std::size_t(f)] > 0; ++f)
+        name += "_" + std::to_string(k.fields[std::size_t(f)]);
+    return name;
+}
+INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(pictureKinds), kindName);
 
 // Refused: what no reader decodes, an impossible bit count, a bit field that is not one run
 // of bits, and a tiny file that declares a huge picture.
@@ -55,8 +74,11 @@ TEST(BmpKind, WhatCannotBeDecodedIsRefused) {
     odd[28] = 7;
     huge[18] = huge[19] = huge[22] = huge[23] = 0x1F;  // 7967 × 7967
     gap[54] = 0x05;                                    // red mask 0x7C05
-    for (const Bytes& file : {Bytes(64, 'x'), odd, huge, gap})
-        EXPECT_FALSE(load(file, got, header));
+    for (const auto& [name, file] : {std::pair{"noReaderDecodes", Bytes(64, 'x')},
+                                     {"bitCount7", odd},
+                                     {"huge", huge},
+                                     {"maskWithAGap", gap}})
+        EXPECT_FALSE(load(file, got, header)) << name;
 }
 
 }  // namespace

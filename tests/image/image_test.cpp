@@ -69,16 +69,20 @@ TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
         {0, 4, 8},  {4, 0, 8},     {4, 4, 0},        {-4, 4, 8},        {4, -4, 8},
         {4, 4, -8}, {1, 1, 65536}, {INT_MAX, 1, 24}, {16384, 16385, 8}, {INT_MAX, INT_MAX, 8}};
     for (const auto& [width, height, bits] : bad) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height << "x" << bits);
         Image image;
         ASSERT_TRUE(image.create(5, 4, 8));
         const unsigned char* pixels = image.pixels.get();
-        EXPECT_FALSE(image.create(width, height, bits)) << width << " " << bits;
+        EXPECT_FALSE(image.create(width, height, bits));
         EXPECT_EQ(image.headerText(),
                   "width = 5\nheight = 4\nbitCount = 8\nwidth4bytes = 8\nimageSize = 32");
-        EXPECT_TRUE(image.pixels.get() == pixels && image.fileHeader.offBits == 1078u);
+        EXPECT_EQ(image.pixels.get(), pixels);
+        EXPECT_EQ(+image.fileHeader.offBits, 1078u);  // + : a copy, the field is packed
         EXPECT_FALSE(image.setData(pixels, width, height, bits));
-        EXPECT_TRUE(image.pixels == nullptr && image.bitmapInfo == nullptr &&
-                    image.fileHeader.offBits + image.bitmapInfoBytes == 0u);
+        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(image.bitmapInfo, nullptr);
+        EXPECT_EQ(+image.fileHeader.offBits, 0u);
+        EXPECT_EQ(image.bitmapInfoBytes, 0u);
         EXPECT_EQ(image.headerText(),
                   "width = 0\nheight = 0\nbitCount = 0\nwidth4bytes = 0\nimageSize = 0");
         EXPECT_FALSE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));
@@ -93,7 +97,8 @@ TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
     EXPECT_EQ(image.pixels.get(), pixels);
     EXPECT_EQ(packedCopy(image), grey);
     ASSERT_TRUE(image.setData(colour.data(), 6, 5, 24));
-    EXPECT_TRUE(image.bitmapInfoBytes == 40u && image.fileHeader.offBits == 54u);
+    EXPECT_EQ(image.bitmapInfoBytes, 40u);
+    EXPECT_EQ(+image.fileHeader.offBits, 54u);
     unsigned char* buffer = new unsigned char[3]{4, 5, 6};
     Image().getData(buffer);  // an empty image leaves the destination alone
     EXPECT_EQ(buffer[2], 6);
@@ -147,8 +152,9 @@ void expectPinned(const std::string& path, const BmpCase& c) {
     ASSERT_EQ(image.readBmp(path.c_str()), c.width > 0);
     if (c.width == 0)
         return;
-    EXPECT_EQ(image.width * 100000 + image.height * 100 + image.bitCount,
-              c.width * 100000 + c.height * 100 + c.bitCount);
+    EXPECT_EQ(image.width, c.width);
+    EXPECT_EQ(image.height, c.height);
+    EXPECT_EQ(image.bitCount, c.bitCount);
     const Bytes file = readFile(path);
     const std::size_t offBits = get32(file, 10),
                       pixelBytes = bmpStride(c.width, c.bitCount) * c.height;
@@ -233,8 +239,8 @@ TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
         failing = place;        // "fsync", "rename": the disk fails that call
         EXPECT_FALSE(save(target));
         failing = "";
-        EXPECT_TRUE((place != "read-only folder" && place != "full disk") ||
-                    !save(dir.file("new.bmp")));
+        EXPECT_FALSE((place == "read-only folder" || place == "full disk") &&
+                     save(dir.file("new.bmp")));  // nor a new file there
         readOnly.reset(), full.reset();
         EXPECT_EQ(readFile(dir.file("kept.bmp")), kept);
         EXPECT_EQ(dir.entries(), entries);

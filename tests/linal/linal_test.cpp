@@ -270,6 +270,7 @@ TEST(Linal, DiesWithTheExactMessageAndStatus) {
     };
     // clang-format on
     for (const Death& d : table) {
+        SCOPED_TRACE(d.stderrPattern);  // names the row
         // Standard output joins the captured stream: the whole-stream match also proves that
         // nothing went there.
         const auto run = [&] {
