@@ -8,8 +8,8 @@
 
 // In this order; one translation unit fixes it.
 PlandisApp theApp;
-Image inputImage;
-Image outputImage;
+FrameDrawing inputImage;
+FrameDrawing outputImage;
 linal::Matrix homography(3, 3, 0.0);
 linal::Matrix homographyInverse(3, 3, 0.0);
 

@@ -3,7 +3,7 @@
 // inputImage, outputImage, homography, homographyInverse.
 #pragma once
 
-#include "image/Image.h"
+#include "image/frameDrawing.h"
 #include "linal/matrix.h"
 
 class PlandisApp {
@@ -15,9 +15,9 @@ class PlandisApp {
 
 extern PlandisApp theApp;
 
-// The drawing adapters of the input and output views, reused from paint to paint.
-extern Image inputImage;
-extern Image outputImage;
+// The drawings of the input and output views, reused from paint to paint.
+extern FrameDrawing inputImage;
+extern FrameDrawing outputImage;
 
 // The homography H (output frame -> input frame, h33 = 1) and its inverse; 3 × 3 zeros
 // until the first calibration.

@@ -66,11 +66,11 @@ void PlandisDlg::paintEvent(QPaintEvent* event) {
 void PlandisDlg::paintInputView(QPainter& painter) {
     const QRect client = inputView->rect();
     if (const unsigned char* grey = currentGrey()) {
-        inputImage.setData(grey, frameWidth, frameHeight, 8);
-        inputImage.draw(painter, 0, 0, client.width(), client.height());
+        inputImage.draw(painter, grey, frameWidth, frameHeight, 8, 0, 0, client.width(),
+                        client.height());
     } else if (holdsFrame(rgbFrame, rgbFrameBytes, 3)) {
-        inputImage.setData(rgbFrame, frameWidth, frameHeight, 24);
-        inputImage.draw(painter, 0, 0, client.width(), client.height());
+        inputImage.draw(painter, rgbFrame, frameWidth, frameHeight, 24, 0, 0, client.width(),
+                        client.height());
     }
     drawPointNumbers(painter, *inputView, *inputPointList);
     if (calibrationOn != 0) {
@@ -92,8 +92,8 @@ void PlandisDlg::connectLoupes() {
 void PlandisDlg::paintOutputView(QPainter& painter) {
     const QRect client = outputView->rect();
     if (holdsFrame(outputFrame, outputFrameBytes, 1)) {
-        outputImage.setData(outputFrame, frameWidth, frameHeight, 8);
-        outputImage.draw(painter, 0, 0, client.width(), client.height());
+        outputImage.draw(painter, outputFrame, frameWidth, frameHeight, 8, 0, 0, client.width(),
+                         client.height());
     }
     drawPointNumbers(painter, *outputView, *outputPointList);
     if (calibrationOn != 0) {

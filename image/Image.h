@@ -1,5 +1,5 @@
 // Image: an 8-bit (grey palette) or 24-bit device-independent bitmap, held bottom-up with
-// rows aligned to 4 bytes, exactly as it is drawn and stored in a BMP file.
+// rows aligned to 4 bytes, exactly as it is stored in a BMP file.
 //
 // Ownership: an Image owns bitmapInfo and pixels. Frame buffers handed to setData are only
 // read; getData frees the buffer it is given (delete[]) and puts a new[] block in its place.
@@ -15,21 +15,8 @@
 #include <memory>
 #include <string>
 
-class QPainter;
-
 // BMP headers are little-endian and are copied to and from memory as they stand.
 static_assert(std::endian::native == std::endian::little);
-
-// The off-screen picture that draw() keeps between frames. It lives in the Qt drawing
-// adapter (ImageDraw.cpp), so the rest of Image builds without a toolkit.
-struct DrawSurface;
-struct DrawSurfaceDeleter {
-    void (*destroy)(DrawSurface*) = nullptr;
-    void operator()(DrawSurface* surface) const {
-        if (destroy != nullptr)
-            destroy(surface);
-    }
-};
 
 #pragma pack(push, 1)
 struct BitmapFileHeader {
@@ -77,8 +64,7 @@ class Image {
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
 
-    // Empties the image: geometry 0, fileHeader all 0, no pixels, no bitmapInfo. The
-    // off-screen surface of draw() is kept.
+    // Empties the image: geometry 0, fileHeader all 0, no pixels, no bitmapInfo.
     void reset();
 
     // Gives the image the geometry and fresh buffers: headers and grey palette filled, the
@@ -100,13 +86,6 @@ class Image {
 
     // Five lines: width, height, bitCount, width4bytes and imageSize.
     std::string headerText() const;
-
-    // Draws the whole picture over (x, y, w, h) of the target with whole-pixel scaling:
-    // target pixel (x + tx, y + ty) shows picture pixel (tx × width / w, ty × height / h),
-    // picture row 0 being the top line. 8-bit pictures go through the palette in
-    // bitmapInfo, 24-bit ones are blue-green-red bytes. Other bit counts and empty images
-    // draw nothing.
-    void draw(QPainter& target, int x, int y, int w, int h);
 
     // Loads source (when not null) with setData, then stores the image as a BMP file: the
     // file header, the whole bitmapInfo block and the pixel rows. The file is written beside
@@ -142,6 +121,4 @@ class Image {
                             int& rowBytes, int& width4bytes);
     // The first 40 bytes of bitmapInfo (which is at least that long when not null).
     BitmapInfoHeader infoHeader() const;
-
-    std::unique_ptr<DrawSurface, DrawSurfaceDeleter> surface;
 };

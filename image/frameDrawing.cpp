@@ -1,14 +1,8 @@
-// Image's drawing adapter, the one piece of image/ that needs Qt.
-//
-// The picture is scaled by whole pixels into an off-screen surface of the target
-// rectangle's size, which is then copied to the target unscaled. Target pixel (tx, ty)
-// shows picture pixel (tx × width / w, ty × height / h), integer division, so nothing is
-// blended and the mapping does not depend on the painter's own sampling.
+#include "image/frameDrawing.h"
 
 #include <QImage>
 #include <QPainter>
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -18,65 +12,31 @@
 #endif
 
 #include "cpu/kernelPath.h"
-#include "image/Image.h"
 
-// Kept between frames; made again only when the rectangle or the picture geometry changes.
-struct DrawSurface {
+struct FrameDrawing::Surface {
     QImage scaled;                             // w × h, opaque 32-bit
     std::vector<std::uint32_t> columnOffsets;  // per target column: byte offset in a buffer row
     // For 8-bit pictures: the leading groups of four target columns whose bytes lie within
     // 16 bytes of a row, and per group the byte shuffle that spreads them into colours.
     std::vector<unsigned char> shuffles;
     int shuffleGroups = 0;
-    int pictureWidth = 0;
-    int pictureBitCount = 0;
+    int frameWidth = 0;
+    int frameBitCount = 0;
 };
+
+using DrawSurface = FrameDrawing::Surface;
 
 namespace {
 
-void destroySurface(DrawSurface* surface) {
-    delete surface;
-}
-
-// Colour of each 8-bit value from the palette that follows the info header in the block.
-// Values without an entry (a short palette) show black.
-std::array<QRgb, 256> paletteColours(const unsigned char* block, std::size_t blockBytes) {
-    BitmapInfoHeader info{};
-    std::memcpy(&info, block, sizeof info);
-    std::array<QRgb, 256> colours;
-    colours.fill(qRgb(0, 0, 0));
-    const std::size_t start = info.size < sizeof info ? sizeof info : info.size;
-    std::size_t count = start < blockBytes ? (blockBytes - start) / 4 : 0;
-    if (info.clrUsed != 0 && info.clrUsed < count)
-        count = info.clrUsed;
-    if (count > colours.size())
-        count = colours.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const unsigned char* entry = block + start + 4 * i;  // blue, green, red, 0
-        colours[i] = qRgb(entry[2], entry[1], entry[0]);
-    }
-    return colours;
-}
-
-// The colours of the linear grey ramp that create() gives every 8-bit image.
-bool isGreyRamp(const std::array<QRgb, 256>& colours) {
-    for (int i = 0; i < 256; ++i) {
-        if (colours[static_cast<std::size_t>(i)] != qRgb(i, i, i)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Groups of four target columns of an 8-bit picture whose bytes lie within 16 bytes of a row
-// (a picture at most about five times as wide as the view) and not past the row's stride.
-void findShuffleGroups(DrawSurface& s, int w, int width4bytes) {
+// Groups of four target columns of an 8-bit frame whose bytes lie within 16 bytes of a row
+// (a frame at most about five times as wide as the view) and not past the row's end.
+void findShuffleGroups(DrawSurface& s, int w, int rowBytes) {
     s.shuffles.clear();
     s.shuffleGroups = 0;
     const std::uint32_t* offsets = s.columnOffsets.data();
     for (int g = 0; 4 * g + 3 < w; ++g) {
         const std::uint32_t start = offsets[4 * g];
-        if (offsets[4 * g + 3] - start > 15 || start + 16 > static_cast<std::uint32_t>(width4bytes))
+        if (offsets[4 * g + 3] - start > 15 || start + 16 > static_cast<std::uint32_t>(rowBytes))
             break;
         for (int k = 0; k < 4; ++k) {
             const auto at = static_cast<unsigned char>(offsets[4 * g + k] - start);
@@ -104,7 +64,7 @@ __attribute__((target("ssse3"))) int shuffledGreyGroups(const unsigned char* in,
 }
 #endif
 
-// One target row of an 8-bit picture on the grey ramp: the level v shows as (v, v, v). The
+// One target row of an 8-bit frame: the grey level v shows as (v, v, v). The
 // loop is bound by its loads and stores, so it gathers four levels into one word and spreads
 // them into four colours with one store. A large picture's rows lie far apart: the bytes the
 // next target row will read (from `next`, when not null) are fetched meanwhile.
@@ -142,20 +102,24 @@ void greyRow(const unsigned char* in, const unsigned char* next, const DrawSurfa
 
 }  // namespace
 
-void Image::draw(QPainter& target, int x, int y, int w, int h) {
-    if (pixels == nullptr || w <= 0 || h <= 0 || (bitCount != 8 && bitCount != 24))
+FrameDrawing::FrameDrawing() = default;
+FrameDrawing::~FrameDrawing() = default;
+
+void FrameDrawing::draw(QPainter& target, const unsigned char* frame, int width, int height,
+                        int bitCount, int x, int y, int w, int h) {
+    if (frame == nullptr || width <= 0 || height <= 0 || w <= 0 || h <= 0 ||
+        (bitCount != 8 && bitCount != 24))
         return;
-    if (surface == nullptr) {
-        surface = std::unique_ptr<DrawSurface, DrawSurfaceDeleter>(
-            new DrawSurface, DrawSurfaceDeleter{&destroySurface});
-    }
-    DrawSurface& s = *surface;
+    if (surface == nullptr)
+        surface = std::make_unique<Surface>();
+    Surface& s = *surface;
     if (s.scaled.width() != w || s.scaled.height() != h) {
         s.scaled = QImage(w, h, QImage::Format_RGB32);
     }
-    if (s.pictureWidth != width || s.pictureBitCount != bitCount ||
+    const std::size_t pixelBytes = static_cast<std::size_t>(bitCount / 8);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * pixelBytes;
+    if (s.frameWidth != width || s.frameBitCount != bitCount ||
         s.columnOffsets.size() != static_cast<std::size_t>(w)) {
-        const std::size_t pixelBytes = static_cast<std::size_t>(bitCount / 8);
         s.columnOffsets.resize(static_cast<std::size_t>(w));
         for (int tx = 0; tx < w; ++tx) {
             const auto column = static_cast<std::size_t>(std::int64_t{tx} * width / w);
@@ -163,38 +127,28 @@ void Image::draw(QPainter& target, int x, int y, int w, int h) {
                 static_cast<std::uint32_t>(column * pixelBytes);
         }
         if (bitCount == 8)
-            findShuffleGroups(s, w, width4bytes);
-        s.pictureWidth = width;
-        s.pictureBitCount = bitCount;
+            findShuffleGroups(s, w, width);
+        s.frameWidth = width;
+        s.frameBitCount = bitCount;
     }
 
-    std::array<QRgb, 256> colours{};
-    if (bitCount == 8)
-        colours = paletteColours(bitmapInfo.get(), bitmapInfoBytes);
-    const bool greyRamp = bitCount == 8 && isGreyRamp(colours);
-    // DIB rows are bottom line first unless the info header's height is negative.
-    const bool topDown = infoHeader().height < 0;
     const std::uint32_t* offsets = s.columnOffsets.data();
     auto* out = reinterpret_cast<QRgb*>(s.scaled.bits());
     const unsigned char* previousRow = nullptr;
-    auto bufferRowOf = [&](int ty) {
-        const int row = static_cast<int>(std::int64_t{ty} * height / h);  // 0 = top line
-        const int bufferRow = topDown ? row : height - 1 - row;
-        return pixels.get() + static_cast<std::size_t>(bufferRow) * std::size_t(width4bytes);
+    auto frameRowOf = [&](int ty) {
+        const auto row = static_cast<std::size_t>(std::int64_t{ty} * height / h);
+        return frame + row * rowBytes;
     };
     for (int ty = 0; ty < h; ++ty, out += w) {
-        const unsigned char* in = bufferRowOf(ty);
-        if (in == previousRow) {  // enlarged: the line above shows the same picture row
+        const unsigned char* in = frameRowOf(ty);
+        if (in == previousRow) {  // enlarged: the line above shows the same frame row
             std::memcpy(out, out - w, static_cast<std::size_t>(w) * sizeof(QRgb));
             continue;
         }
         previousRow = in;
-        if (greyRamp) {
-            greyRow(in, s.shuffleGroups == 0 && ty + 1 < h ? bufferRowOf(ty + 1) : nullptr, s, w,
+        if (bitCount == 8) {
+            greyRow(in, s.shuffleGroups == 0 && ty + 1 < h ? frameRowOf(ty + 1) : nullptr, s, w,
                     out);
-        } else if (bitCount == 8) {
-            for (int tx = 0; tx < w; ++tx)
-                out[tx] = colours[in[offsets[tx]]];
         } else {
             for (int tx = 0; tx < w; ++tx) {
                 const unsigned char* p = in + offsets[tx];  // blue, green, red
