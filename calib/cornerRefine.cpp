@@ -133,5 +133,5 @@ std::optional<PointD> refineCorner(ConstPlane grey, PointD start, int radius, do
 }
 
 std::optional<PointD> snapToCorner(ConstPlane grey, PointD click) {
-    return refineCorner(grey, click, 5, 4.5);
+    return refineCorner(grey, click, 5, 5.5);
 }

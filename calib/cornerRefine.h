@@ -23,5 +23,6 @@ std::optional<PointD> refineCorner(ConstPlane grey, PointD start, int radius = 5
                                    double reach = 4.5);
 
 // A click snapped to the X-corner near it: the clicked pixel may be up to 3 pixels off the
-// corner. Empty when there is none within about 4 pixels; the caller then keeps the click.
+// corner in x and in y (5.5 pixels away at most, rounding included). Empty when there is
+// none that near; the caller then keeps the click.
 std::optional<PointD> snapToCorner(ConstPlane grey, PointD click);
