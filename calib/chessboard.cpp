@@ -14,9 +14,8 @@
 //    c - u and c - v found too, give grid cells (0, 0), (±1, 0), (0, ±1).
 // 3. Growth. An empty cell next to the grid is predicted by extending the grid linearly
 //    (2·P(i-1) - P(i-2) along a row or column, else the parallelogram of three neighbours)
-//    and takes the candidate within 0.3 steps of the prediction, or failing that the corner
-//    refineCorner finds there (a corner the response missed: a border corner next to an
-//    occluder). The grid never grows beyond the board's larger count in either direction.
+//    and takes the candidate within 0.3 steps of the prediction. The grid never grows beyond the
+//    board's larger count in either direction.
 // 4. The grid must then be exactly cols × rows (either way round); its corners are refined
 //    again with a window sized to the squares and put in the documented order.
 #include "calib/chessboard.h"
@@ -121,8 +120,7 @@ int radiusFor(double step) {
 
 class Grid {
   public:
-    Grid(const ConstPlane& grey, const std::vector<PointD>& corners, int longest)
-        : grey_(grey), corners_(corners), longest_(longest) {}
+    Grid(const std::vector<PointD>& corners, int longest) : corners_(corners), longest_(longest) {}
 
     // The corner nearest p within tolerance, or nothing.
     std::optional<PointD> nearest(PointD p, double tolerance) const {
@@ -220,8 +218,6 @@ class Grid {
             return false;
         std::optional<PointD> found = nearest(*prediction, 0.3 * step);
         if (!found)
-            found = refineCorner(grey_, *prediction, radiusFor(step), 0.3 * step);
-        if (!found)
             return false;
         for (const auto& [k, p] : cells_)
             if (distance(p, *found) < 0.3 * step)
@@ -230,7 +226,6 @@ class Grid {
         return true;
     }
 
-    const ConstPlane& grey_;
     const std::vector<PointD>& corners_;
     int longest_;
     std::map<Cell, PointD> cells_;
@@ -250,7 +245,7 @@ std::vector<PointD> findChessboard(ConstPlane grey, int cols, int rows) {
         if (p && !known)
             corners.push_back(*p);
     }
-    Grid grid(grey, corners, std::max(cols, rows));
+    Grid grid(corners, std::max(cols, rows));
     const int seeds = std::min<int>(kMaxSeeds, static_cast<int>(corners.size()));
     for (int s = 0; s < seeds; ++s) {
         if (!grid.grow(corners[s]))
