@@ -1,0 +1,136 @@
+// Sub-pixel corners and the chessboard finder against boards rendered from their own
+// geometry (tests/support/renderChart.h), blur σ 0.8 px and noise σ 2 grey levels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+
+#include "calib/chessboard.h"
+#include "tests/support/renderChart.h"
+
+namespace {
+
+chart::Frame board(double tilt, double roll, unsigned seed, int cols = 9, int rows = 6,
+                   std::vector<chart::Occluder> occluders = {}) {
+    chart::Scene s;
+    s.cols = cols, s.rows = rows;
+    s.planeToFrame = chart::tiltedView(s.width, s.height, tilt, 900, 12,
+                                       {(cols - 1) / 2.0, (rows - 1) / 2.0}, roll);
+    s.seed = seed;
+    s.occluders = std::move(occluders);
+    return chart::render(s);
+}
+ConstPlane planeOf(const chart::Frame& f) {
+    return {f.grey.data(), 1280, 720, 1280};
+}
+
+// Catches a half-pixel convention error or any asymmetric window (bias), a wrong sign or
+// scale in the solve (error), and a snap that stops short of the corner from 3 px off.
+class Corners : public testing::TestWithParam<std::tuple<int, unsigned>> {};
+
+TEST_P(Corners, RefinedAndSnappedToTheTruth) {
+    const auto [tilt, seed] = GetParam();
+    const chart::Frame f = board(tilt, 7.0 * seed, seed);
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> off(-3, 3);
+    double sx = 0, sy = 0, ss = 0, snapped = 0;
+    for (const chart::Xy& c : f.corners) {
+        const auto p = refineCorner(planeOf(f), {std::round(c.x), std::round(c.y)});
+        const auto q = snapToCorner(planeOf(f),
+                                    {std::round(c.x) + off(random), std::round(c.y) + off(random)});
+        ASSERT_TRUE(p && q) << c.x << "," << c.y << " " << bool(p);
+        sx += p->x - c.x, sy += p->y - c.y;
+        ss += std::pow(p->x - c.x, 2) + std::pow(p->y - c.y, 2);
+        snapped += std::pow(q->x - c.x, 2) + std::pow(q->y - c.y, 2);
+    }
+    const double n = static_cast<double>(f.corners.size());
+    EXPECT_LE(std::sqrt(ss / n), 0.05);
+    EXPECT_LE(std::sqrt(snapped / n), 0.05);
+    EXPECT_LE(std::abs(sx / n), 0.01);
+    EXPECT_LE(std::abs(sy / n), 0.01);
+}
+INSTANTIATE_TEST_SUITE_P(Tilts, Corners,
+                         testing::Combine(testing::Values(0, 30, 50), testing::Values(1u, 2u)),
+                         [](const auto& name) {
+                             return "tilt" + std::to_string(std::get<0>(name.param)) + "_seed" +
+                                    std::to_string(std::get<1>(name.param));
+                         });
+
+// Catches a snap that takes any texture for a corner: the white margin (flat), the board's
+// outer edge midway between two corners (a straight edge), the margin's own outer corner
+// (an L-corner), all in plane units.
+TEST(Snap, NoneAwayFromXCorners) {
+    const chart::Frame f = board(0, 0, 3);
+    chart::Scene s;
+    s.planeToFrame = chart::tiltedView(1280, 720, 0, 900, 12, {4, 2.5});
+    for (const chart::Xy plane : {chart::Xy{-1.25, 2.5}, {-1, 2.5}, {-1.5, -1.5}, {9.5, 6.5}}) {
+        const chart::Xy click = chart::apply(s.planeToFrame, plane);
+        EXPECT_FALSE(snapToCorner(planeOf(f), {std::round(click.x), std::round(click.y)}))
+            << plane.x << "," << plane.y;
+    }
+}
+
+// The order rule: truth index (i, j) expected at each output place, for a board seen
+// upright, upside down, turned a quarter (rows then run down the frame), and a square board
+// turned a quarter (rows run along the side nearer +x). Catches a flipped or transposed order.
+TEST(Chessboard, FoundInOrder) {
+    struct Case {
+        double roll;
+        int cols, rows;
+        std::function<std::pair<int, int>(int r, int c)> truth;
+    };
+    const Case cases[] = {
+        {3, 9, 6,
+         [](int r, int c) {
+             return std::pair{c, r};
+         }},
+        {183, 9, 6,
+         [](int r, int c) {
+             return std::pair{8 - c, 5 - r};
+         }},
+        {93, 9, 6,
+         [](int r, int c) {
+             return std::pair{c, 5 - r};
+         }},
+        {93, 6, 6,
+         [](int r, int c) {
+             return std::pair{r, 5 - c};
+         }},
+    };
+    for (const Case& k : cases) {
+        const chart::Frame f = board(20, k.roll, 4, k.cols, k.rows);
+        const std::vector<PointD> found = findChessboard(planeOf(f), k.cols, k.rows);
+        ASSERT_EQ(found.size(), f.corners.size()) << k.roll;
+        for (int r = 0; r < k.rows; ++r)
+            for (int c = 0; c < k.cols; ++c) {
+                const auto [i, j] = k.truth(r, c);
+                const chart::Xy t = f.corners[j * k.cols + i];
+                const PointD p = found[r * k.cols + c];
+                EXPECT_LT(std::hypot(p.x - t.x, p.y - t.y), 0.15)
+                    << k.roll << ": " << r << "," << c;
+            }
+    }
+}
+
+// Catches growth that gives up at a damaged border row, and one that accepts a grid of the
+// wrong size or texture: the last row's outer squares covered 0.7 squares deep over four
+// squares, in several greys; no board, noise, a board of other counts.
+TEST(Chessboard, FoundOccludedNotFoundWithout) {
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        const double grey = 60.0 * seed;
+        const chart::Frame f = board(10.0 * seed, 10, seed, 9, 6,
+                                     {{{{1.5, 5.3}, {5.5, 5.3}, {5.5, 7}, {1.5, 7}}, grey}});
+        EXPECT_EQ(findChessboard(planeOf(f), 9, 6).size(), 54u) << seed;
+    }
+    std::vector<unsigned char> noise(1280 * 720, 128);
+    EXPECT_TRUE(findChessboard({noise.data(), 1280, 720, 1280}, 9, 6).empty());
+    std::mt19937 random(5);
+    for (unsigned char& b : noise)
+        b = static_cast<unsigned char>(random());
+    EXPECT_TRUE(findChessboard({noise.data(), 1280, 720, 1280}, 9, 6).empty());
+    EXPECT_TRUE(findChessboard(planeOf(board(20, 3, 1)), 9, 5).empty());
+    EXPECT_TRUE(findChessboard(planeOf(board(20, 3, 1)), 10, 6).empty());
+}
+
+}  // namespace
