@@ -34,6 +34,7 @@ void CaptureView::previewTick() {
         stopped();
     } else if (frameCame) {
         update();
+        emit frameArrived();
     }
 }
 

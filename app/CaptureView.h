@@ -14,6 +14,10 @@ class CaptureWindow;
 class CaptureView : public QWidget {
     Q_OBJECT
 
+  signals:
+    // A frame went through the frame callback: the views that show it are to be repainted.
+    void frameArrived();
+
   public:
     // current names the dialog's capture window of the moment (or none); the view follows
     // it as Start Capture replaces one window by the next. stopped is called once when the

@@ -8,6 +8,7 @@
 
 // In this order; one translation unit fixes it.
 PlandisApp theApp;
+PlandisDlg* mainDialog = nullptr;
 FrameDrawing inputImage;
 FrameDrawing outputImage;
 linal::Matrix homography(3, 3, 0.0);

@@ -15,6 +15,10 @@ class PlandisApp {
 
 extern PlandisApp theApp;
 
+class PlandisDlg;
+// The running main dialog, published by its initialisation and cleared when it goes.
+extern PlandisDlg* mainDialog;
+
 // The drawings of the input and output views, reused from paint to paint.
 extern FrameDrawing inputImage;
 extern FrameDrawing outputImage;

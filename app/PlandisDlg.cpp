@@ -12,6 +12,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/PictureView.h"
+#include "app/Plandis.h"
 #include "app/dialogBuilder.h"
 #include "app/resource.h"
 #include "frame/frameState.h"
@@ -96,7 +97,6 @@ bool PlandisDlg::OnInitDialog() {
     // lists, messages and files keep the "." decimal point whatever the user's language.
     std::setlocale(LC_NUMERIC, "C");
     mainDialog = this;
-    mainDialogRepaint = [](PlandisDlg* dialog) { dialog->OnPaint(); };
     return true;
 }
 

@@ -72,6 +72,7 @@ void PlandisDlg::connectCapture() {
             this, [this] { return captureWindow.get(); }, [this] { captureStopped(); });
         view->setGeometry(kCapturePlace.x, kCapturePlace.y, kCapturePlace.width,
                           kCapturePlace.height);
+        connect(view, &CaptureView::frameArrived, this, &PlandisDlg::OnPaint);
         view->show();
     }
 

@@ -27,6 +27,7 @@
 
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
+#include "app/CaptureView.h"
 #include "app/resource.h"
 #include "frame/frameState.h"
 #include "bench/liveSource.h"
@@ -37,8 +38,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kClicks = 100;
 
-long framesShown = 0;  // the pipeline asks for one repaint per frame it processed
-void (*dialogRepaint)(PlandisDlg*) = nullptr;
+long framesShown = 0;  // frames that went through the pipeline to the views
 
 // Runs the event loop, as the program does, for `ms` milliseconds.
 void runFor(int ms) {
@@ -79,11 +79,11 @@ int main(int argc, char** argv) {
     captureDriverFactory = makeLiveDriver;
     PlandisDlg dialog;
     dialog.show();
-    dialogRepaint = mainDialogRepaint;
-    mainDialogRepaint = [](PlandisDlg* shown) { ++framesShown, dialogRepaint(shown); };
 
     // Start Capture, four points in each view, Calibration on.
     qobject_cast<QAbstractButton*>(dialog.dialogItem(startCaptureId))->click();
+    QObject::connect(dialog.findChild<CaptureView*>(), &CaptureView::frameArrived,
+                     [] { ++framesShown; });
     if (!QTest::qWaitFor([] { return framesShown > 2; }, 20000)) {
         return fail("no frame came from the 4K source");
     }

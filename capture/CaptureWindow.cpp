@@ -93,12 +93,10 @@ bool CaptureWindow::previewTick() {
         previewOn = driver->failure().cause == CaptureFailure::Cause::none;
         return false;
     }
-    if (callback != nullptr) {
-        VideoHeader header{frame.data(), static_cast<std::uint32_t>(frame.size())};
-        callback(this, &header);
-    }
+    VideoHeader header{frame.data(), static_cast<std::uint32_t>(frame.size())};
+    const bool handled = callback == nullptr || callback(this, &header) != 0;
     renewPreview();
-    return true;
+    return handled;
 }
 
 void CaptureWindow::renewPreview() {

@@ -63,8 +63,9 @@ class CaptureWindow {
     CaptureRect rect() const { return placement; }
 
     // One preview tick: while previewing, takes the newest frame of the driver, hands it
-    // to the callback and renews the preview picture. True if a frame came. A source that
-    // failed ends the preview: previewing() turns false and failure() says why.
+    // to the callback and renews the preview picture. True if a frame came and the callback
+    // (if any) handled it: the views are then to be repainted. A source that failed ends the
+    // preview: previewing() turns false and failure() says why.
     bool previewTick();
 
     // The picture the window shows: rect().width × rect().height pixels, packed blue,

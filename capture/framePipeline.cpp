@@ -95,12 +95,11 @@ int frameCallback(CaptureWindow* /*window*/, VideoHeader* header) {
     if (!makeFrameBuffer(rgbFrame, rgbFrameBytes, pixels * 3) ||
         !makeFrameBuffer(grayFrame, grayFrameBytes, pixels) ||
         !makeFrameBuffer(outputFrame, outputFrameBytes, pixels)) {
-        return 1;
+        return 0;
     }
     convertFrame(header, bestKernelPath());
     if (calibrationOn != 0) {
         rectifyCurrentPicture();
     }
-    requestRepaint();
     return 1;
 }

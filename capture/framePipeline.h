@@ -1,5 +1,5 @@
 // The per-frame pipeline: a delivered frame becomes rgbFrame, grayFrame and, while
-// calibration is on, the rectified outputFrame; then the dialog repaints.
+// calibration is on, the rectified outputFrame.
 #pragma once
 
 #include <cstddef>
@@ -14,11 +14,11 @@ struct VideoHeader {
 };
 
 // Called once per delivered frame on the dialog's thread. window is the calling capture
-// object (ignored; may be null). Returns 1: the frame was handled.
+// object (ignored; may be null). Returns 1 when the frame was handled, so its views are to
+// be repainted; 0 when it was dropped because memory ran out.
 //
 // Buffers whose byte count no longer fits frameWidth × frameHeight are made anew, so a
-// change of frame size never runs past a buffer; when memory runs out the frame is dropped,
-// without a repaint. Only 24-bit (blue, green, red) and 16-bit
+// change of frame size never runs past a buffer. Only 24-bit (blue, green, red) and 16-bit
 // (YUY2) frames are converted, and only when header->bytesUsed covers the whole frame;
 // otherwise rgbFrame keeps its previous picture and the remaining steps run on it.
 //

@@ -2,9 +2,6 @@
 
 #include <new>
 
-PlandisDlg* mainDialog = nullptr;
-void (*mainDialogRepaint)(PlandisDlg* dialog) = nullptr;
-
 int frameWidth = 0;
 int frameHeight = 0;
 int frameBitCount = 8;
@@ -18,12 +15,6 @@ std::size_t outputFrameBytes = 0;
 
 int calibrationOn = 0;
 double homographyTable[3][3] = {};
-
-void requestRepaint() {
-    if (mainDialog != nullptr && mainDialogRepaint != nullptr) {
-        mainDialogRepaint(mainDialog);
-    }
-}
 
 std::size_t framePixels() {
     if (frameWidth <= 0 || frameHeight <= 0) {

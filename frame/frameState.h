@@ -8,16 +8,6 @@
 
 #include <cstddef>
 
-class PlandisDlg;
-
-// The running main dialog, published by its initialisation; never cleared.
-extern PlandisDlg* mainDialog;
-
-// Repaint seam: the dialog installs a function that redraws both views at once. The
-// pipeline calls it through requestRepaint() after each frame.
-extern void (*mainDialogRepaint)(PlandisDlg* dialog);
-void requestRepaint();
-
 extern int frameWidth;     // pixels; 0 until a format is known
 extern int frameHeight;    // rows; 0 until a format is known
 extern int frameBitCount;  // bits per pixel of delivered frames; 8 until a capture format is read

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -61,9 +62,6 @@ bool writeBmp(const QString& path, const Bytes& pixels, int width, int bitCount)
                             static_cast<int>(pixels.size()) * 8 / bitCount / width, bitCount);
 }
 
-int framesSeen = 0;  // through the pipeline, which asks for one repaint per frame
-void (*dialogRepaint)(PlandisDlg*) = nullptr;
-
 }  // namespace
 
 class DialogTest : public QObject {
@@ -80,8 +78,6 @@ class DialogTest : public QObject {
         close();
         messageBoxStandIn = [this](QWidget*, const QString& text) { messages << text; };
         dialog = std::make_unique<PlandisDlg>();
-        dialogRepaint = mainDialogRepaint;
-        mainDialogRepaint = [](PlandisDlg* shown) { ++framesSeen, dialogRepaint(shown); };
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     }
@@ -153,6 +149,17 @@ class DialogTest : public QObject {
                 px(u.height(), m.height(), 8)};
     }
     QString file(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
+
+    // What the window shows of both views (its backing store) is what a fresh paint gives.
+    bool shownAsPainted() {
+        bool same = true;
+        for (QWidget* view : {dialog->inputView, dialog->outputView}) {
+            const QImage window = view->screen()->grabWindow(dialog->winId()).toImage();
+            same = same && window.copy(view->geometry()).convertToFormat(QImage::Format_RGB32) ==
+                               grabbed(*view).convertToFormat(QImage::Format_RGB32);
+        }
+        return same;
+    }
 
   private slots:
     // Numbers in the lists and files keep their point whatever the user's locale says.
@@ -327,7 +334,8 @@ class DialogTest : public QObject {
 
     void liveCaptureCalibratedStoppedStartedAgain() {
         click(startCaptureId);
-        QVERIFY(QTest::qWaitFor([] { return framesSeen > 2; }, 10000));
+        QSignalSpy frames(dialog->findChild<CaptureView*>(), &CaptureView::frameArrived);
+        QVERIFY(QTest::qWaitFor([&] { return frames.count() > 2; }, 10000));
         QCOMPARE(QList<int>({frameWidth, frameHeight, frameBitCount}), QList<int>({640, 480, 16}));
         QVERIFY(grabbed(*dialog->findChild<CaptureView*>()).pixel(40, 30) != qRgb(0, 0, 0));
         const QPoint rectified[] = {{36, 37}, {205, 37}, {205, 242}, {36, 242}};
@@ -342,13 +350,14 @@ class DialogTest : public QObject {
         click(calibrationId);
         QCOMPARE(calibrationOn, 1);
         for (int round = 0; round < 3; ++round) {  // a short soak of the real camera
-            const int seen = framesSeen;
-            QVERIFY(QTest::qWaitFor([seen] { return framesSeen > seen + 2; }, 5000));
+            const qsizetype seen = frames.count();
+            QVERIFY(QTest::qWaitFor([&] { return frames.count() > seen + 2; }, 5000));
             QVERIFY(grabbed(*dialog->outputView) != before);  // the rectified chart
+            QVERIFY(shownAsPainted());                         // each frame repaints the views
             click(stopCaptureId);
-            const int stopped = framesSeen;
+            const qsizetype stopped = frames.count();
             QTest::qWait(200);
-            QCOMPARE(framesSeen, stopped);
+            QCOMPARE(frames.count(), stopped);
             click(startCaptureId);
         }
         click(stopCaptureId);
@@ -550,12 +559,13 @@ class DialogTest : public QObject {
         log = useFakeDriver(1, {4, 2, 24});
         click(stopCaptureId);  // before any Start: nothing to stop
         click(startCaptureId);
+        QTest::qWait(50);  // the repaints Start Capture asked for are done
         int paints = 0;
         const auto paint = dialog->inputView->paintContent;
         dialog->inputView->paintContent = [&](QPainter& p) { ++paints, paint(p); };
         for (const int level : {10, 200}) {
             log->frames.emplace_back(24, static_cast<unsigned char>(level));
-            QVERIFY(dialog->captureWindow->previewTick());
+            QTRY_VERIFY(log->frames.empty());  // taken by the preview timer
             QCOMPARE(paints, level == 10 ? 1 : 2);
             QCOMPARE(grayFrame[7], level);
         }
@@ -605,16 +615,6 @@ class DialogTest : public QObject {
     // window shows (its backing store) must become what a fresh paint gives. Load BMP stops
     // the camera; Start Capture brings it back in its own format.
     void withoutFramesEachChangeRepaintsTheViews() {
-        const auto shownAsPainted = [this] {
-            bool same = true;
-            for (QWidget* view : {dialog->inputView, dialog->outputView}) {
-                const QImage window = view->screen()->grabWindow(dialog->winId()).toImage();
-                same =
-                    same && window.copy(view->geometry()).convertToFormat(QImage::Format_RGB32) ==
-                                grabbed(*view).convertToFormat(QImage::Format_RGB32);
-            }
-            return same;
-        };
         click(startCaptureId);
         QVERIFY(writeBmp(file("p.bmp"), Bytes(320 * 240, 30), 320, 8));
         const std::function<void()> changes[] = {
