@@ -159,19 +159,17 @@ TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
 TEST(SourceFailure, EachErrorGetsItsCause) {
     ASSERT_TRUE(initGStreamer());
     using C = CaptureFailure::Cause;
+    const GQuark r = GST_RESOURCE_ERROR;
     const std::tuple<GQuark, int, const char*, bool, C> rows[] = {
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_BUSY, "", false, C::busy},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_FAILED, "Device or resource busy", false, C::busy},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_AUTHORIZED, "", false, C::permissionDenied},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, "Permission denied", true,
-         C::permissionDenied},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "poll error 1: No such device (19)", false,
-         C::unplugged},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, "Could not connect", true,
-         C::unreachable},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND, "", false, C::noDevice},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND, "", true, C::unreachable},
-        {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, "", false, C::other},
+        {r, GST_RESOURCE_ERROR_BUSY, "", false, C::busy},
+        {r, GST_RESOURCE_ERROR_FAILED, "Device or resource busy", false, C::busy},
+        {r, GST_RESOURCE_ERROR_NOT_AUTHORIZED, "", false, C::permissionDenied},
+        {r, GST_RESOURCE_ERROR_OPEN_READ, "Permission denied", true, C::permissionDenied},
+        {r, GST_RESOURCE_ERROR_READ, "poll error 1: No such device (19)", false, C::unplugged},
+        {r, GST_RESOURCE_ERROR_OPEN_READ, "Could not connect", true, C::unreachable},
+        {r, GST_RESOURCE_ERROR_NOT_FOUND, "", false, C::noDevice},
+        {r, GST_RESOURCE_ERROR_NOT_FOUND, "", true, C::unreachable},
+        {r, GST_RESOURCE_ERROR_OPEN_READ, "", false, C::other},
         {GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "", true, C::other}};
     for (const auto& [domain, code, debug, stream, cause] : rows) {
         GError* error = g_error_new_literal(domain, code, "words");
