@@ -13,11 +13,9 @@ namespace {
 chart::Frame board(double tilt, double roll, unsigned seed, int cols = 9, int rows = 6,
                    std::vector<chart::Occluder> occluders = {}) {
     chart::Scene s;
-    s.cols = cols, s.rows = rows;
-    s.planeToFrame = chart::tiltedView(s.width, s.height, tilt, 900, 12,
-                                       {(cols - 1) / 2.0, (rows - 1) / 2.0}, roll);
-    s.seed = seed;
-    s.occluders = std::move(occluders);
+    s.cols = cols, s.rows = rows, s.seed = seed, s.occluders = std::move(occluders);
+    s.planeToFrame =
+        chart::tiltedView(1280, 720, tilt, 900, 12, {(cols - 1) / 2.0, (rows - 1) / 2.0}, roll);
     return chart::render(s);
 }
 ConstPlane planeOf(const chart::Frame& f) {
@@ -74,27 +72,22 @@ TEST(Snap, NoneAwayFromXCorners) {
 // upright, upside down, turned a quarter (rows then run down the frame), and a square board
 // turned a quarter (rows run along the side nearer +x). Catches a flipped or transposed order.
 TEST(Chessboard, FoundInOrder) {
-    struct Case {
-        double roll;
-        int cols, rows;
-        bool swap, flipI, flipJ;  // truth (i, j) of place (r, c) from (c, r): swapped, mirrored
-    };
-    const Case cases[] = {{3, 9, 6, false, false, false},
-                          {183, 9, 6, false, true, true},
-                          {93, 9, 6, false, false, true},
-                          {93, 6, 6, true, false, true}};
-    for (const Case& k : cases) {
-        const chart::Frame f = board(20, k.roll, 4, k.cols, k.rows);
-        const std::vector<PointD> found = findChessboard(planeOf(f), k.cols, k.rows);
-        ASSERT_EQ(found.size(), f.corners.size()) << k.roll;
-        for (int r = 0; r < k.rows; ++r)
-            for (int c = 0; c < k.cols; ++c) {
-                int i = k.swap ? r : c, j = k.swap ? c : r;
-                i = k.flipI ? k.cols - 1 - i : i, j = k.flipJ ? k.rows - 1 - j : j;
-                const chart::Xy t = f.corners[j * k.cols + i];
-                const PointD p = found[r * k.cols + c];
-                EXPECT_LT(std::hypot(p.x - t.x, p.y - t.y), 0.15)
-                    << k.roll << ": " << r << "," << c;
+    // Truth (i, j) of place (r, c) from (c, r): swapped, then mirrored in i, in j.
+    for (const auto& [roll, cols, rows, swap, flipI, flipJ] :
+         {std::tuple{3.0, 9, 6, false, false, false},
+          {183.0, 9, 6, false, true, true},
+          {93.0, 9, 6, false, false, true},
+          {93.0, 6, 6, true, false, true}}) {
+        const chart::Frame f = board(20, roll, 4, cols, rows);
+        const std::vector<PointD> found = findChessboard(planeOf(f), cols, rows);
+        ASSERT_EQ(found.size(), f.corners.size()) << roll;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                const int i = (swap ? r : c), j = (swap ? c : r);
+                const chart::Xy t =
+                    f.corners[(flipJ ? rows - 1 - j : j) * cols + (flipI ? cols - 1 - i : i)];
+                const PointD p = found[r * cols + c];
+                EXPECT_LT(std::hypot(p.x - t.x, p.y - t.y), 0.15) << roll << ": " << r << "," << c;
             }
     }
 }
@@ -111,9 +104,7 @@ TEST(Chessboard, FoundOccludedNotFoundWithout) {
     }
     std::vector<unsigned char> noise(1280 * 720, 128);
     EXPECT_TRUE(findChessboard({noise.data(), 1280, 720, 1280}, 9, 6).empty());
-    std::mt19937 random(5);
-    for (unsigned char& b : noise)
-        b = static_cast<unsigned char>(random());
+    std::generate(noise.begin(), noise.end(), std::mt19937(5));
     EXPECT_TRUE(findChessboard({noise.data(), 1280, 720, 1280}, 9, 6).empty());
     EXPECT_TRUE(findChessboard(planeOf(board(20, 3, 1)), 9, 5).empty());
     EXPECT_TRUE(findChessboard(planeOf(board(20, 3, 1)), 10, 6).empty());

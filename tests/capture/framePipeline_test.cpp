@@ -6,10 +6,10 @@
 
 #include <climits>
 
-#include "frame/frameState.h"
 #include "capture/framePipeline.h"
-#include "tests/support/naiveReference.h"
+#include "frame/frameState.h"
 #include "tests/support/frameStateReset.h"
+#include "tests/support/naiveReference.h"
 
 namespace {
 
@@ -40,29 +40,26 @@ class FramePipeline : public testing::Test {
 
 TEST_F(FramePipeline, ConvertsBySizeAndLayoutAndWarpsOnlyWhileCalibrationIsOn) {
     const HomographyRows h = randomPerspective(13, 7, rng);
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            homographyTable[r][c] = h[r][c];
-    struct Step {
-        int width, height, bits, calibration;
-    };
-    for (const Step s : {Step{13, 7, 16, 1}, Step{13, 7, 24, 0}, Step{8, 4, 24, 1},
-                         Step{5, 9, 16, 0}, Step{5, 9, 16, 1}}) {
-        SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << " " << s.bits);
-        const std::size_t pixels = static_cast<std::size_t>(s.width * s.height);
+    std::copy(&h[0][0], &h[0][0] + 9, &homographyTable[0][0]);
+    // A buffer of another size (left by a loaded file, or by the last frame) is made anew.
+    ASSERT_TRUE(makeFrameBuffer(outputFrame, outputFrameBytes, 3));
+    for (const auto& [width, height, bits, on] :
+         {std::tuple{13, 7, 16, 1}, {13, 7, 24, 0}, {8, 4, 24, 1}, {5, 9, 16, 0}, {5, 9, 16, 1}}) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height << " " << bits);
+        const std::size_t pixels = static_cast<std::size_t>(width * height);
         const Bytes outputBefore = bytesOf(outputFrame, outputFrameBytes);
         const bool sameSize = outputFrameBytes == pixels;
-        calibrationOn = s.calibration;
-        Bytes frame = randomBytes(pixels * static_cast<std::size_t>(s.bits / 8), rng);
-        ASSERT_EQ(deliver(s.width, s.height, s.bits, frame), 1);
-        const Bytes bgr = s.bits == 16 ? referenceYuy2(frame.data(), s.width, s.height) : frame;
+        calibrationOn = on;
+        Bytes frame = randomBytes(pixels * static_cast<std::size_t>(bits / 8), rng);
+        ASSERT_EQ(deliver(width, height, bits, frame), 1);
+        const Bytes bgr = bits == 16 ? referenceYuy2(frame.data(), width, height) : frame;
         EXPECT_EQ(bytesOf(rgbFrame, rgbFrameBytes), bgr);
         const Bytes grey = referenceGrey(bgr);
         EXPECT_EQ(bytesOf(grayFrame, grayFrameBytes), grey);
         // Off: the output is left as it was, or made zero-filled for a new size.
-        const Bytes output = s.calibration ? referenceWarp(grey.data(), s.width, s.height, h)
-                             : sameSize    ? outputBefore
-                                           : Bytes(pixels, 0);
+        const Bytes output = on         ? referenceWarp(grey.data(), width, height, h)
+                             : sameSize ? outputBefore
+                                        : Bytes(pixels, 0);
         EXPECT_EQ(bytesOf(outputFrame, outputFrameBytes), output);
     }
 }
@@ -86,34 +83,21 @@ TEST_F(FramePipeline, ALoadedPictureIsRectifiedFromItsGreyOrItsColour) {
     EXPECT_EQ(bytesOf(outputFrame, outputFrameBytes), referenceWarp(own.data(), 9, 5, h));
 }
 
-// A buffer of another size (left by a loaded file) is made anew, zero-filled.
-TEST_F(FramePipeline, BufferOfAnotherSizeIsMadeAnew) {
-    ASSERT_TRUE(makeFrameBuffer(outputFrame, outputFrameBytes, 3));
-    outputFrame[0] = 7;
-    Bytes frame(24, 90);
-    deliver(4, 2, 24, frame);
-    EXPECT_EQ(bytesOf(grayFrame, grayFrameBytes), Bytes(8, 90));
-    EXPECT_EQ(bytesOf(outputFrame, outputFrameBytes), Bytes(8, 0));
-}
-
 // Frames that cannot be converted leave rgbFrame's picture; grey still follows, and the frame
 // counts as handled.
 TEST_F(FramePipeline, UnconvertibleFramesKeepTheColourPicture) {
     Bytes first = randomBytes(6 * 4 * 3, rng);
     deliver(6, 4, 24, first);
-    struct Row {
-        const char* name;
-        int bits;
-        long bytesUsed;
-        bool header, data;
-    };
-    for (const Row r :
-         {Row{"short 24-bit", 24, 71, true, true}, Row{"short YUY2", 16, 47, true, true},
-          Row{"no header", 24, 72, false, true}, Row{"no data", 16, 48, true, false},
-          Row{"8-bit", 8, 72, true, true}, Row{"32-bit", 32, 96, true, true}}) {
-        SCOPED_TRACE(r.name);
-        Bytes other = r.data ? randomBytes(96, rng) : Bytes();
-        EXPECT_EQ(deliver(6, 4, r.bits, other, r.bytesUsed, r.header), 1);
+    for (const auto& [name, bits, bytesUsed, header, data] :
+         {std::tuple{"short 24-bit", 24, 71, true, true},
+          {"short YUY2", 16, 47, true, true},
+          {"no header", 24, 72, false, true},
+          {"no data", 16, 48, true, false},
+          {"8-bit", 8, 72, true, true},
+          {"32-bit", 32, 96, true, true}}) {
+        SCOPED_TRACE(name);
+        Bytes other = data ? randomBytes(96, rng) : Bytes();
+        EXPECT_EQ(deliver(6, 4, bits, other, bytesUsed, header), 1);
         EXPECT_EQ(bytesOf(rgbFrame, rgbFrameBytes), first);
         EXPECT_EQ(bytesOf(grayFrame, grayFrameBytes), referenceGrey(first));
     }

@@ -45,9 +45,8 @@ Bytes fileRows(const Bytes& picture, int width, int height, int bits, bool topDo
 Bytes packedCopy(const Image& image) {
     unsigned char* buffer = new unsigned char[2]{1, 2};  // replaced: the leak checker sees it
     image.getData(buffer);
-    Bytes bytes(buffer, buffer + std::size_t(image.rowBytes) * std::size_t(image.height));
-    delete[] buffer;
-    return bytes;
+    const Bytes bytes(buffer, buffer + std::size_t(image.rowBytes) * std::size_t(image.height));
+    return delete[] buffer, bytes;
 }
 
 // Every depth and width 1 to 9 writes the builder's file; bad geometry is refused by create

@@ -136,45 +136,36 @@ inline Bytes kindFile(const PictureKind& k) {
     for (int y = 0; y < H && !(k.variant == 2 && y == 1); ++y) {
         const int* line = pattern[k.topDown ? y : H - 1 - y];
         const auto index = [&](int x) { return std::uint32_t(k.ramp ? grey[line[x]] : line[x]); };
-        const auto code = [&](int x) {
-            return static_cast<unsigned char>(index(x) << (k.bits == 4 ? 4 : 0));
-        };
-        Bytes row;
-        int x = 0;
-        if (rle && k.variant == 1)  // delta: one pixel right
-            row.insert(row.end(), {0, 2, 1, 0}), x = 1;
-        if (rle && k.variant == 3) {  // one absolute run of the whole line, word-aligned
-            row.insert(row.end(), {0, static_cast<unsigned char>(W)});
-            for (; x < W; ++x)
-                if (k.bits == 8 || x % 2 == 0)
-                    row.push_back(code(x));
-                else
-                    row.back() |= static_cast<unsigned char>(index(x));
-            row.resize((row.size() + 1) / 2 * 2);
-        }
-        for (; x < W; ++x) {
-            const std::uint32_t perByte = 8 / std::uint32_t(std::min(k.bits, 8));
-            const std::uint64_t value = k.bits == 16 || k.bits == 32
-                                            ? fieldPixel(k, colour[line[x]], masks)
-                                            : colour[line[x]];
-            if (rle && k.bits == 4 && x + 1 < W) {  // a run of two: both indices alternate
-                row.insert(row.end(), {2, static_cast<unsigned char>(code(x) | index(x + 1))});
-                ++x;
-            } else if (rle)  // a run of one pixel
-                row.insert(row.end(), {1, code(x)});
-            else if (k.bits > 8)
-                for (int b = 0; b < k.bits; b += 8)
-                    row.push_back(static_cast<unsigned char>(value >> b));
-            else if (x % perByte == 0)
-                row.push_back(static_cast<unsigned char>(index(x) << (8 - k.bits)));
+        Bytes packed, row;  // packed: the line's pixels, indices from the top bits down
+        for (int x = 0; x < W; ++x)
+            if (k.bits <= 8 && x * k.bits % 8 == 0)
+                packed.push_back(static_cast<unsigned char>(index(x) << (8 - k.bits)));
+            else if (k.bits <= 8)
+                packed.back() |=
+                    static_cast<unsigned char>(index(x) << (8 - k.bits - x * k.bits % 8));
             else
-                row.back() |=
-                    static_cast<unsigned char>(index(x) << (8 - k.bits * (x % perByte + 1)));
-        }
+                for (int b = 0; b < k.bits; b += 8)
+                    packed.push_back(static_cast<unsigned char>(
+                        (k.bits == 24 ? colour[line[x]] : fieldPixel(k, colour[line[x]], masks)) >>
+                        b));
+        if (rle && k.variant == 3) {  // one absolute run of the whole line, word-aligned
+            row = {0, static_cast<unsigned char>(W)};
+            row.insert(row.end(), packed.begin(), packed.end());
+            row.resize((row.size() + 1) / 2 * 2);
+        } else if (rle) {        // runs of one pixel, or two whose indices alternate (RLE4)
+            if (k.variant == 1)  // delta: one pixel right
+                row = {0, 2, 1, 0};
+            for (int x = k.variant == 1, n = 1; x < W; x += n) {
+                n = k.bits == 4 && x + 1 < W ? 2 : 1;
+                row.insert(row.end(),
+                           {static_cast<unsigned char>(n),
+                            static_cast<unsigned char>(index(x) << (k.bits == 4 ? 4 : 0) |
+                                                       (n == 2 ? index(x + 1) : 0))});
+            }
+        } else
+            row = packed, row.resize((row.size() + 3) / 4 * 4);
         if (rle)
             row.insert(row.end(), {0, 0});  // end of line
-        else
-            row.resize((row.size() + 3) / 4 * 4);
         rows.insert(rows.end(), row.begin(), row.end());
     }
     if (rle && k.variant != 2)

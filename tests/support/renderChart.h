@@ -50,10 +50,8 @@ inline Xy apply(const Homography& h, Xy p) {
 
 inline Homography product(const Homography& a, const Homography& b) {
     Homography c{};
-    for (int r = 0; r < 3; ++r)
-        for (int k = 0; k < 3; ++k)
-            for (int j = 0; j < 3; ++j)
-                c[r][j] += a[r][k] * b[k][j];
+    for (int i = 0; i < 27; ++i)  // row i / 9, column i % 3, summed over i / 3 % 3
+        c[i / 9][i % 3] += a[i / 9][i / 3 % 3] * b[i / 3 % 3][i % 3];
     return c;
 }
 
@@ -120,34 +118,30 @@ inline Frame render(const Scene& s) {
                 sum += greyAt(x - 0.5 + (k % 8 + 0.5) / 8, y - 0.5 + (k / 8 + 0.5) / 8);
             image[y * w + x] = sum / 64;
         }
-    // Separable Gaussian blur, edges clamped.
+    // Separable Gaussian blur, edges clamped, then the noise.
     const int radius = int(std::ceil(4 * s.blur));
-    std::vector<double> kernel(2 * radius + 1), pass(w * h);
+    std::vector<double> kernel(2 * radius + 1);
     double total = 0;
     for (int k = -radius; k <= radius; ++k)
         total += kernel[k + radius] =
             s.blur > 0 ? std::exp(-k * k / (2 * s.blur * s.blur)) : k == 0;
-    for (double& k : kernel)
-        k /= total;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            double sum = 0;
-            for (int k = -radius; k <= radius; ++k)
-                sum += kernel[k + radius] * image[y * w + std::clamp(x + k, 0, w - 1)];
-            pass[y * w + x] = sum;
-        }
+    const auto blurred = [&](const std::vector<double>& in, bool down) {
+        std::vector<double> out(w * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = -radius; k <= radius; ++k)
+                    out[y * w + x] += kernel[k + radius] / total *
+                                      (down ? in[std::clamp(y + k, 0, h - 1) * w + x]
+                                            : in[y * w + std::clamp(x + k, 0, w - 1)]);
+        return out;
+    };
     std::mt19937 random(s.seed);
     std::normal_distribution<double> noise(0, s.noise);
     Frame frame{std::vector<unsigned char>(w * h), {}};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            double sum = 0;
-            for (int k = -radius; k <= radius; ++k)
-                sum += kernel[k + radius] * pass[std::clamp(y + k, 0, h - 1) * w + x];
-            const double value = sum + (s.noise > 0 ? noise(random) : 0);
-            frame.grey[y * w + x] =
-                static_cast<unsigned char>(std::clamp(std::lround(value), 0L, 255L));
-        }
+    const std::vector<double> smooth = blurred(blurred(image, false), true);
+    for (std::size_t i = 0; i < smooth.size(); ++i)
+        frame.grey[i] = static_cast<unsigned char>(
+            std::clamp(std::lround(smooth[i] + (s.noise > 0 ? noise(random) : 0)), 0L, 255L));
     for (int j = 0; j < s.rows; ++j)
         for (int i = 0; i < s.cols; ++i)
             frame.corners.push_back(apply(s.planeToFrame, {i * s.square, j * s.square}));
