@@ -661,7 +661,8 @@ class DialogTest : public QObject {
             log->frames.emplace_back(
                 std::size_t(f.width * f.height * f.bitCount / 8 - (i % 7 == 0)),
                 static_cast<unsigned char>(i));
-            dialog->captureWindow->previewTick();
+            if (dialog->captureWindow->previewTick())
+                dialog->OnPaint();  // as the capture view asks after each frame
             if (i % 4 == 0) {
                 commands[(i / 4) % std::size(commands)]();
             }
