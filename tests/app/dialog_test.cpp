@@ -353,7 +353,7 @@ class DialogTest : public QObject {
             const qsizetype seen = frames.count();
             QVERIFY(QTest::qWaitFor([&] { return frames.count() > seen + 2; }, 5000));
             QVERIFY(grabbed(*dialog->outputView) != before);  // the rectified chart
-            QVERIFY(shownAsPainted());                         // each frame repaints the views
+            QVERIFY(shownAsPainted());                        // each frame repaints the views
             click(stopCaptureId);
             const qsizetype stopped = frames.count();
             QTest::qWait(200);
@@ -601,7 +601,8 @@ class DialogTest : public QObject {
         QTest::keyClick(dialog.get(), Qt::Key_F1);
         QCOMPARE(seen, QStringList({"닫기(&C)", "-", "Camera", "-", "Save calibration…",
                                     "Load calibration…", "Copy homography",
-                                    "Save rectified picture…", "-", "Restore last points", "-",
+                                    "Save rectified picture…", "-", "Snap clicks to corners",
+                                    "Find chart…", "-", "Restore last points", "-",
                                     "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
         QVERIFY(dialog->isVisible());                             // F1 closes nothing
         QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
