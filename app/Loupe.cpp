@@ -20,12 +20,17 @@ Loupe::Loupe(QWidget* view) : QWidget(view) {
     hide();
 }
 
-void Loupe::showAround(Point pixel, QPoint pointer) {
+void Loupe::showAround(Point pixel, QPoint pointer, bool snaps, std::optional<Point> snapped) {
     if (!framePixel || !framePixel(pixel)) {
         hide();
         return;
     }
     centre = pixel;
+    snapping = snaps;
+    corner = snapped;
+    // A caption wider than the lens takes two lines.
+    const bool fits = fontMetrics().horizontalAdvance(text()) <= side - 2;
+    setFixedSize(side, side + captionHeight * (fits ? 1 : 2));
     const QSize view = parentWidget()->size();
     move(pointer.x() < view.width() / 2 ? view.width() - width() - 2 : 2,
          pointer.y() < view.height() / 2 ? view.height() - height() - 2 : 2);
@@ -34,7 +39,11 @@ void Loupe::showAround(Point pixel, QPoint pointer) {
 }
 
 QString Loupe::text() const {
-    return QString::fromStdString(formatPoint(centre));
+    if (snapping && corner) {
+        return QString::fromStdString(formatRefined(*corner));
+    }
+    return QString::fromStdString(formatPoint(centre)) +
+           (snapping ? QStringLiteral(" (no corner)") : QString());
 }
 
 void Loupe::paintEvent(QPaintEvent*) {
@@ -42,7 +51,7 @@ void Loupe::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     for (int j = 0; j < cells; ++j) {
         for (int i = 0; i < cells; ++i) {
-            const Point at{centre.x + i - reach, centre.y + j - reach};
+            const Point at{centre.x + i - reach, centre.y + j - reach};  // whole pixels
             const std::optional<QRgb> colour = framePixel ? framePixel(at) : std::nullopt;
             painter.fillRect(1 + i * zoom, 1 + j * zoom, zoom, zoom,
                              colour ? QColor(*colour) : outsideFrame);
@@ -51,6 +60,14 @@ void Loupe::paintEvent(QPaintEvent*) {
     painter.setPen(QColor(markColour));
     const int at = reach * zoom;  // just outside the centre cell
     painter.drawRect(at, at, zoom + 1, zoom + 1);
+    if (snapping && corner) {  // a cross on the corner, its pixel's centre mid-cell
+        const QPointF place(1 + (corner->x - centre.x + reach + 0.5) * zoom,
+                            1 + (corner->y - centre.y + reach + 0.5) * zoom);
+        painter.setPen(QColor(snapColour));
+        painter.drawLine(place - QPointF(3, 0), place + QPointF(3, 0));
+        painter.drawLine(place - QPointF(0, 3), place + QPointF(0, 3));
+    }
     painter.setPen(Qt::white);
-    painter.drawText(QRect(0, side, side, captionHeight), Qt::AlignCenter, text());
+    painter.drawText(QRect(0, side, side, height() - side), Qt::AlignCenter | Qt::TextWordWrap,
+                     text());
 }

@@ -42,6 +42,7 @@ void PictureView::mousePressEvent(QMouseEvent* event) {
     // The keys that move or delete the picked point come here; the view stays out of the
     // tab order all the same.
     setFocus(Qt::MouseFocusReason);
+    keys = event->modifiers();
     // The pixel under the pointer when it was pressed, not wherever it is by the time the
     // notification is handled.
     const QPointF at = event->position();
@@ -55,6 +56,7 @@ void PictureView::mouseMoveEvent(QMouseEvent* event) {
         const QPoint at = clientPixel(*this, event->position());
         const QPoint d = at - pressedAt;
         const bool held = (event->buttons() & Qt::LeftButton) != 0;
+        keys = event->modifiers();
         dragging = held && (dragging || d.x() * d.x() + d.y() * d.y() >= dragStart * dragStart);
         emit moved(at, dragging);
     }

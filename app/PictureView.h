@@ -31,6 +31,9 @@ class PictureView : public QWidget {
     // leaves the view.
     Loupe& loupe() const { return *magnifier; }
 
+    // The keyboard modifiers held at the last press or move over the view.
+    Qt::KeyboardModifiers modifiers() const { return keys; }
+
   signals:
     // The click notification, with the position in the view's client area.
     void clicked(QPoint position);
@@ -51,5 +54,6 @@ class PictureView : public QWidget {
     bool notify = false;
     QPoint pressedAt;
     bool dragging = false;
+    Qt::KeyboardModifiers keys;
     Loupe* magnifier;
 };

@@ -15,9 +15,9 @@
 #include "app/Plandis.h"
 #include "app/dialogBuilder.h"
 #include "app/resource.h"
-#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "capture/CaptureWindow.h"
+#include "frame/frameState.h"
 
 PlandisDlg::PlandisDlg(QWidget* parent)
     : QDialog(parent), controls(buildDialog(*this, plandisDialogTemplate())) {
@@ -27,6 +27,7 @@ PlandisDlg::PlandisDlg(QWidget* parent)
     sysMenu->addAction(QString::fromUtf8("닫기(&C)"))->setData(closeCommand);
     addCameraMenu();
     addCalibrationCommands();
+    addSubpixelCommands();
     addLastPointsCommands();
     connect(sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toInt()); });

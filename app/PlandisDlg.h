@@ -21,6 +21,8 @@
 
 class CaptureWindow;
 class PictureView;
+template <typename T>
+class QFutureWatcher;
 class QCheckBox;
 class QListWidget;
 class QKeyEvent;
@@ -107,7 +109,7 @@ class PlandisDlg : public QDialog {
     void moveOverView(PictureView& view, QPoint position, bool dragging, QListWidget& list);
     void releaseView(const PictureView& view, QListWidget& list);
     int picked() const;  // the picked entry's row in pickedList, or -1
-    void setPoint(QListWidget& list, int index, Point p);
+    void setPoint(QListWidget& list, int index, const std::string& text);
     bool pickingKey(const QKeyEvent& event);
     // While calibrating, H follows every change of the point lists.
     void followPoints();
@@ -119,6 +121,17 @@ class PlandisDlg : public QDialog {
     bool pointsFitFrame();
     void addCalibrationCommands();
     void addLastPointsCommands();
+    // Sub-pixel points (PlandisDlgSubpixel.cpp): clicks snapped to chessboard corners, and a
+    // printed chart found whole.
+    void addSubpixelCommands();
+    // Whether a click in `view` now snaps: in the input view, with Shift held or the menu's
+    // toggle on.
+    bool snaps(const PictureView& view) const;
+    // The refined corner within reach of `pixel` in the current grey picture, or none.
+    static std::optional<Point> cornerNear(Point pixel);
+    bool snapPicked();  // key S: false when no input point is picked
+    void OnFindChart();
+    void chartSearched();
     void keepLastPoints();
     void OnRestoreLastPoints();
     void addCameraMenu();
@@ -139,6 +152,10 @@ class PlandisDlg : public QDialog {
     std::optional<QPoint> addOnRelease;  // a press on a point, until it drags or is released
     std::vector<PointLists> undoSteps, redoSteps;
     std::string namedSource;  // one not in the list of cameras (--source), once seen
+    bool snapClicks = false;  // the menu's "Snap clicks to corners", as remembered
+    QFutureWatcher<std::vector<Point>>* chartSearch = nullptr;
+    QSize chartFrame;  // the frame size of the picture searched
+    QSize chartGrid;   // its chessboard's inner corners, cols × rows
 
   public:
     // A camera as the Camera menu and the messages name it: "Cam (/dev/video2)".

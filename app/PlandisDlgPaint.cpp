@@ -11,9 +11,9 @@
 #include "app/PictureView.h"
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
-#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/pointPicking.h"
+#include "frame/frameState.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ std::optional<QRgb> shownPixel(const unsigned char* buffer, std::size_t bytes,
         p.y >= frameHeight) {
         return std::nullopt;
     }
-    const unsigned char* at =
+    const unsigned char* at =  // p is a whole pixel
         buffer + (static_cast<std::size_t>(p.y) * static_cast<std::size_t>(frameWidth) +
                   static_cast<std::size_t>(p.x)) *
                      bytesPerPixel;
@@ -114,10 +114,11 @@ void PlandisDlg::drawMarkers(QPainter& painter, const PictureView& view, const Q
         parsePoint(listText(list, i), entry);
         const Point at =
             framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
+        const QPoint shown(static_cast<int>(at.x), static_cast<int>(at.y));
         if (i % 2 == 1) {
-            painter.drawLine(current, QPoint(at.x, at.y));
+            painter.drawLine(current, shown);
         }
-        current = QPoint(at.x, at.y);
+        current = shown;
     }
 }
 
@@ -154,5 +155,5 @@ std::optional<QPoint> PlandisDlg::entryOnView(const PictureView& view, const QLi
         return std::nullopt;
     }
     const Point at = framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
-    return QPoint(at.x, at.y);
+    return QPoint(static_cast<int>(at.x), static_cast<int>(at.y));
 }

@@ -9,9 +9,9 @@
 #include "app/Loupe.h"
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
-#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/pointPicking.h"
+#include "frame/frameState.h"
 
 namespace {
 
@@ -56,9 +56,12 @@ void PlandisDlg::OnOutputViewClicked(QPoint position) {
     pressView(*outputView, position, *outputPointList);
 }
 
-// The frame pixel under the click, scaled from the view's client area to the frame.
+// The frame pixel under the click, scaled from the view's client area to the frame, or the
+// corner it snaps to.
 void PlandisDlg::addClickedPoint(const PictureView& view, QPoint position, QListWidget& list) {
-    listAppend(list, formatPoint(pixelUnder(view, position)));
+    const Point pixel = pixelUnder(view, position);
+    const std::optional<Point> corner = snaps(view) ? cornerNear(pixel) : std::nullopt;
+    listAppend(list, corner ? formatRefined(*corner) : formatPoint(pixel));
     followPoints();
     refreshViews();
 }
@@ -107,16 +110,18 @@ void PlandisDlg::pressView(const PictureView& view, QPoint position, QListWidget
     refreshViews();  // the picked point's frame
 }
 
-// Dragging moves the picked point to the pixel a click there would record; the loupe shows
-// that pixel whether the button is held or not.
+// Dragging moves the picked point to the pixel under the pointer, never snapped; the loupe
+// shows that pixel whether the button is held or not, and while not dragging the corner a
+// click would snap to.
 void PlandisDlg::moveOverView(PictureView& view, QPoint position, bool dragging,
                               QListWidget& list) {
     const Point pixel = pixelUnder(view, position);
     if (dragging && atPress && pickedList == &list && picked() >= 0) {
         addOnRelease.reset();
-        setPoint(list, picked(), pixel);
+        setPoint(list, picked(), formatPoint(pixel));
     }
-    view.loupe().showAround(pixel, position);
+    const bool snapping = !dragging && snaps(view);
+    view.loupe().showAround(pixel, position, snapping, snapping ? cornerNear(pixel) : std::nullopt);
 }
 
 void PlandisDlg::releaseView(const PictureView& view, QListWidget& list) {
@@ -135,8 +140,8 @@ int PlandisDlg::picked() const {
     return valid ? pickedIndex : -1;
 }
 
-void PlandisDlg::setPoint(QListWidget& list, int index, Point p) {
-    const QString text = QString::fromStdString(formatPoint(p));
+void PlandisDlg::setPoint(QListWidget& list, int index, const std::string& entry) {
+    const QString text = QString::fromStdString(entry);
     if (list.item(index)->text() != text) {
         list.item(index)->setText(text);
         followPoints();
@@ -164,11 +169,17 @@ bool PlandisDlg::pickingKey(const QKeyEvent& event) {
     }
     const int index = picked();
     Point p{0, 0};
-    if (index < 0 || !parsePoint(listText(*pickedList, index), p)) {
+    bool refined = false;
+    if (index < 0 || !parsePoint(listText(*pickedList, index), p, &refined)) {
         return false;
     }
     PointLists before = pointLists();
     switch (event.key()) {
+        case Qt::Key_S:
+            if (event.modifiers() != Qt::NoModifier || !snapPicked()) {
+                return false;
+            }
+            break;
         case Qt::Key_Delete:
         case Qt::Key_Backspace:
             delete pickedList->takeItem(index);
@@ -183,10 +194,10 @@ bool PlandisDlg::pickingKey(const QKeyEvent& event) {
             const int dx = (event.key() == Qt::Key_Right) - (event.key() == Qt::Key_Left);
             const int dy = (event.key() == Qt::Key_Down) - (event.key() == Qt::Key_Up);
             const Point to{p.x + dx, p.y + dy};
-            // One frame pixel at a time, never off the frame.
+            // One frame pixel at a time, never off the frame; a refined point keeps its fraction.
             if (frameWidth <= 0 ||
                 (to.x >= 0 && to.y >= 0 && to.x < frameWidth && to.y < frameHeight)) {
-                setPoint(*pickedList, index, to);
+                setPoint(*pickedList, index, refined ? formatRefined(to) : formatPoint(to));
             }
             break;
         }

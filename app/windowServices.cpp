@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
@@ -14,6 +15,8 @@
 
 std::function<void(QWidget* owner, const QString& text)> messageBoxStandIn;
 std::function<std::optional<QString>(QFileDialog& dialog)> fileDialogStandIn;
+std::function<std::optional<QString>(const QString& label, const QString& initial)>
+    textInputStandIn;
 
 int listCount(const QListWidget& list) {
     return list.count();
@@ -45,6 +48,16 @@ void messageBox(QWidget* owner, const QString& text) {
                     owner);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+std::optional<QString> textInput(QWidget* owner, const QString& label, const QString& initial) {
+    if (textInputStandIn) {
+        return textInputStandIn(label, initial);
+    }
+    bool confirmed = false;
+    const QString text = QInputDialog::getText(owner, QCoreApplication::applicationName(), label,
+                                               QLineEdit::Normal, initial, &confirmed);
+    return confirmed ? std::optional(text) : std::nullopt;
 }
 
 std::vector<FilterChoice> parseFilter(const std::string& filter) {

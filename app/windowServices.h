@@ -35,6 +35,14 @@ void messageBox(QWidget* owner, const QString& text);
 // When set, messageBox hands its text here instead of showing a box.
 extern std::function<void(QWidget* owner, const QString& text)> messageBoxStandIn;
 
+// A modal one-line text question, captioned with the application's name: the text typed
+// (starting as `initial`), or nothing when cancelled.
+std::optional<QString> textInput(QWidget* owner, const QString& label, const QString& initial);
+
+// When set, textInput asks this instead of showing the question.
+extern std::function<std::optional<QString>(const QString& label, const QString& initial)>
+    textInputStandIn;
+
 enum class FileDialogKind { open, save };
 
 struct FileDialogSettings {

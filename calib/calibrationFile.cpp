@@ -30,10 +30,15 @@ json matrixJson(const linal::Matrix& m) {
         {"type_id", "opencv-matrix"}, {"rows", m.m}, {"cols", m.n}, {"dt", "d"}, {"data", data}};
 }
 
+// A whole pixel as an integer, as clicked; a refined coordinate as the double it is.
+json coordinateJson(double v) {
+    return v == std::floor(v) ? json(static_cast<long long>(v)) : json(v);
+}
+
 json pointsJson(const std::vector<Point>& points) {
     json list = json::array();
     for (Point p : points) {
-        list.push_back({p.x, p.y});
+        list.push_back({coordinateJson(p.x), coordinateJson(p.y)});
     }
     return list;
 }
@@ -78,7 +83,9 @@ linal::Matrix readMatrix(const json& file, const char* name) {
     return result;
 }
 
-std::vector<Point> readPoints(const json& file, const char* name, int width, int height) {
+// Version 1 holds whole pixels only; version 2 also refined points.
+std::vector<Point> readPoints(const json& file, const char* name, int width, int height,
+                              bool whole) {
     const json& list = field(file, name);
     if (!list.is_array()) {
         throw BadFile(std::string("\"") + name + "\" is not a list of points");
@@ -88,7 +95,10 @@ std::vector<Point> readPoints(const json& file, const char* name, int width, int
         if (!entry.is_array() || entry.size() != 2) {
             throw BadFile(std::string("\"") + name + "\" holds an entry that is not [x, y]");
         }
-        const Point p{integer(entry[0], name), integer(entry[1], name)};
+        const auto coordinate = [&](const json& v) {
+            return whole ? double(integer(v, name)) : number(v, name);
+        };
+        const Point p{coordinate(entry[0]), coordinate(entry[1])};
         if (p.x < 0 || p.y < 0 || p.x >= width || p.y >= height) {
             throw BadFile(std::string("\"") + name + "\" holds a point outside the " +
                           std::to_string(width) + " x " + std::to_string(height) + " frame");
@@ -124,8 +134,9 @@ Calibration parse(const std::string& text) {
     if (!file.is_object()) {
         throw BadFile("it is not a JSON calibration file");
     }
-    if (field(file, "version") != calibrationFormatVersion) {
-        throw BadFile("it has a format version other than " +
+    const json& version = field(file, "version");
+    if (version != 1 && version != calibrationFormatVersion) {
+        throw BadFile("it has a format version other than 1 or " +
                       std::to_string(calibrationFormatVersion));
     }
     Calibration c;
@@ -135,8 +146,8 @@ Calibration parse(const std::string& text) {
     if (c.frameWidth <= 0 || c.frameHeight <= 0) {
         throw BadFile("its frame size is not positive");
     }
-    c.input = readPoints(file, "inputPoints", c.frameWidth, c.frameHeight);
-    c.output = readPoints(file, "outputPoints", c.frameWidth, c.frameHeight);
+    c.input = readPoints(file, "inputPoints", c.frameWidth, c.frameHeight, version == 1);
+    c.output = readPoints(file, "outputPoints", c.frameWidth, c.frameHeight, version == 1);
     const linal::Matrix H = readMatrix(file, "homography");
     readMatrix(file, "homographyInverse");
     if (c.input.size() != c.output.size()) {

@@ -1,5 +1,5 @@
-// Calibration files: the clicked point pairs of one frame size and the homography they give,
-// as JSON that other programs read. The matrices are written as OpenCV's FileStorage writes
+// Calibration files: the clicked or refined point pairs of one frame size and the homography they
+// give, as JSON that other programs read. The matrices are written as OpenCV's FileStorage writes
 // them, so cv::FileStorage(path, READ)["homography"] reads H.
 #pragma once
 
@@ -17,8 +17,9 @@ struct Calibration {
     linal::Matrix inverse{3, 3, 0.0};
 };
 
-// The version this program writes and the one it reads.
-inline constexpr int calibrationFormatVersion = 1;
+// The version this program writes: 2, whose points may be refined (fractional). It reads
+// version 1 (whole pixels) too.
+inline constexpr int calibrationFormatVersion = 2;
 // No calibration file is larger; bigger files are refused before they are read.
 inline constexpr unsigned long long maxCalibrationFileBytes = 1 << 20;
 

@@ -5,12 +5,10 @@
 
 #include <optional>
 
+#include "calib/point.h"
 #include "cpu/planeView.h"
 
-struct PointD {
-    double x;
-    double y;
-};
+using PointD = Point;
 
 // The X-corner (the saddle where two dark and two light squares meet) that the iteration
 // from `start` converges to, using the pixels within `radius` (2 to 10) of it; the corner

@@ -4,12 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "calib/point.h"
 #include "linal/matrix.h"
-
-struct Point {
-    int x;
-    int y;
-};
 
 // The point system A·h = b of N pairs (2N rows, at least 10) and its normal matrix At·A.
 struct NormalEquations {

@@ -1,5 +1,6 @@
 // Point picking: the clicked place in a view becomes a frame pixel, kept in the point lists
-// as the text "%d,%d"; the markers map such a frame pixel back into the view.
+// as the text "%d,%d", a refined corner as "%.2f,%.2f"; the markers map a point back into
+// the view.
 #pragma once
 
 #include <string>
@@ -13,12 +14,19 @@
 Point clickToFramePixel(int cx, int cy, int viewWidth, int viewHeight, int frameWidth,
                         int frameHeight);
 
-// Where frame pixel p lies in the view: viewWidth · x / frameWidth, product first, in
-// double, truncated toward zero. Needs a frame size above 0.
+// Where frame point p lies in the view: viewWidth · x / frameWidth, product first, in
+// double, truncated toward zero (a refined point at its sub-pixel place). Needs a frame size
+// above 0.
 Point framePixelToView(Point p, int viewWidth, int viewHeight, int frameWidth, int frameHeight);
 
-// The list entry of a point: "%d,%d", no blanks.
+// The list entry of a clicked point: "%d,%d", no blanks; a point with a fraction (moved
+// from a refined one) gets two decimals.
 std::string formatPoint(Point p);
 
-// Reads an entry back with the same pattern; false unless both numbers are there.
-bool parsePoint(const std::string& entry, Point& p);
+// The list entry of a refined point: "%.2f,%.2f", also when both happen to be whole, so the
+// row says how the point was made.
+std::string formatRefined(Point p);
+
+// Reads either form back: two numbers in the int range, each with at most two decimals,
+// separated by a comma. False otherwise. `refined` tells whether a decimal point was seen.
+bool parsePoint(const std::string& entry, Point& p, bool* refined = nullptr);

@@ -56,12 +56,27 @@ bool allFinite(const linal::Matrix& m) {
 
 }  // namespace
 
-// a, b and c are on one line when the cross product (b − a) × (c − a) is zero.
+namespace {
+
+bool wholePixel(double v) {
+    return v == std::floor(v) && v >= -2147483648.0 && v <= 2147483647.0;
+}
+
+}  // namespace
+
+// a, b and c are on one line when the cross product (b − a) × (c − a) is zero: exactly in
+// 64-bit integers for whole pixels, in double for refined points.
 bool collinear(Point a, Point b, Point c) {
-    const std::int64_t bx = std::int64_t{b.x} - a.x;
-    const std::int64_t by = std::int64_t{b.y} - a.y;
-    const std::int64_t cx = std::int64_t{c.x} - a.x;
-    const std::int64_t cy = std::int64_t{c.y} - a.y;
+    const bool whole = wholePixel(a.x) && wholePixel(a.y) && wholePixel(b.x) && wholePixel(b.y) &&
+                       wholePixel(c.x) && wholePixel(c.y);
+    if (!whole) {
+        return (b.x - a.x) * (c.y - a.y) == (b.y - a.y) * (c.x - a.x);
+    }
+    const auto i = [](double v) { return static_cast<std::int64_t>(v); };
+    const std::int64_t bx = i(b.x) - i(a.x);
+    const std::int64_t by = i(b.y) - i(a.y);
+    const std::int64_t cx = i(c.x) - i(a.x);
+    const std::int64_t cy = i(c.y) - i(a.y);
     return multiply(bx, cy) == multiply(by, cx);
 }
 

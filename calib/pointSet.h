@@ -16,7 +16,7 @@ enum class PointSetFault {
     unstable,
 };
 
-// Exact: the test runs in 64-bit integers and holds for every int coordinate.
+// Exact for whole pixels in the int range: the test then runs in 64-bit integers.
 bool collinear(Point a, Point b, Point c);
 
 // The first fault found, in the order of the enumerators above (never unstable). With four

@@ -2,12 +2,12 @@
 
 #include <vector>
 
-#include "frame/frameState.h"
 #include "calib/rectifyPicture.h"
 #include "capture/convertKernels.h"
 #include "cpu/kernelPath.h"
 #include "cpu/planeView.h"
 #include "cpu/rowPool.h"
+#include "frame/frameState.h"
 
 namespace {
 
@@ -67,12 +67,10 @@ void convertFrame(const VideoHeader* header, KernelPath path) {
 
 }  // namespace
 
-bool rectifyCurrentPicture() {
-    const std::size_t pixels = framePixels();
+const unsigned char* currentGreyPicture(std::vector<unsigned char>& made) {
     const unsigned char* grey = currentGrey();
-    std::vector<unsigned char> made;
     if (grey == nullptr && holdsFrame(rgbFrame, rgbFrameBytes, 3)) {
-        made.resize(pixels);
+        made.resize(framePixels());
         const ConstPlane colour{rgbFrame, frameWidth, frameHeight, std::ptrdiff_t{frameWidth} * 3};
         const Plane madeGrey{made.data(), frameWidth, frameHeight, frameWidth};
         runRowBands(frameHeight, [&](int y0, int y1) {
@@ -80,7 +78,13 @@ bool rectifyCurrentPicture() {
         });
         grey = made.data();
     }
-    if (grey == nullptr || !makeFrameBuffer(outputFrame, outputFrameBytes, pixels)) {
+    return grey;
+}
+
+bool rectifyCurrentPicture() {
+    std::vector<unsigned char> made;
+    const unsigned char* grey = currentGreyPicture(made);
+    if (grey == nullptr || !makeFrameBuffer(outputFrame, outputFrameBytes, framePixels())) {
         return false;
     }
     rectifyPicture(homographyTable, grey, outputFrame, frameWidth, frameHeight, 1);

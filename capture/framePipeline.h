@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class CaptureWindow;
 
@@ -32,3 +33,7 @@ int frameCallback(CaptureWindow* window, VideoHeader* header);
 // frames and a loaded picture go through here alike. False when no picture holds the current
 // frame or memory ran out (outputFrame is then left as it was).
 bool rectifyCurrentPicture();
+
+// The current grey picture: grayFrame, or for a loaded colour picture the grey of rgbFrame
+// made into `made`; null when no picture holds the current frame.
+const unsigned char* currentGreyPicture(std::vector<unsigned char>& made);

@@ -3,19 +3,24 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cmath>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include "plandisVersion.h"
 #include "cli/batchRectify.h"
+#include "cli/chartSvg.h"
+#include "image/atomicFile.h"
+#include "plandisVersion.h"
 
 namespace {
 
 constexpr const char* usage =
     "Usage: plandis [--calibration FILE] [--source SOURCE] [--size WxH] [--fps N]\n"
     "       plandis rectify --calibration FILE [--jobs N] INPUT... --output DIR\n"
+    "       plandis chart [--corners COLSxROWS] [--square MM] --output FILE.svg\n"
     "       plandis --help | --version\n"
     "\n"
     "Without a command, the calibration dialog starts; --calibration loads FILE into it.\n"
@@ -24,7 +29,10 @@ constexpr const char* usage =
     "source description, at the mode nearest --size (default: the loaded calibration's frame\n"
     "size, else 640x480) and --fps (default 30).\n"
     "rectify warps pictures through the calibration's homography into DIR (see plandis\n"
-    "rectify --help).\n";
+    "rectify --help).\n"
+    "chart writes a printable chessboard for Find chart as SVG at true scale: COLSxROWS inner\n"
+    "corners (default 9x6, at most 100 a side), squares of MM millimetres (default 25, from 1\n"
+    "to 200).\n";
 
 constexpr const char* rectifyUsage =
     "Usage: plandis rectify --calibration FILE [--jobs N] INPUT... --output DIR\n"
@@ -140,6 +148,61 @@ CommandLine rectify(const std::vector<std::string>& args, std::ostream& out, std
     return {rectifyFiles(job, err, terminal ? &err : nullptr), {}, {}, {}};
 }
 
+// A printable chessboard. Values that would make no usable page are refused, and so is an
+// output that exists but is no regular file.
+CommandLine chart(const std::vector<std::string>& args, std::ostream& err) {
+    int cols = 9, rows = 6;
+    double square = 25.0;
+    std::string output;
+    for (std::size_t i = 1; i < args.size(); i += 2) {
+        const std::string& arg = args[i];
+        if (arg != "--corners" && arg != "--square" && arg != "--output") {
+            return misuse(err, "unknown option '" + arg + "'");
+        }
+        if (i + 1 == args.size()) {
+            return misuse(err, arg + " needs a value");
+        }
+        const std::string& value = args[i + 1];
+        const std::size_t x = value.find('x');
+        const auto c = wholeNumber(std::string_view(value).substr(0, x), 2, 100);
+        const auto r = x == std::string::npos
+                           ? std::nullopt
+                           : wholeNumber(std::string_view(value).substr(x + 1), 2, 100);
+        double mm = 0.0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), mm);
+        const bool millimetres =
+            error == std::errc() && end == value.data() + value.size() && mm >= 1.0 && mm <= 200.0;
+        if (arg == "--output") {
+            output = value;
+        } else if (arg == "--corners" && c && r) {
+            cols = *c, rows = *r;
+        } else if (arg == "--square" && millimetres) {
+            square = mm;
+        } else {
+            return misuse(err,
+                          arg == "--corners"
+                              ? "--corners needs COLSxROWS, each from 2 to 100, not '" + value + "'"
+                              : "--square needs millimetres from 1 to 200, not '" + value + "'");
+        }
+    }
+    if (output.empty()) {
+        return misuse(err, "chart needs --output FILE.svg");
+    }
+    std::error_code error;
+    const auto kind = std::filesystem::status(output, error).type();
+    if (kind != std::filesystem::file_type::not_found &&
+        kind != std::filesystem::file_type::regular) {
+        return misuse(err, output + " exists and is not a regular file");
+    }
+    const std::string svg = chartSvg(cols, rows, square);
+    if (!writeFileAtomically(output.c_str(),
+                             [&](int fd) { return writeAll(fd, svg.data(), svg.size()); })) {
+        err << "plandis: " << output << ": the file could not be written\n";
+        return {1, {}, {}, {}};
+    }
+    return {0, {}, {}, {}};
+}
+
 }  // namespace
 
 CommandLine runCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -149,6 +212,9 @@ CommandLine runCommandLine(int argc, char** argv, std::ostream& out, std::ostrea
     }
     if (args[0] == "rectify") {
         return rectify(args, out, err);
+    }
+    if (args[0] == "chart") {
+        return chart(args, err);
     }
     if (args[0] == "--help" && args.size() == 1) {
         out << usage;

@@ -39,6 +39,7 @@
 #include "tests/capture/FakeCaptureDriver.h"
 #include "tests/support/frameStateReset.h"
 #include "tests/support/naiveReference.h"
+#include "tests/support/renderChart.h"
 
 namespace {
 
@@ -197,9 +198,8 @@ class DialogTest : public QObject {
             {okButtonId, "확인", {178, 7, 50, 14}},  // the About box
             {noControlId, "Veltro 버전 1.0", {40, 10, 119, 8}},
         };
-        for (const auto& [id, text, units] : controls) {
+        for (const auto& [id, text, units] : controls)
             QTest::addRow("%d %s", id, text) << id << QString::fromUtf8(text) << units;
-        }
     }
     void everyControlHasItsCaptionAndPlace() {
         QFETCH(int, id);
@@ -225,9 +225,8 @@ class DialogTest : public QObject {
         QList<int> order;
         for (QWidget* c = dialog->dialogItem(startCaptureId); order.size() < 10;
              c = c->nextInFocusChain()) {
-            if (c->focusPolicy() != Qt::NoFocus && controlId(*c) > 0) {
+            if (c->focusPolicy() != Qt::NoFocus && controlId(*c) > 0)
                 order << controlId(*c);
-            }
         }
         QCOMPARE(order, QList<int>({1000, 1004, 1005, 1006, 1003, 1007, 1008, 1009, 1010, 1011}));
         AboutDlg about;
@@ -246,9 +245,8 @@ class DialogTest : public QObject {
                                       referenceWarp(grey.data(), 280, 240, homographyTable);
         };
         Bytes grey(280 * 240);
-        for (std::size_t i = 0; i < grey.size(); ++i) {
+        for (std::size_t i = 0; i < grey.size(); ++i)
             grey[i] = i % 280 < 120 ? 40 : 200;
-        }
         QVERIFY(writeBmp(file("grey.bmp"), grey, 280, 8));
         act("Load BMP", file("grey.bmp"));
         QCOMPARE(startName, "test");
@@ -353,7 +351,7 @@ class DialogTest : public QObject {
             const qsizetype seen = frames.count();
             QVERIFY(QTest::qWaitFor([&] { return frames.count() > seen + 2; }, 5000));
             QVERIFY(grabbed(*dialog->outputView) != before);  // the rectified chart
-            QVERIFY(shownAsPainted());                         // each frame repaints the views
+            QVERIFY(shownAsPainted());                        // each frame repaints the views
             click(stopCaptureId);
             const qsizetype stopped = frames.count();
             QTest::qWait(200);
@@ -581,9 +579,8 @@ class DialogTest : public QObject {
     void menuClosesAndOpensTheAboutBox() {
         QStringList seen;  // the open menu's items, then the modal window's class
         QTimer::singleShot(0, [&seen] {
-            for (QAction* item : QApplication::activePopupWidget()->actions()) {
+            for (QAction* item : QApplication::activePopupWidget()->actions())
                 seen << (item->isSeparator() ? QStringLiteral("-") : item->text());
-            }
             QApplication::activePopupWidget()->close();
         });
         QContextMenuEvent event(QContextMenuEvent::Mouse, {9, 9},
@@ -601,7 +598,8 @@ class DialogTest : public QObject {
         QTest::keyClick(dialog.get(), Qt::Key_F1);
         QCOMPARE(seen, QStringList({"닫기(&C)", "-", "Camera", "-", "Save calibration…",
                                     "Load calibration…", "Copy homography",
-                                    "Save rectified picture…", "-", "Restore last points", "-",
+                                    "Save rectified picture…", "-", "Snap clicks to corners",
+                                    "Find chart…", "-", "Restore last points", "-",
                                     "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
         QVERIFY(dialog->isVisible());                             // F1 closes nothing
         QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
@@ -663,9 +661,8 @@ class DialogTest : public QObject {
                 static_cast<unsigned char>(i));
             if (dialog->captureWindow->previewTick())
                 dialog->OnPaint();  // as the capture view asks after each frame
-            if (i % 4 == 0) {
+            if (i % 4 == 0)
                 commands[(i / 4) % std::size(commands)]();
-            }
             QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(i % 243, 9));
             QVERIFY((!rgbFrame || rgbFrameBytes == framePixels() * 3) &&
                     (!grayFrame || grayFrameBytes == framePixels()) &&
@@ -793,20 +790,17 @@ class DialogTest : public QObject {
         QCOMPARE(loupe.text(), under(at));
         const QImage lens = grabbed(const_cast<Loupe&>(loupe));
         QRect mark;
-        for (int y = 0; y < lens.height(); ++y) {
-            for (int x = 0; x < lens.width(); ++x) {
+        for (int y = 0; y < lens.height(); ++y)
+            for (int x = 0; x < lens.width(); ++x)
                 mark |= lens.pixel(x, y) == qRgb(255, 0, 255) ? QRect(x, y, 1, 1) : QRect();
-            }
-        }
         const QRect cell = mark.adjusted(1, 1, -1, -1);
         QVERIFY(cell.width() >= 8 && cell.width() == cell.height());
         const QPoint shown(loupe.text().split(',')[0].toInt(), loupe.text().split(',')[1].toInt());
-        for (int j = -5; j <= 5; ++j) {
+        for (int j = -5; j <= 5; ++j)
             for (int i = -5; i <= 5; ++i) {
                 const unsigned char b = grayFrame[(shown.y() + j) * frame.width() + shown.x() + i];
                 QCOMPARE(lens.pixel(cell.center() + QPoint(i, j) * cell.width()), qRgb(b, b, b));
             }
-        }
         QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);  // the other list's
         QTest::mouseClick(&view, Qt::LeftButton, {}, at);
         QCOMPARE(input(), QStringList{loupe.text()});
@@ -881,6 +875,69 @@ class DialogTest : public QObject {
         QCOMPARE(rows(*dialog->inputPointList), nudged);
         QTest::keyClick(&view, Qt::Key_Return);
         QVERIFY(dialog->isVisible());
+    }
+
+    // Shift snaps a click to the corner near it, the remembered toggle every click, S the
+    // picked point (undoably), the loupe showing where first; Find chart fills both lists as
+    // one step; the decimals survive a saved calibration.
+    void aChartSnappedFoundSavedAndLoadedBack() {
+        chart::Scene scene;  // 20-pixel squares, corner (0, 0) at (60.3, 50.6)
+        scene.planeToFrame = {{{20, 0, 60.3}, {0, 20, 50.6}, {0, 0, 1}}};
+        scene.width = 320, scene.height = 240;
+        const chart::Frame board = chart::render(scene);
+        const auto show = [&board] {
+            setGreyFrame(320, 240, 0), std::copy(board.grey.begin(), board.grey.end(), grayFrame);
+        };
+        const auto near = [&](int row, int k) {  // "x.xx,y.yy" within 0.1 px of corner k
+            const QString t = dialog->inputPointList->item(row)->text();
+            return t.contains(QRegularExpression("^\\d+\\.\\d\\d,\\d+\\.\\d\\d$")) &&
+                   std::hypot(t.section(',', 0, 0).toDouble() - board.corners[k].x,
+                              t.section(',', 1).toDouble() - board.corners[k].y) < 0.1;
+        };
+        const auto hover = [this](QPoint to, Qt::KeyboardModifiers keys) {  // no stale Shift
+            QMouseEvent move(QEvent::MouseMove, to, to, {}, {}, keys);
+            return QApplication::sendEvent(dialog->inputView, &move),
+                   dialog->inputView->findChild<Loupe*>();
+        };
+        show();
+        const QPoint at(75, 76);  // the pixel (98, 70) in the 243 × 260 view: corner 11 is near
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
+        const QString clicked = dialog->inputPointList->item(0)->text();
+        QTest::keyClick(dialog->inputView, Qt::Key_S);
+        QVERIFY(!clicked.contains('.') && near(0, 11));
+        QTest::keyClick(dialog->inputView, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rows(*dialog->inputPointList), QStringList{clicked});
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, Qt::ShiftModifier, at);
+        QVERIFY(near(1, 11) && dialog->isVisible() && !hover(at, {})->text().contains('.'));
+        Loupe& loupe = *hover(at, Qt::ShiftModifier);
+        QCOMPARE(loupe.text(), dialog->inputPointList->item(1)->text());
+        int cross = 0;  // at 1 + (100.3 - 98 + 5.5) · 8, 1 + (70.6 - 70 + 5.5) · 8 in the lens
+        for (int i = 0; i < 9; ++i)
+            cross += grabbed(loupe).pixel(QPoint(62 + i % 3, 49 + i / 3)) == Loupe::snapColour;
+        QVERIFY(cross >= 3);
+        act("Snap clicks to corners");
+        open(), show();  // remembered
+        QVERIFY(hover({5, 5}, {})->text().endsWith(" (no corner)"));
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
+        QVERIFY(near(0, 11));
+        act("Snap clicks to corners");  // off again for the other tests
+        textInputStandIn = [](const QString&, const QString& initial) { return initial; };
+        act("Find chart…");
+        QTRY_COMPARE(dialog->outputPointList->count(), 54);
+        for (int k = 0; k < 54; ++k)  // margin 24; step min(271 / 8, 191 / 5) = 33, centred
+            QVERIFY(near(k, k) &&
+                    dialog->outputPointList->item(k)->text() ==
+                        QString("%1,%2").arg(27 + 33 * (k % 9)).arg(37 + 33 * (k / 9)));
+        const QStringList found = points();
+        act("Save calibration…", file("chart.json"));
+        QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step
+        QCOMPARE(dialog->outputPointList->count(), 0);
+        open();
+        act("Load calibration…", file("chart.json"));
+        QCOMPARE(points(), found);
+        setGreyFrame(320, 240, 128);
+        act("Find chart…");
+        QTRY_COMPARE(messages, QStringList{"chart not found (9 x 6 inner corners)"});
     }
 
     // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else

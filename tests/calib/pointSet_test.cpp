@@ -32,6 +32,7 @@ TEST(EstimateHomography, FindsTheFaultAndNeverEndsTheProcess) {
         {"secondOffALine", F::collinear, {{0, 0}, {5, 1}, {10, 10}, {20, 20}}},
         {"fourOfFiveOnALine", F::collinear, {{0, 0}, {1, 1}, {0, 7}, {2, 2}, {3, 3}}},
         {"threeOfFiveOnALine", F::none, {{0, 0}, {1, 1}, {0, 7}, {2, 2}, {3, 1}}},
+        {"refinedOnALine", F::collinear, {{0.5, 0}, {1, 1}, {1.5, 2}, {0, 7}}}, {"refinedApart", F::none, {{0.25, 0}, {0.75, 0}, {9, 9}, {0, 9}}},  // only by fractions
         // Differences span 2^32 - 1, so the cross product needs more than 63 bits.
         {"intRangeDiagonal", F::collinear, {{lo, lo}, {hi, hi}, {0, 0}, {0, 1}}},
         {"intRangeAntidiagonal", F::collinear, {{lo, hi}, {hi, lo}, {0, -1}, {5, 7}}},
@@ -44,7 +45,8 @@ TEST(EstimateHomography, FindsTheFaultAndNeverEndsTheProcess) {
             << c.name;
     // Random sets of 4 to 6 clicks inside pictures up to 8192 pixels wide are never unstable.
     std::mt19937 random(7);
-    std::uniform_int_distribution<int> coordinate(0, 8191);
+    std::uniform_int_distribution<int> pick(0, 8191);
+    const auto coordinate = [&pick](std::mt19937& r) { return double(pick(r)); };
     for (int n = 0; n < 3000; ++n) {
         Points input(4 + n % 3), output(input.size());
         for (std::size_t i = 0; i < input.size(); ++i) {
@@ -71,6 +73,8 @@ TEST(ComputeHomography, KeepsTheWorkedExampleAndNamesAMovedPair) {
                  "0x1.108c7a6708bdap+0 -0x1.331e823a57726p-5 0x1.378ad3600f7f2p+4 "
                  "-0x1.0ff99b639d002p-3 0x1.a6139d7951463p-1 0x1.05eeb45a7aefcp+5 "
                  "-0x1.52eb374aa0b8p-12 -0x1.17cef1720a1abp-11 0x1p+0 0.971535");
+    EXPECT_NE(H(1, 3), estimate({{10.25, 10}, {200, 15}, {190, 220}, {5, 180}},  // not cut
+                                {{30, 40}, {250, 20}, {260, 230}, {20, 200}})(1, 3));
     // Six pairs of one exact affine mapping fit with an RMS of about 0; moving one input point
     // gives a positive RMS and names that pair as the worst, which pulls H toward it: less than
     // the whole move is left on it. The fit of known errors, exactly.
@@ -108,10 +112,14 @@ TEST(PointPicking, ClickToEntryAndBack) {
     EXPECT_EQ(formatPoint(framePixelToView({-4, -2}, 200, 300, 640, 480)), "-1,-1");
     Point back{7, 7};
     EXPECT_TRUE(parsePoint(formatPoint({INT_MIN, -3}), back));
-    EXPECT_EQ(back.x, INT_MIN);
-    EXPECT_EQ(back.y, -3);
+    EXPECT_EQ(std::tuple(back.x, back.y), std::tuple(INT_MIN, -3.0));
     EXPECT_EQ(formatPoint({INT_MIN, -3}), "-2147483648,-3");
-    for (const char* bad : {"", "12", "12;4", "a,b"})
+    // Refined entries: two decimals, whatever the value; read back with their fractions.
+    EXPECT_EQ(formatRefined({153, -0.5}) + " " + formatPoint({1.5, 2}), "153.00,-0.50 1.50,2.00");
+    bool refined = false;
+    EXPECT_TRUE(parsePoint("153.27,119.8", back, &refined) && refined && back.x == 153.27 &&
+                back.y == 119.8);
+    for (const char* bad : {"", "12", "12;4", "a,b", "1.257,2", "1.,2", "2147483648,0"})
         EXPECT_FALSE(parsePoint(bad, back)) << bad;
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <opencv2/core.hpp>
+#include <regex>
 #include <sstream>
 
 #include "calib/calibrationFile.h"
@@ -19,9 +20,9 @@ namespace {
 
 using nlohmann::json;
 
-// Six pairs on a 64 × 48 frame, the last input point a little off.
+// Six pairs on a 64 × 48 frame, the last input point a little off, one refined.
 Calibration sample() {
-    const std::vector<Point> input = {{8, 6}, {55, 2}, {62, 46}, {1, 42}, {31, 22}, {19, 33}};
+    const std::vector<Point> input = {{8, 6}, {55, 2}, {62, 46}, {1, 42}, {31.25, 22}, {19, 33}};
     const std::vector<Point> output = {{4, 4}, {60, 6}, {58, 44}, {3, 40}, {30, 20}, {20, 30}};
     const HomographyEstimate e = estimateHomography(input, output);
     return {64, 48, input, output, e.H, e.inverse};
@@ -41,6 +42,8 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
         {[](json& f) { f.erase("homographyInverse"); }, "\"homographyInverse\" is missing"},
         {[](json& f) { f["homography"]["rows"] = 2; }, "not a 3 x 3"},
         {[](json& f) { f["frame"]["width"] = 0; }, "frame size is not positive"},
+        {[](json& f) { f["version"] = 1; }, "not a whole pixel"},  // 31.25
+        {[](json& f) { f["version"] = 3; }, "version other than 1 or 2"},
         {[](json& f) { f["inputPoints"].erase(5); }, "different lengths"},
         {[](json& f) { f["outputPoints"][2][0] = 64; }, "outside the 64 x 48 frame"},
         {[](json& f) { f["homography"]["data"][2] = 1e-6 + f["homography"]["data"][2].get<double>(); },
@@ -101,7 +104,10 @@ HomographyRows writeCalibration(const char* path) {
     const std::vector<Point> corners = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
     const std::vector<Point> moved = {{1, 0}, {4, 0}, {4, 1}, {0, 1}};
     const HomographyEstimate e = estimateHomography(moved, corners);
-    EXPECT_TRUE(saveCalibration(path, {sample::W, sample::H, moved, corners, e.H, e.inverse}));
+    json file =
+        json::parse(calibrationJson({sample::W, sample::H, moved, corners, e.H, e.inverse}, ""));
+    file["version"] = 1;  // version 1 files still load
+    std::ofstream(path) << file;
     HomographyRows h;
     for (int i = 0; i < 9; ++i)
         h[i / 3][i % 3] = e.H(i / 3 + 1, i % 3 + 1);
@@ -228,6 +234,19 @@ TEST(Rectify, NeverWritesOverAnInput) {
     EXPECT_EQ(readFile("k.bmp"), kindFile(pictureKinds[2]));
 }
 
+// A chessboard of 8 × 5 squares of 12.5 mm, alternating dark, within margins of 15 mm.
+TEST(CommandLine, ChartIsAPrintableChessboard) {
+    const std::string path = scratch.file("c.svg");
+    std::string text;
+    EXPECT_EQ(run({"chart", "--corners", "7x4", "--square", "12.5", "--output", path}, text), 0);
+    const std::string page = (std::ostringstream() << std::ifstream(path).rdbuf()).str();
+    const std::regex dark("width=\"12.5\" height=\"12.5\" fill=\"black\"");
+    EXPECT_EQ(std::distance(std::sregex_iterator(page.begin(), page.end(), dark), {}), 20);
+    EXPECT_LT(page.find("x=\"27.5\" y=\"27.5\""), page.find("x=\"15\" y=\"27.5\""));
+    EXPECT_NE(page.find("width=\"130mm\" height=\"92.5mm\""), std::string::npos);
+    EXPECT_NE(page.find(">7 x 4 inner corners, squares 12.5 mm"), std::string::npos);
+}
+
 TEST(CommandLine, HelpAndVersion) {
     std::string text;
     EXPECT_EQ(run({"rectify", "--help"}, text), 0);
@@ -243,7 +262,10 @@ TEST(CommandLine, MisuseGetsOneLineAndStatusTwo) {
     for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
                             Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
                             Args{"--size", "640x16385"}, Args{"--fps", "0"}, Args{"--fps", "30.5"},
-                            Args{"--fps", "1001"}, Args{"--source"}, Args{"--source", "a", "b"}}) {
+                            Args{"--fps", "1001"}, Args{"--source"}, Args{"--source", "a", "b"},
+                            Args{"chart", "--corners", "101x6", "--output", "c.svg"},
+                            Args{"chart", "--square", "0.9", "--output", "c.svg"},
+                            Args{"chart", "--output", "/dev/null"}, Args{"chart"}}) {
         SCOPED_TRACE(bad[0] + " " + (bad.size() > 1 ? bad[1] : ""));
         std::string text;
         EXPECT_EQ(run(bad, text), 2);
