@@ -139,9 +139,7 @@ void PlandisDlg::OnFindChart() {
 void PlandisDlg::chartSearched() {
     const std::vector<Point> corners = chartSearch->result();
     if (corners.empty()) {
-        messageBox(this, QStringLiteral("chart not found (%1 x %2 inner corners)")
-                             .arg(chartGrid.width())
-                             .arg(chartGrid.height()));
+        messageBox(this, QStringLiteral("chart not found"));
         return;
     }
     if (chartFrame != QSize(frameWidth, frameHeight)) {
