@@ -12,7 +12,7 @@ build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
 
-# The fuzz targets (clang, libFuzzer): fuzz_bmp, fuzz_frame and fuzz_calibration.
+# The fuzz targets (clang, libFuzzer): fuzz_decode, fuzz_frame and fuzz_calibration.
 build-fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz

@@ -97,13 +97,6 @@ class Image {
     bool writeBmp(const char* path, const unsigned char* source, int width, int height,
                   int bitCount);
 
-    // Empties the image and fills it from a BMP file: header, info block up to the pixel
-    // data, then the rows in file order (height is the absolute value; bitmapInfo keeps the
-    // sign). Rows cut short by the end of the file read as 0. False for a file that is not
-    // a regular "BM" file, whose info block is incomplete or absurd, or whose geometry is
-    // empty or beyond the limits above; the image must then not be used.
-    bool readBmp(const char* path);
-
     BitmapFileHeader fileHeader{};
     std::unique_ptr<unsigned char[]> bitmapInfo;  // info header + palette; null when empty
     std::size_t bitmapInfoBytes = 0;
