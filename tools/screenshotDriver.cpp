@@ -1,8 +1,12 @@
 // The documentation's screenshots (scripts/screenshot, on Xvfb): the test chart, still or
 // filmed live by the virtual camera, its card corners clicked, calibrated and rectified; or,
-// with --picking, the still chart's corners clicked and numbered, the loupe over one.
-//   plandis_screenshot [--live | --picking] out.png
+// with --picking, the still chart's corners clicked and numbered, the loupe over one; or, with
+// --chart, a rendered chessboard found by Find chart and rectified.
+//   plandis_screenshot [--live | --picking | --chart] out.png
+#include <QAction>
 #include <QApplication>
+#include <QListWidget>
+#include <QMenu>
 #include <QScreen>
 #include <QTest>
 
@@ -12,15 +16,18 @@
 #include "app/PictureView.h"
 #include "app/PlandisDlg.h"
 #include "app/resource.h"
+#include "app/windowServices.h"
 #include "frame/frameState.h"
 #include "capture/CaptureDriver.h"
 #include "capture/TestChart.h"
 #include "capture/framePipeline.h"
+#include "tests/support/renderChart.h"
 
 int main(int argc, char** argv) {
     QApplication toolkit(argc, argv);
     const bool live = argc == 3 && std::strcmp(argv[1], "--live") == 0;
     const bool picking = argc == 3 && std::strcmp(argv[1], "--picking") == 0;
+    const bool chart = argc == 3 && std::strcmp(argv[1], "--chart") == 0;
     PlandisDlg dialog;
     dialog.show();
     const auto click = [&dialog](int id) {
@@ -34,9 +41,30 @@ int main(int argc, char** argv) {
     };
     captureDriverFactory = makeVirtualCaptureDriver;  // whatever cameras this machine has
     drawChartFrame(0.0, still.data(), chartFrameWidth, chartFrameHeight);
-    live ? click(startCaptureId) : showStill();
-    if (!QTest::qWaitFor([] { return grayFrame != nullptr; }, 10000)) {
+    if (!chart)
+        live ? click(startCaptureId) : showStill();
+    if (!chart && !QTest::qWaitFor([] { return grayFrame != nullptr; }, 10000)) {
         return 1;
+    }
+    if (chart) {  // a printed 9 × 6 board seen at 35°, found, calibrated and rectified
+        chart::Scene scene;
+        scene.width = 640, scene.height = 480;
+        scene.planeToFrame = chart::tiltedView(640, 480, 35, 700, 13, {4, 2.5}, 8);
+        const chart::Frame board = chart::render(scene);
+        freeFrameBuffer(grayFrame, grayFrameBytes);
+        frameWidth = 640, frameHeight = 480, frameBitCount = 8;
+        makeFrameBuffer(grayFrame, grayFrameBytes, framePixels());
+        std::copy(board.grey.begin(), board.grey.end(), grayFrame);
+        messageBoxStandIn = [](QWidget*, const QString& text) { qWarning("%s", qPrintable(text)); };
+        textInputStandIn = [](const QString&, const QString&) { return QString("9 x 6"); };
+        for (QAction* item : dialog.systemMenu().actions())
+            if (item->text() == QStringLiteral("Find chart…"))
+                item->trigger();
+        if (!QTest::qWaitFor([&dialog] { return dialog.inputPointList->count() == 54; }, 10000))
+            return 1;
+        click(calibrationId);
+        QTest::qWait(500);
+        return dialog.screen()->grabWindow(dialog.winId()).save(argv[argc - 1]) ? 0 : 1;
     }
     // The card is 9 × 7 units; rectified, a unit is 50 frame pixels.
     const std::array<ChartPoint, 4> rectified = {{{96, 64}, {546, 64}, {546, 414}, {96, 414}}};
