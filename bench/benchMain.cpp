@@ -161,8 +161,8 @@ const char* const kReading =
     "The warp stays far above its memory bound: per pixel it needs two double divisions, two "
     "floors and the bilinear blend of four neighbours in double, so it is bound by the "
     "arithmetic, not by memory. The conversions are close to their bound. The painting "
-    "copies both frames into the two images and draws them into 209 × 280 views, each "
-    "painting after a frame through the pipeline.\n";
+    "draws both frames, read where they lie, into 209 × 280 views, each painting after a "
+    "frame through the pipeline.\n";
 
 std::string context() {
     double load[3] = {0, 0, 0};
