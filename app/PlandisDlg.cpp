@@ -134,18 +134,18 @@ void PlandisDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-// Clearing a list is one undo step.
 void PlandisDlg::OnClearInput() {
-    PointLists before = pointLists();
-    listReset(*inputPointList);
-    recordStep(std::move(before));
-    followPoints();
-    refreshViews();
+    clearList(*inputPointList);
 }
 
 void PlandisDlg::OnClearOutput() {
+    clearList(*outputPointList);
+}
+
+// Clearing a list is one undo step.
+void PlandisDlg::clearList(QListWidget& list) {
     PointLists before = pointLists();
-    listReset(*outputPointList);
+    listReset(list);
     recordStep(std::move(before));
     followPoints();
     refreshViews();

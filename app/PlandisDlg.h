@@ -105,6 +105,7 @@ class PlandisDlg : public QDialog {
     PointLists pointLists() const;
     void restorePointLists(const PointLists& lists);
     void recordStep(PointLists before);
+    void clearList(QListWidget& list);
     void pressView(const PictureView& view, QPoint position, QListWidget& list);
     void moveOverView(PictureView& view, QPoint position, bool dragging, QListWidget& list);
     void releaseView(const PictureView& view, QListWidget& list);
