@@ -27,6 +27,7 @@
 // below 0.15 of the variance Σ (I - mean)².
 #include "calib/cornerRefine.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -55,6 +56,15 @@ bool samplePatch(const ConstPlane& g, PointD p, int half, std::array<double, kSi
     return true;
 }
 
+// Scharr's gradient at pixel (x, y), which must have a neighbour on every side.
+PointD scharr(const ConstPlane& g, int x, int y) {
+    auto at = [&](int i, int j) -> double { return g.data[j * g.stride + i]; };
+    return {3 * (at(x + 1, y - 1) - at(x - 1, y - 1) + at(x + 1, y + 1) - at(x - 1, y + 1)) +
+                10 * (at(x + 1, y) - at(x - 1, y)),
+            3 * (at(x - 1, y + 1) - at(x - 1, y - 1) + at(x + 1, y + 1) - at(x + 1, y - 1)) +
+                10 * (at(x, y + 1) - at(x, y - 1))};
+}
+
 // Whether the window around p is point-symmetric about it with some contrast: see above.
 bool isXCorner(const ConstPlane& grey, PointD p, int radius) {
     const int half = radius + 1, c = half * kSide + half;
@@ -75,14 +85,10 @@ bool isXCorner(const ConstPlane& grey, PointD p, int radius) {
     return variance >= 36 && asymmetry / total <= 0.15 * variance;
 }
 
-}  // namespace
-
-std::optional<PointD> refineCorner(ConstPlane grey, PointD start, int radius, double reach) {
-    if (radius < 2 || radius > kMaxRadius)
-        return std::nullopt;
+// The point the gradient-orthogonality iteration from start converges to: see above.
+std::optional<PointD> solve(const ConstPlane& grey, PointD start, int radius, double reach) {
     const double sigma = radius / 2.0, zeta = 2.0;
     const int half = radius + 1;
-    auto at = [&](int x, int y) -> double { return grey.data[y * grey.stride + x]; };
     PointD p = start;
     for (int iteration = 0;; ++iteration) {
         const int cx = static_cast<int>(std::lround(p.x)), cy = static_cast<int>(std::lround(p.y));
@@ -107,12 +113,7 @@ std::optional<PointD> refineCorner(ConstPlane grey, PointD start, int radius, do
                 const int x = cx + i;
                 const double qx = x - p.x;
                 const double w = ex[i + half] * ey[j + half] - ezx[i + half] * ezy[j + half];
-                const double gx = 3 * (at(x + 1, y - 1) - at(x - 1, y - 1) + at(x + 1, y + 1) -
-                                       at(x - 1, y + 1)) +
-                                  10 * (at(x + 1, y) - at(x - 1, y));
-                const double gy = 3 * (at(x - 1, y + 1) - at(x - 1, y - 1) + at(x + 1, y + 1) -
-                                       at(x + 1, y - 1)) +
-                                  10 * (at(x, y + 1) - at(x, y - 1));
+                const auto [gx, gy] = scharr(grey, x, y);
                 const double xx = w * gx * gx, xy = w * gx * gy, yy = w * gy * gy;
                 a11 += xx, a12 += xy, a22 += yy;
                 b1 += xx * qx + xy * qy, b2 += xy * qx + yy * qy;
@@ -129,9 +130,154 @@ std::optional<PointD> refineCorner(ConstPlane grey, PointD start, int radius, do
         if (dx * dx + dy * dy < 1e-6)
             break;
     }
-    return isXCorner(grey, p, radius) ? std::optional<PointD>(p) : std::nullopt;
+    return p;
+}
+
+// Whether the window around c is an L about the edges of normals n1, n2: of the four
+// quadrants they cut, away from the blurred edges, one differs by 6 grey levels at least
+// from the other three, which agree (a T-junction's do not, nor texture's).
+bool isLCorner(const ConstPlane& grey, PointD c, int radius, PointD n1, PointD n2) {
+    const int half = radius + 1;
+    std::array<double, kSide * kSide> patch;
+    if (!samplePatch(grey, c, half, patch))
+        return false;
+    std::array<double, 4> sum{}, count{};
+    for (int j = -radius; j <= radius; ++j)
+        for (int i = -radius; i <= radius; ++i) {
+            const double s1 = n1.x * i + n1.y * j, s2 = n2.x * i + n2.y * j;
+            if (i * i + j * j > radius * radius || std::abs(s1) < 1.5 || std::abs(s2) < 1.5)
+                continue;
+            const int q = (s1 > 0) + 2 * (s2 > 0);
+            sum[q] += patch[(half + j) * kSide + half + i], count[q] += 1;
+        }
+    for (int q = 0; q < 4; ++q)
+        if (count[q] == 0)
+            return false;
+    for (int odd = 0; odd < 4; ++odd) {
+        double low = 255, high = 0, others = 0;
+        for (int q = 0; q < 4; ++q)
+            if (q != odd) {
+                const double m = sum[q] / count[q];
+                low = std::min(low, m), high = std::max(high, m), others += m / 3;
+            }
+        const double contrast = std::abs(sum[odd] / count[odd] - others);
+        if (contrast >= 6 && high - low <= 0.2 * contrast)
+            return true;
+    }
+    return false;
+}
+
+// The L-corner near p, the solve's result there, which blur pulls into the region: each
+// edge's line fitted through its own pixels 2 to radius pixels from the estimate, weighted by
+// their gradient across it, and the two lines intersected; again from there until it settles.
+std::optional<PointD> lCorner(const ConstPlane& grey, PointD p, int radius) {
+    struct Sample {
+        PointD q, g;
+    };
+    std::array<Sample, (2 * kMaxRadius + 11) * (2 * kMaxRadius + 11)> samples;
+    PointD n[2];
+    const int half = radius + 5;
+    for (int pass = 0; pass < 10; ++pass) {
+        const int cx = static_cast<int>(std::lround(p.x)), cy = static_cast<int>(std::lround(p.y));
+        if (!(cx - half - 1 >= 0 && cy - half - 1 >= 0 && cx + half + 1 < grey.width &&
+              cy + half + 1 < grey.height)) {
+            return std::nullopt;
+        }
+        int count = 0;
+        Sample strongest{};
+        for (int y = cy - half; y <= cy + half; ++y)
+            for (int x = cx - half; x <= cx + half; ++x) {
+                samples[count++] = {{x - p.x, y - p.y}, scharr(grey, x, y)};
+                const PointD g = samples[count - 1].g, s = strongest.g;
+                if (g.x * g.x + g.y * g.y > s.x * s.x + s.y * s.y)
+                    strongest = samples[count - 1];
+            }
+        // The two edges' normals: the strongest gradient's and the one most across it, then
+        // each the principal direction of the gradients nearer it than the other (2-means).
+        const double top = std::hypot(strongest.g.x, strongest.g.y);
+        if (!(top > 0))
+            return std::nullopt;
+        n[0] = {strongest.g.x / top, strongest.g.y / top};
+        double across = 0;
+        for (int k = 0; k < count; ++k) {
+            const PointD g = samples[k].g;
+            const double c = n[0].x * g.y - n[0].y * g.x;
+            if (c * c > across)
+                across = c * c, n[1] = g;
+        }
+        if (!(across > 0))
+            return std::nullopt;
+        const double length = std::hypot(n[1].x, n[1].y);
+        n[1] = {n[1].x / length, n[1].y / length};
+        for (int round = 0; round < 5; ++round) {
+            double t[2][3] = {};
+            for (int k = 0; k < count; ++k) {
+                const PointD g = samples[k].g;
+                const double d0 = n[0].x * g.x + n[0].y * g.y, d1 = n[1].x * g.x + n[1].y * g.y;
+                double* e = t[d1 * d1 > d0 * d0];
+                e[0] += g.x * g.x, e[1] += g.x * g.y, e[2] += g.y * g.y;
+            }
+            for (int e = 0; e < 2; ++e) {
+                const double angle = std::atan2(2 * t[e][1], t[e][0] - t[e][2]) / 2;
+                n[e] = {std::cos(angle), std::sin(angle)};
+            }
+        }
+        // Each edge's line fitted to its pixels, weighted by (n·g)² and by how far along the
+        // edge they lie: from 3 to radius + 3 pixels, ramped in and out so that the weights change
+        // smoothly with p, and whole across the edge. The offset s across the edge regressed
+        // on the place t along it: at each t the weights are symmetric about the edge, while
+        // the gradients' own direction there leans towards the rounded corner.
+        double w[2], r[2];
+        for (int round = 0; round < 3; ++round) {
+            double m[2][5] = {};  // Σ v, Σ v t, Σ v s, Σ v t², Σ v t s
+            for (int k = 0; k < count; ++k) {
+                const auto [q, g] = samples[k];
+                const double d0 = n[0].x * g.x + n[0].y * g.y, d1 = n[1].x * g.x + n[1].y * g.y;
+                const int e = d1 * d1 > d0 * d0;
+                const double t = n[e].x * q.y - n[e].y * q.x, s = n[e].x * q.x + n[e].y * q.y;
+                if (std::abs(s) > 4)
+                    continue;
+                const double v = (e ? d1 * d1 : d0 * d0) * std::clamp(std::abs(t) - 2.5, 0.0, 1.0) *
+                                 std::clamp(radius + 3.5 - std::abs(t), 0.0, 1.0);
+                m[e][0] += v, m[e][1] += v * t, m[e][2] += v * s, m[e][3] += v * t * t,
+                    m[e][4] += v * t * s;
+            }
+            for (int e = 0; e < 2; ++e) {
+                w[e] = m[e][0];
+                const double tm = m[e][1] / w[e], sm = m[e][2] / w[e];
+                const double slope = (m[e][4] / w[e] - tm * sm) / (m[e][3] / w[e] - tm * tm);
+                const double a = sm - slope * tm, norm = std::hypot(1.0, slope);
+                // s = a + slope·t: normal n - slope·τ, τ = (-n.y, n.x), through a·n.
+                n[e] = {(n[e].x + slope * n[e].y) / norm, (n[e].y - slope * n[e].x) / norm};
+                r[e] = a / norm;
+            }
+        }
+        const double det = n[0].x * n[1].y - n[0].y * n[1].x;
+        // Edges at 30° at least.
+        if (!(w[0] > 0 && w[1] > 0 && std::abs(det) >= 0.5))
+            return std::nullopt;
+        const double r0 = r[0], r1 = r[1];
+        const double dx = (r0 * n[1].y - r1 * n[0].y) / det, dy = (n[0].x * r1 - n[1].x * r0) / det;
+        p = {p.x + dx, p.y + dy};
+        if (dx * dx + dy * dy < 1e-6)
+            return isLCorner(grey, p, radius, n[0], n[1]) ? std::optional<PointD>(p) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<PointD> refineCorner(ConstPlane grey, PointD start, int radius, double reach) {
+    if (radius < 2 || radius > kMaxRadius)
+        return std::nullopt;
+    const std::optional<PointD> p = solve(grey, start, radius, reach);
+    return p && isXCorner(grey, *p, radius) ? p : std::nullopt;
 }
 
 std::optional<PointD> snapToCorner(ConstPlane grey, PointD click) {
-    return refineCorner(grey, click, 5, 5.5);
+    const std::optional<PointD> p = solve(grey, click, 5, 5.5);
+    if (!p || isXCorner(grey, *p, 5))
+        return p;
+    const std::optional<PointD> l = lCorner(grey, *p, 5);
+    return l && std::hypot(l->x - click.x, l->y - click.y) <= 5.5 ? l : std::nullopt;
 }
