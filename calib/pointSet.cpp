@@ -54,10 +54,6 @@ bool allFinite(const linal::Matrix& m) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 bool wholePixel(double v) {
     return v == std::floor(v) && v >= -2147483648.0 && v <= 2147483647.0;
 }
