@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cli/batchRectify.h"
@@ -62,6 +64,18 @@ std::optional<int> wholeNumber(std::string_view text, int low, int high) {
     return value;
 }
 
+// Two whole numbers from low to high written AxB that fill text; nothing otherwise.
+std::optional<std::pair<int, int>> numberPair(std::string_view text, int low, int high) {
+    const std::size_t x = text.find('x');
+    const auto a = wholeNumber(text.substr(0, x), low, high);
+    const auto b =
+        x == std::string_view::npos ? std::nullopt : wholeNumber(text.substr(x + 1), low, high);
+    if (!a || !b) {
+        return std::nullopt;
+    }
+    return std::pair(*a, *b);
+}
+
 // The dialog's options, each with its value.
 CommandLine dialog(const std::vector<std::string>& args, std::ostream& err) {
     CommandLine line;
@@ -76,20 +90,14 @@ CommandLine dialog(const std::vector<std::string>& args, std::ostream& err) {
             return misuse(err, arg + " needs a value");
         }
         const std::string& value = args[i + 1];
-        const std::size_t x = value.find('x');
-        const auto width = wholeNumber(std::string_view(value).substr(0, x), 1, kLargestSide);
-        const auto height =
-            x == std::string::npos
-                ? std::nullopt
-                : wholeNumber(std::string_view(value).substr(x + 1), 1, kLargestSide);
+        const auto size = numberPair(value, 1, kLargestSide);
         const auto fps = wholeNumber(value, 1, 1000);
         if (arg == "--calibration") {
             line.calibration = value;
         } else if (arg == "--source") {
             line.source = value;
-        } else if (arg == "--size" && width && height) {
-            line.mode.width = *width;
-            line.mode.height = *height;
+        } else if (arg == "--size" && size) {
+            std::tie(line.mode.width, line.mode.height) = *size;
             line.sizeGiven = true;
         } else if (arg == "--fps" && fps) {
             line.mode.fps = *fps;
@@ -163,19 +171,15 @@ CommandLine chart(const std::vector<std::string>& args, std::ostream& err) {
             return misuse(err, arg + " needs a value");
         }
         const std::string& value = args[i + 1];
-        const std::size_t x = value.find('x');
-        const auto c = wholeNumber(std::string_view(value).substr(0, x), 2, 100);
-        const auto r = x == std::string::npos
-                           ? std::nullopt
-                           : wholeNumber(std::string_view(value).substr(x + 1), 2, 100);
+        const auto corners = numberPair(value, 2, 100);
         double mm = 0.0;
         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), mm);
         const bool millimetres =
             error == std::errc() && end == value.data() + value.size() && mm >= 1.0 && mm <= 200.0;
         if (arg == "--output") {
             output = value;
-        } else if (arg == "--corners" && c && r) {
-            cols = *c, rows = *r;
+        } else if (arg == "--corners" && corners) {
+            std::tie(cols, rows) = *corners;
         } else if (arg == "--square" && millimetres) {
             square = mm;
         } else {
