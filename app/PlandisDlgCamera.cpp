@@ -45,7 +45,8 @@ QString PlandisDlg::cameraText(const CameraDevice& device) {
 void PlandisDlg::fillCameraMenu(QMenu& menu) {
     menu.clear();
     const std::vector<CameraDevice> devices = cameraDevices();
-    const std::string inUse = captureChoice.source.empty() ? firstCamera() : captureChoice.source;
+    const std::string inUse =
+        captureChoice.source.empty() ? firstCamera(devices) : captureChoice.source;
     const auto choice = [this, &menu](const QString& text, bool checked, CaptureChoice chosen) {
         QAction* action = menu.addAction(text, this, [this, chosen] { chooseCapture(chosen); });
         action->setCheckable(true);

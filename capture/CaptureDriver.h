@@ -98,12 +98,12 @@ struct CaptureChoice {
 extern CaptureChoice captureChoice;
 
 // The source an empty name stands for, as the Camera menu ticks it and Start Capture opens
-// it: the first camera cameraDevices lists, else the first video capture node there is (the
-// device monitor hides one this user may not open: opening it then tells why), else
-// "virtual", the built-in camera, on a system with no video device at all.
-std::string firstCamera();
+// it: the first of `devices` (what cameraDevices lists), else the first video capture node
+// there is (the device monitor hides one this user may not open: opening it then tells why),
+// else "virtual", the built-in camera, on a system with no video device at all.
+std::string firstCamera(const std::vector<CameraDevice>& devices);
 
-// Driver 0 is the source `choice` names, or firstCamera() for an empty name. A device that
+// Driver 0 is the source `choice` names, or the first camera for an empty name. A device that
 // is there but cannot be opened is reported, never replaced.
 std::unique_ptr<CaptureDriver> makeCaptureDriver(const CaptureChoice& choice);
 

@@ -57,10 +57,9 @@ std::vector<std::string> videoCaptureDevices() {
 
 }  // namespace
 
-std::string firstCamera() {
-    const std::vector<CameraDevice> listed = cameraDevices();
-    if (!listed.empty()) {
-        return listed.front().path;
+std::string firstCamera(const std::vector<CameraDevice>& devices) {
+    if (!devices.empty()) {
+        return devices.front().path;
     }
     const std::vector<std::string> nodes = videoCaptureDevices();
     return nodes.empty() ? "virtual" : nodes.front();
@@ -71,7 +70,8 @@ std::unique_ptr<CaptureDriver> makeCaptureDriver(const CaptureChoice& choice) {
     // among the devices there then.
     return std::make_unique<GstCamera>(
         [name = choice.source] {
-            return std::vector{sourceNamed(name.empty() ? firstCamera() : name, cameraDevices())};
+            const std::vector<CameraDevice> devices = cameraDevices();
+            return std::vector{sourceNamed(name.empty() ? firstCamera(devices) : name, devices)};
         },
         choice.mode);
 }
