@@ -36,13 +36,6 @@ bool Image::rowGeometry(std::int64_t w, std::int64_t h, std::int64_t bits, int& 
     return true;
 }
 
-BitmapInfoHeader Image::infoHeader() const {
-    BitmapInfoHeader info{};
-    if (bitmapInfo != nullptr)
-        std::memcpy(&info, bitmapInfo.get(), sizeof info);
-    return info;
-}
-
 bool Image::create(int newWidth, int newHeight, int newBitCount) {
     int newRowBytes = 0;
     int newWidth4bytes = 0;
@@ -89,10 +82,10 @@ bool Image::create(int newWidth, int newHeight, int newBitCount) {
 bool Image::setData(const unsigned char* source, int newWidth, int newHeight, int newBitCount) {
     if (source == nullptr)
         return false;
-    // Buffers are reused while the geometry holds, so the images painted every frame keep
-    // their blocks. A top-down block read from a file is never filled bottom-up.
+    // The block is reused while the geometry holds: every block is made by create(), bottom
+    // line first.
     const bool reuse = pixels != nullptr && newWidth == width && newHeight == height &&
-                       newBitCount == bitCount && infoHeader().height > 0;
+                       newBitCount == bitCount;
     if (!reuse) {
         reset();
         if (!create(newWidth, newHeight, newBitCount))

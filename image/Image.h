@@ -112,6 +112,4 @@ class Image {
     // count does not fit the 16-bit header field, or the block would exceed maxPixelBytes.
     static bool rowGeometry(std::int64_t width, std::int64_t height, std::int64_t bitCount,
                             int& rowBytes, int& width4bytes);
-    // The first 40 bytes of bitmapInfo (which is at least that long when not null).
-    BitmapInfoHeader infoHeader() const;
 };
