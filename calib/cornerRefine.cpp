@@ -56,6 +56,13 @@ bool samplePatch(const ConstPlane& g, PointD p, int half, std::array<double, kSi
     return true;
 }
 
+// Whether the window of pixels within half of (cx, cy), and a neighbour of each, lies in the
+// picture, as the gradients over the window need.
+bool windowFits(const ConstPlane& g, int cx, int cy, int half) {
+    return cx - half - 1 >= 0 && cy - half - 1 >= 0 && cx + half + 1 < g.width &&
+           cy + half + 1 < g.height;
+}
+
 // Scharr's gradient at pixel (x, y), which must have a neighbour on every side.
 PointD scharr(const ConstPlane& g, int x, int y) {
     auto at = [&](int i, int j) -> double { return g.data[j * g.stride + i]; };
@@ -92,8 +99,7 @@ std::optional<PointD> solve(const ConstPlane& grey, PointD start, int radius, do
     PointD p = start;
     for (int iteration = 0;; ++iteration) {
         const int cx = static_cast<int>(std::lround(p.x)), cy = static_cast<int>(std::lround(p.y));
-        if (iteration == 40 || !(cx - half - 1 >= 0 && cy - half - 1 >= 0 &&
-                                 cx + half + 1 < grey.width && cy + half + 1 < grey.height)) {
+        if (iteration == 40 || !windowFits(grey, cx, cy, half)) {
             return std::nullopt;
         }
         // The weights are products of one factor per axis: w = ex·ey - (ex·zx)(ey·zy).
@@ -168,8 +174,9 @@ bool isLCorner(const ConstPlane& grey, PointD c, int radius, PointD n1, PointD n
 }
 
 // The L-corner near p, the solve's result there, which blur pulls into the region: each
-// edge's line fitted through its own pixels 2 to radius pixels from the estimate, weighted by
-// their gradient across it, and the two lines intersected; again from there until it settles.
+// edge's line fitted through its own pixels 3 to radius + 3 pixels along it from the
+// estimate, weighted by their gradient across it, and the two lines intersected; again from
+// there until it settles.
 std::optional<PointD> lCorner(const ConstPlane& grey, PointD p, int radius) {
     struct Sample {
         PointD q, g;
@@ -179,8 +186,7 @@ std::optional<PointD> lCorner(const ConstPlane& grey, PointD p, int radius) {
     const int half = radius + 5;
     for (int pass = 0; pass < 10; ++pass) {
         const int cx = static_cast<int>(std::lround(p.x)), cy = static_cast<int>(std::lround(p.y));
-        if (!(cx - half - 1 >= 0 && cy - half - 1 >= 0 && cx + half + 1 < grey.width &&
-              cy + half + 1 < grey.height)) {
+        if (!windowFits(grey, cx, cy, half)) {
             return std::nullopt;
         }
         int count = 0;
