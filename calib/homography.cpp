@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 using linal::Matrix;
 
@@ -61,15 +62,17 @@ Matrix ComputeHomography(const NormalEquations& system) {
 }
 
 std::vector<double> reprojectionErrors(const Matrix& H, std::span<const Point> outputPoints,
-                                       std::span<const Point> inputPoints) {
+                                       std::span<const Point> inputPoints,
+                                       const LensDistortion& lens) {
     std::vector<double> errors;
     for (std::size_t i = 0; i < outputPoints.size(); ++i) {
         const double x = outputPoints[i].x;
         const double y = outputPoints[i].y;
         const double w = H(3, 1) * x + H(3, 2) * y + H(3, 3);
-        const double u = (H(1, 1) * x + H(1, 2) * y + H(1, 3)) / w;
-        const double v = (H(2, 1) * x + H(2, 2) * y + H(2, 3)) / w;
-        errors.push_back(std::hypot(u - inputPoints[i].x, v - inputPoints[i].y));
+        const std::optional<Point> d = distort(lens, {(H(1, 1) * x + H(1, 2) * y + H(1, 3)) / w,
+                                                      (H(2, 1) * x + H(2, 2) * y + H(2, 3)) / w});
+        errors.push_back(d ? std::hypot(d->x - inputPoints[i].x, d->y - inputPoints[i].y)
+                           : HUGE_VAL);
     }
     return errors;
 }

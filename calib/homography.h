@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "calib/lensDistortion.h"
 #include "calib/point.h"
 #include "linal/matrix.h"
 
@@ -24,9 +25,11 @@ NormalEquations normalEquations(std::span<const Point> outputPoints,
 // matrix library's fatal error.
 linal::Matrix ComputeHomography(const NormalEquations& system);
 
-// How far H sends each output point from its input point, in input-frame pixels.
+// How far H, then the lens, send each output point from its input point, in input-frame
+// pixels (infinite where the lens gives the point no image).
 std::vector<double> reprojectionErrors(const linal::Matrix& H, std::span<const Point> outputPoints,
-                                       std::span<const Point> inputPoints);
+                                       std::span<const Point> inputPoints,
+                                       const LensDistortion& lens = {});
 
 // How well H fits its pairs: the root mean square and the largest of the reprojection errors,
 // and the index of the pair with the largest one (the first of equals).

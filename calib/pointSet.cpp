@@ -134,12 +134,20 @@ HomographyEstimate estimateHomography(std::span<const Point> input, std::span<co
         return estimate;
     }
     estimate.H = ComputeHomography(system);
-    if (!allFinite(estimate.H) || !pivotsNonZero(estimate.H)) {
-        return estimate;
-    }
-    estimate.inverse = linal::inverse(estimate.H);
-    if (allFinite(estimate.inverse)) {
+    if (const std::optional<linal::Matrix> inverse = safeInverse(estimate.H)) {
+        estimate.inverse = *inverse;
         estimate.fault = PointSetFault::none;
     }
     return estimate;
+}
+
+std::optional<linal::Matrix> safeInverse(const linal::Matrix& m) {
+    if (!allFinite(m) || !pivotsNonZero(m)) {
+        return std::nullopt;
+    }
+    linal::Matrix inverse = linal::inverse(m);
+    if (!allFinite(inverse)) {
+        return std::nullopt;
+    }
+    return inverse;
 }

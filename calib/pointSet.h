@@ -1,6 +1,7 @@
 // Whether clicked point pairs can take part in a homography estimation, and the estimate.
 #pragma once
 
+#include <optional>
 #include <span>
 
 #include "calib/homography.h"
@@ -30,6 +31,10 @@ struct HomographyEstimate {
     linal::Matrix H{3, 3, 0.0};
     linal::Matrix inverse{3, 3, 0.0};
 };
+
+// The inverse of a 3 × 3 matrix when the matrix library takes it without ending the process
+// and it is finite.
+std::optional<linal::Matrix> safeInverse(const linal::Matrix& m);
 
 // The lengths, then checkPointSet of the input points, then of the output points, then the
 // estimation and the inversion, each stopped as unstable before it could meet a zero pivot

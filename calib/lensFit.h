@@ -1,0 +1,32 @@
+// H and the lens distortion estimated together from the point pairs and from straight lines:
+// least squares on the reprojection error in input-frame pixels (each output point through H,
+// then through the distortion to the delivered frame), plus the distance of each line's
+// undistorted points from their best straight line, started from the plain homography with no
+// distortion (Levenberg–Marquardt).
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "calib/lensDistortion.h"
+#include "calib/pointSet.h"
+
+// Input-frame points along something straight in the scene (at least three to count).
+using StraightLine = std::vector<Point>;
+
+struct LensEstimate {
+    // H (output point -> ideal input point) and its inverse; fault as estimateHomography's.
+    HomographyEstimate homography;
+    LensDistortion lens;  // no distortion when not fitted
+    // Too little evidence for the model: H is then the plain homography.
+    bool tooLittleEvidence = false;
+    std::vector<double> errors;  // per pair: |distort(H · output) − input|, pixels
+    double lineRms = 0.0;        // the line points' distances from their lines, pixels
+};
+
+// The distortion needs 8 pairs, or 4 pairs and a straight line of 3 points or more. One term
+// (k1) is fitted; with evidence to spare a second (k2) too, kept when it leaves less than
+// 0.64 of the one-term squared error (0.8 of its RMS). A fit that is not usable (lensDistortion.h)
+// leaves the plain homography.
+LensEstimate estimateWithLens(std::span<const Point> input, std::span<const Point> output,
+                              std::span<const StraightLine> lines, int frameWidth, int frameHeight);
