@@ -19,6 +19,11 @@ struct BadFile : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+json matrixJson(int rows, int cols, const json& data) {
+    return {
+        {"type_id", "opencv-matrix"}, {"rows", rows}, {"cols", cols}, {"dt", "d"}, {"data", data}};
+}
+
 json matrixJson(const linal::Matrix& m) {
     json data = json::array();
     for (int r = 1; r <= m.m; ++r) {
@@ -26,8 +31,7 @@ json matrixJson(const linal::Matrix& m) {
             data.push_back(m(r, c));
         }
     }
-    return {
-        {"type_id", "opencv-matrix"}, {"rows", m.m}, {"cols", m.n}, {"dt", "d"}, {"data", data}};
+    return matrixJson(m.m, m.n, data);
 }
 
 // A whole pixel as an integer, as clicked; a refined coordinate as the double it is.
@@ -108,6 +112,29 @@ std::vector<Point> readPoints(const json& file, const char* name, int width, int
     return points;
 }
 
+// The lens and the lines it was estimated with; {} for none.
+LensDistortion readLens(const json& file, int width, int height) {
+    LensDistortion lens = centredLens(width, height);
+    if (!file.contains("lensDistortion")) {
+        return lens;
+    }
+    const json& node = file["lensDistortion"];
+    const json& k = field(node, "k");
+    if (field(node, "model") != "division" || !k.is_array() || k.size() != 2) {
+        throw BadFile("\"lensDistortion\" is not a division model with two terms");
+    }
+    lens.k1 = number(k[0], "\"lensDistortion\"");
+    lens.k2 = number(k[1], "\"lensDistortion\"");
+    const json& centre = field(node, "centre");
+    if (!centre.is_array() || centre.size() != 2 ||
+        number(centre[0], "\"lensDistortion\"") != lens.cx ||
+        number(centre[1], "\"lensDistortion\"") != lens.cy ||
+        number(field(node, "radius"), "\"lensDistortion\"") != lens.radius) {
+        throw BadFile("its lens is not centred on its frame");
+    }
+    return lens;
+}
+
 // Whether two matrices agree to far better than any pixel: the file's H was estimated from
 // the same points, so only its decimal form may differ.
 bool matches(const linal::Matrix& a, const linal::Matrix& b) {
@@ -153,32 +180,73 @@ Calibration parse(const std::string& text) {
     if (c.input.size() != c.output.size()) {
         throw BadFile("its point lists have different lengths");
     }
-    const HomographyEstimate estimate = estimateHomography(c.input, c.output);
-    if (estimate.fault != PointSetFault::none) {
+    const LensDistortion lens = readLens(file, c.frameWidth, c.frameHeight);
+    if (file.contains("straightLines")) {
+        const json& lines = file["straightLines"];
+        for (std::size_t i = 0; lines.is_array() && i < lines.size(); ++i) {
+            c.lines.push_back(
+                readPoints(json{{"line", lines[i]}}, "line", c.frameWidth, c.frameHeight, false));
+        }
+        if (!lines.is_array()) {
+            throw BadFile("\"straightLines\" is not a list of lines");
+        }
+    }
+    // The lens is estimated again only when the file has one: H alone otherwise.
+    LensEstimate estimate;
+    if (lens.none()) {
+        estimate.homography = estimateHomography(c.input, c.output);
+        estimate.lens = lens;
+    } else {
+        estimate = estimateWithLens(c.input, c.output, c.lines, c.frameWidth, c.frameHeight);
+    }
+    if (estimate.homography.fault != PointSetFault::none) {
         throw BadFile("its points do not give a homography");
     }
-    if (!matches(estimate.H, H)) {
+    if (!matches(estimate.homography.H, H)) {
         throw BadFile("its homography does not match its points");
     }
-    c.H = estimate.H;
-    c.inverse = estimate.inverse;
+    if (!(std::fabs(estimate.lens.k1 - lens.k1) <= 1e-9 &&
+          std::fabs(estimate.lens.k2 - lens.k2) <= 1e-9)) {
+        throw BadFile("its lens distortion does not match its points");
+    }
+    c.H = estimate.homography.H;
+    c.inverse = estimate.homography.inverse;
+    c.lens = estimate.lens;
     return c;
 }
 
 }  // namespace
 
 std::string calibrationJson(const Calibration& calibration, const std::string& savedAt) {
-    const json file = {
+    json file = {
         {"version", calibrationFormatVersion},
         {"frame", {{"width", calibration.frameWidth}, {"height", calibration.frameHeight}}},
         {"inputPoints", pointsJson(calibration.input)},
         {"outputPoints", pointsJson(calibration.output)},
         {"homography", matrixJson(calibration.H)},
         {"homographyInverse", matrixJson(calibration.inverse)},
-        {"reprojectionErrors",
-         reprojectionErrors(calibration.H, calibration.output, calibration.input)},
+        {"reprojectionErrors", reprojectionErrors(calibration.H, calibration.output,
+                                                  calibration.input, calibration.lens)},
         {"saved", savedAt},
     };
+    const LensDistortion& lens = calibration.lens;
+    if (!lens.none()) {
+        file["lensDistortion"] = {{"model", "division"},
+                                  {"centre", {lens.cx, lens.cy}},
+                                  {"radius", lens.radius},
+                                  {"k", {lens.k1, lens.k2}},
+                                  {"cornerShift", cornerShift(lens)}};
+        file["cameraMatrix"] =
+            matrixJson(3, 3, {lens.radius, 0.0, lens.cx, 0.0, lens.radius, lens.cy, 0.0, 0.0, 1.0});
+        const std::array<double, 5> d = opencvCoefficients(lens);
+        file["distCoeffs"] = matrixJson(1, 5, json(std::vector<double>(d.begin(), d.end())));
+    }
+    if (!calibration.lines.empty()) {
+        file["straightLines"] = json::array();
+        for (const StraightLine& line : calibration.lines) {
+            file["straightLines"].push_back(pointsJson(line));
+        }
+    }
     return file.dump(2) + "\n";
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "calib/lensFit.h"
 #include "calib/pointSet.h"
 
 struct Calibration {
@@ -15,6 +16,8 @@ struct Calibration {
     std::vector<Point> output;  // output-frame points, paired with input by position
     linal::Matrix H{3, 3, 0.0};
     linal::Matrix inverse{3, 3, 0.0};
+    LensDistortion lens{};              // none: H alone
+    std::vector<StraightLine> lines{};  // evidence for the lens, input-frame points
 };
 
 // The version this program writes: 2, whose points may be refined (fractional). It reads
@@ -25,15 +28,16 @@ inline constexpr unsigned long long maxCalibrationFileBytes = 1 << 20;
 
 // The file's text: format version, frame size, both point lists, H and its inverse at full
 // precision (each double reads back to the same bits), the reprojection errors and the
-// time `savedAt` (UTC, ISO 8601).
+// time `savedAt` (UTC, ISO 8601). With a lens also its model and parameters, the straight
+// lines, and OpenCV's cameraMatrix and distCoeffs nodes of the nearest OpenCV model.
 std::string calibrationJson(const Calibration& calibration, const std::string& savedAt);
 
 // Writes calibrationJson with the current time, atomically as Save BMP does. False when the
 // file could not be written; any file of that name is then left as it was.
 bool saveCalibration(const char* path, const Calibration& calibration);
 
-// Reads a calibration file and estimates H from its points as the Calibration checkbox
-// does. On success `calibration` holds the file's frame size and points with the estimated
-// H and inverse, and the result is empty; otherwise `calibration` is unchanged and the
-// result says what is wrong with the file.
+// Reads a calibration file and estimates H (and the lens, when the file has one) from its
+// points and lines as the Calibration checkbox does. On success `calibration` holds the file's
+// frame size and points with the estimated H and inverse, and the result is empty; otherwise
+// `calibration` is unchanged and the result says what is wrong with the file.
 std::string loadCalibration(const char* path, Calibration& calibration);

@@ -105,3 +105,36 @@ RadialTable lensTable(const LensDistortion& lens) {
     }
     return table;
 }
+
+std::array<double, 5> opencvCoefficients(const LensDistortion& lens) {
+    // Normal equations of the three radial terms over radii up to the corner's ideal radius;
+    // each sample says ru·(k1·ru² + k2·ru⁴ + k3·ru⁶) = rd − ru, in units of R.
+    std::array<std::array<double, 4>, 3> normal{};
+    const double top = idealRadius(lens, lens.radius) / lens.radius;
+    for (int i = 1; i <= 400 && !lens.none(); ++i) {
+        const double ru = top * i / 400.0;
+        const double rd = deliveredRadius(lens, ru * lens.radius, searchLimit * lens.radius);
+        if (rd < 0.0) {
+            continue;
+        }
+        const double basis[3] = {std::pow(ru, 3), std::pow(ru, 5), std::pow(ru, 7)};
+        for (int a = 0; a < 3; ++a) {
+            for (int b = 0; b < 3; ++b) {
+                normal[a][b] += basis[a] * basis[b];
+            }
+            normal[a][3] += basis[a] * (rd / lens.radius - ru);
+        }
+    }
+    // Cramer's rule: column c of the matrix replaced by the right-hand side.
+    const auto det = [&](int c) {
+        const auto m = [&](int r, int k) { return normal[r][k == c ? 3 : k]; };
+        return m(0, 0) * (m(1, 1) * m(2, 2) - m(1, 2) * m(2, 1)) -
+               m(0, 1) * (m(1, 0) * m(2, 2) - m(1, 2) * m(2, 0)) +
+               m(0, 2) * (m(1, 0) * m(2, 1) - m(1, 1) * m(2, 0));
+    };
+    const double whole = det(-1);
+    if (!(std::fabs(whole) > 0.0)) {
+        return {};
+    }
+    return {det(0) / whole, det(1) / whole, 0.0, 0.0, det(2) / whole};
+}

@@ -8,6 +8,7 @@
 // delivered point d of each u.
 #pragma once
 
+#include <array>
 #include <optional>
 
 #include "calib/point.h"
@@ -37,6 +38,11 @@ double cornerShift(const LensDistortion& lens);
 // Whether the model is one-to-one and keeps its orientation over the frame and a margin:
 // 1 + k1·ρ² + k2·ρ⁴ > 0 and ρ / (1 + k1·ρ² + k2·ρ⁴) rising for ρ up to 1.5.
 bool usableLens(const LensDistortion& lens);
+
+// The same distortion in OpenCV's model, for its camera matrix [R 0 cx; 0 R cy; 0 0 1]: the
+// coefficients (k1, k2, p1, p2, k3) of x_d = x_u·(1 + k1·r² + k2·r⁴ + k3·r⁶) that fit ours best
+// (least squares over the radii of the frame), no tangential terms.
+std::array<double, 5> opencvCoefficients(const LensDistortion& lens);
 
 // The warp's table (cpu/radialTable.h) for a usable lens: s(q) = |d − c| / |u − c| at
 // q = |u − c|², up to the ideal radius of a delivered point 2 pixels beyond the corners.

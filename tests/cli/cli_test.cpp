@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <opencv2/calib3d.hpp>
 #include <opencv2/core.hpp>
 #include <regex>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "calib/calibrationFile.h"
 #include "cli/commandLine.h"
 #include "tests/support/bmpFiles.h"
+#include "tests/support/lensScene.h"
 #include "tests/support/naiveReference.h"
 
 namespace {
@@ -47,7 +49,13 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
         {[](json& f) { f["inputPoints"].erase(5); }, "different lengths"},
         {[](json& f) { f["outputPoints"][2][0] = 64; }, "outside the 64 x 48 frame"},
         {[](json& f) { f["homography"]["data"][2] = 1e-6 + f["homography"]["data"][2].get<double>(); },
-         "does not match its points"}};
+         "does not match its points"},
+        {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {31.5, 23.5}},
+                                              {"radius", std::hypot(31.5, 23.5)}}; },
+         "lens distortion does not match"},  // six pairs, no lines: no lens to estimate
+        {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {0, 0}},
+                                              {"radius", 1}}; }, "not centred"},
+        {[](json& f) { f["lensDistortion"] = {{"model", "polynomial"}, {"k", {0, 0}}}; }, "not a division model"}};
     // clang-format on
     for (const BadFile& bad : files) {
         SCOPED_TRACE(bad.problem);
@@ -81,6 +89,44 @@ TEST(CalibrationFile, RoundTripsBitForBitAndOpenCvReadsIt) {
     std::vector<double> errors;  // which list is which is the file's own decision
     file["reprojectionErrors"] >> errors;
     EXPECT_EQ(errors, reprojectionErrors(saved.H, saved.output, saved.input));
+}
+
+// A calibration with a lens and a straight line round-trips too, and OpenCV's undistortion
+// with the file's cameraMatrix and distCoeffs agrees with ours across the frame.
+TEST(CalibrationFile, CarriesTheLensAndOpenCvUndistortsAlike) {
+    lens::Truth truth;
+    truth.a1 = -0.0834;  // 85 px at the corners
+    const lens::Pairs scene = lens::render(truth, 10, 8, 1, 0.05, 1);
+    Calibration saved{truth.width, truth.height, {}, {}};
+    for (std::size_t i = 0; i < scene.input.size(); ++i) {
+        saved.input.push_back({scene.input[i].x, scene.input[i].y});
+        saved.output.push_back({scene.output[i].x, scene.output[i].y});
+    }
+    saved.lines.emplace_back();
+    for (lens::Xy p : scene.lines[0])
+        saved.lines[0].push_back({p.x, p.y});
+    const LensEstimate e = estimateWithLens(saved.input, saved.output, saved.lines, 1280, 720);
+    ASSERT_NE(e.lens.k2, 0.0);
+    saved.H = e.homography.H, saved.inverse = e.homography.inverse, saved.lens = e.lens;
+    ASSERT_TRUE(saveCalibration(scratch.file("lens.json").c_str(), saved));
+    Calibration loaded;
+    ASSERT_EQ(loadCalibration(scratch.file("lens.json").c_str(), loaded), "");
+    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
+    const cv::FileStorage file(scratch.file("lens.json"), cv::FileStorage::READ);
+    cv::Mat K, D;
+    file["cameraMatrix"] >> K;
+    file["distCoeffs"] >> D;
+    std::vector<cv::Point2d> delivered, ideal;
+    for (int i = 0; i <= 20; ++i)
+        delivered.push_back({1279.0 * i / 20, 719.0 * (i % 7) / 6});
+    cv::undistortPoints(delivered, ideal, K, D, cv::noArray(), K);
+    double worst = 0;
+    for (std::size_t i = 0; i < ideal.size(); ++i) {
+        const Point ours = undistort(saved.lens, {delivered[i].x, delivered[i].y});
+        worst = std::fmax(worst, std::hypot(ours.x - ideal[i].x, ours.y - ideal[i].y));
+    }
+    std::printf("OpenCV's undistortion differs from ours by %.3f px at most\n", worst);
+    EXPECT_LT(worst, 0.1);
 }
 
 // The command line as main runs it: the exit status, with what it wrote.
