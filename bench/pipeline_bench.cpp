@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "frame/frameState.h"
 #include "bench/benchScene.h"
 #include "calib/rectifyPicture.h"
 #include "calib/warpKernels.h"
@@ -14,6 +13,7 @@
 #include "capture/framePipeline.h"
 #include "cpu/kernelPath.h"
 #include "cpu/rowPool.h"
+#include "frame/frameState.h"
 
 namespace {
 
@@ -67,7 +67,8 @@ void BM_Ours_Yuy2ToBgrGrey(benchmark::State& state) {
 void BM_Ours_Warp(benchmark::State& state) {
     Scene scene(state);
     for (auto _ : state) {
-        rectifyPicture(homographyTable, grayFrame, outputFrame, scene.width, scene.height, 1);
+        rectifyPicture(homographyTable, RadialTable{}, grayFrame, outputFrame, scene.width,
+                       scene.height, 1);
         benchmark::ClobberMemory();
     }
     countBytes(state, scene.pixels * 2);
@@ -82,7 +83,7 @@ void wholeOnPath(benchmark::State& state, KernelPath path) {
     const Plane out{outputFrame, scene.width, scene.height, scene.width};
     for (auto _ : state) {
         yuy2ToBgrGreyRows(path, in, colour, grey, 0, scene.height);
-        warpRows(path, homographyTable,
+        warpRows(path, homographyTable, RadialTable{},
                  ConstPlane{grayFrame, scene.width, scene.height, scene.width}, out, 0,
                  scene.height);
         benchmark::ClobberMemory();
