@@ -7,9 +7,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 
-#include "frame/frameState.h"
 #include "bench/benchScene.h"
 #include "calib/rectifyPicture.h"
+#include "frame/frameState.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ void batchWarp(benchmark::State& state, int channels) {
     const std::vector<unsigned char> picture = randomBytes(scene.pixels * std::size_t(channels));
     std::vector<unsigned char> out(picture.size());
     for (auto _ : state) {
-        rectifyPicture(homographyTable, picture.data(), out.data(), scene.width, scene.height,
-                       channels);
+        rectifyPicture(homographyTable, RadialTable{}, picture.data(), out.data(), scene.width,
+                       scene.height, channels);
         benchmark::ClobberMemory();
     }
     state.counters["pixels"] = benchmark::Counter(double(scene.pixels * std::size_t(channels)),

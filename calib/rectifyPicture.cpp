@@ -16,23 +16,23 @@ void toTable(const linal::Matrix& H, HomographyTable& table) {
 namespace {
 
 // One plane of width × height bytes; each band reads the whole source and writes its rows.
-void warpPlane(const HomographyTable& h, const unsigned char* source, unsigned char* target,
-               int width, int height) {
+void warpPlane(const HomographyTable& h, const RadialTable& lens, const unsigned char* source,
+               unsigned char* target, int width, int height) {
     const KernelPath path = bestKernelPath();
     const ConstPlane in{source, width, height, width};
     const Plane out{target, width, height, width};
-    runRowBands(height, [&](int y0, int y1) { warpRows(path, h, in, out, y0, y1); });
+    runRowBands(height, [&](int y0, int y1) { warpRows(path, h, lens, in, out, y0, y1); });
 }
 
 }  // namespace
 
-void rectifyPicture(const HomographyTable& h, const unsigned char* source, unsigned char* target,
-                    int width, int height, int channels) {
+void rectifyPicture(const HomographyTable& h, const RadialTable& lens, const unsigned char* source,
+                    unsigned char* target, int width, int height, int channels) {
     if (source == nullptr || target == nullptr || width <= 0 || height <= 0 || channels <= 0) {
         return;
     }
     if (channels == 1) {
-        warpPlane(h, source, target, width, height);
+        warpPlane(h, lens, source, target, width, height);
         return;
     }
     // The kernels read one byte per pixel: each channel is taken apart, warped, put back.
@@ -44,7 +44,7 @@ void rectifyPicture(const HomographyTable& h, const unsigned char* source, unsig
         for (std::size_t i = 0; i < pixels; ++i) {
             plane[i] = source[i * step + c];
         }
-        warpPlane(h, plane.data(), warped.data(), width, height);
+        warpPlane(h, lens, plane.data(), warped.data(), width, height);
         for (std::size_t i = 0; i < pixels; ++i) {
             target[i * step + c] = warped[i];
         }

@@ -23,6 +23,9 @@ struct Frame256 {
     const unsigned char* bytes;  // base, as bytes
     std::ptrdiff_t rowStride;
     int width, rowLast;
+    // The lens: centre, 1 / step, the last entry's q, and the factors.
+    __m256d cx, cy, invStep, lastQ;
+    const double* factor;
 };
 
 struct Row256 {
@@ -35,11 +38,36 @@ struct Projected {
     __m128i ix, iy;
 };
 
+// The lens step of moveRadially on four points; NaN where a point has no image, which every
+// later step treats as outside. The factors are read only where q lies in [0, last entry).
+PLANDIS_AVX2 inline void moveRadially(const Frame256& f, __m256d& u, __m256d& v) {
+    const __m256d dx = _mm256_sub_pd(u, f.cx);
+    const __m256d dy = _mm256_sub_pd(v, f.cy);
+    const __m256d q =
+        _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), f.invStep);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d imaged =
+        _mm256_and_pd(_mm256_cmp_pd(q, zero, _CMP_GE_OQ), _mm256_cmp_pd(q, f.lastQ, _CMP_LT_OQ));
+    const __m256d inTable = _mm256_and_pd(q, imaged);  // 0 elsewhere: a harmless index
+    const __m128i i = _mm256_cvttpd_epi32(inTable);
+    const __m256d t = _mm256_sub_pd(inTable, _mm256_cvtepi32_pd(i));
+    const __m256d f0 = _mm256_mask_i32gather_pd(zero, f.factor, i, imaged, 8);
+    const __m256d f1 = _mm256_mask_i32gather_pd(zero, f.factor + 1, i, imaged, 8);
+    const __m256d s = _mm256_add_pd(f0, _mm256_mul_pd(_mm256_sub_pd(f1, f0), t));
+    const __m256d none = _mm256_set1_pd(NAN);
+    u = _mm256_blendv_pd(none, _mm256_add_pd(f.cx, _mm256_mul_pd(dx, s)), imaged);
+    v = _mm256_blendv_pd(none, _mm256_add_pd(f.cy, _mm256_mul_pd(dy, s)), imaged);
+}
+
+template <bool Lensed>
 PLANDIS_AVX2 inline Projected project(const Frame256& f, const Row256& r, __m256d xs) {
     Projected p;
     const __m256d w = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h20, xs), r.w), r.cw);
     p.u = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h00, xs), r.u), r.cu), w);
     p.v = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h10, xs), r.v), r.cv), w);
+    if constexpr (Lensed) {
+        moveRadially(f, p.u, p.v);
+    }
     p.floorU = _mm256_round_pd(p.u, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     p.floorV = _mm256_round_pd(p.v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     // NaN or beyond the int range converts to INT_MIN: outside, like any negative index.
@@ -79,7 +107,8 @@ struct Neighbours {
 // the window lies inside the source, left of its last column and above its last row: picked
 // out of 16-byte pieces of the rows y0, y0 + 1 and y0 + 2 (a row below the last being the
 // last row itself) by byte shuffles. False, with nothing read, where some point lies
-// elsewhere; the first point's place decides the window.
+// elsewhere; the first point's place decides the window, and every point is checked against
+// it, so the points need not be in order along the row (a lens moves them).
 PLANDIS_AVX2 inline bool fromRowPieces(const Frame256& f, __m256i ix, __m256i iy, Neighbours& n) {
     const int firstColumn = _mm256_cvtsi256_si32(ix);
     const int firstRow = _mm256_cvtsi256_si32(iy);
@@ -152,9 +181,10 @@ PLANDIS_AVX2 inline Neighbours fromGathers(const Frame256& f, __m256i ix, __m256
 
 // Eight output pixels from column xs[0] on: their bytes in the low 8 bytes of the result, 0
 // where the point is outside.
+template <bool Lensed>
 PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d xs) {
-    const Projected a = project(f, r, xs);
-    const Projected b = project(f, r, _mm256_add_pd(xs, _mm256_set1_pd(4.0)));
+    const Projected a = project<Lensed>(f, r, xs);
+    const Projected b = project<Lensed>(f, r, _mm256_add_pd(xs, _mm256_set1_pd(4.0)));
     const __m256i ix = _mm256_set_m128i(b.ix, a.ix);
     const __m256i iy = _mm256_set_m128i(b.iy, a.iy);
     // Unsigned: a negative index (INT_MIN included) is beyond every bound.
@@ -184,15 +214,38 @@ PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d
     return _mm_packus_epi16(words, words);
 }
 
+template <bool Lensed>
+PLANDIS_AVX2 void rows(const Frame256& f, const HomographyTable& h, const RadialTable& lens,
+                       ConstPlane source, Plane target, int y0, int y1) {
+    const __m256d firstColumns = _mm256_setr_pd(0, 1, 2, 3);
+    const __m256d eight = _mm256_set1_pd(8.0);
+    const int width = target.width;
+    for (int y = y0; y < y1; ++y) {
+        const RowTerms t = rowTerms(h, y);
+        const Row256 r{_mm256_set1_pd(t.u),  _mm256_set1_pd(t.v),  _mm256_set1_pd(t.w),
+                       _mm256_set1_pd(t.cu), _mm256_set1_pd(t.cv), _mm256_set1_pd(t.cw)};
+        unsigned char* out = target.data + y * target.stride;
+        __m256d xs = firstColumns;  // column numbers are exact in double
+        int x = 0;
+        for (; x + 8 <= width; x += 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), warpStep<Lensed>(f, r, xs));
+            xs = _mm256_add_pd(xs, eight);
+        }
+        for (; x < width; ++x) {
+            out[x] = warpPixel<Lensed>(h, lens, source, t, x);
+        }
+    }
+}
+
 }  // namespace
 
-PLANDIS_AVX2 void warpRowsAvx2(const HomographyTable& h, ConstPlane source, Plane target, int y0,
-                               int y1) {
+PLANDIS_AVX2 void warpRowsAvx2(const HomographyTable& h, const RadialTable& lens, ConstPlane source,
+                               Plane target, int y0, int y1) {
     // The gathers take 32-bit offsets, and the last read starts four bytes before the end.
     const std::int64_t lastByte =
         std::int64_t{source.height - 1} * source.stride + source.width - 1;
     if (source.stride < source.width || lastByte < 3 || lastByte > INT32_MAX) {
-        warpRowsScalar(h, source, target, y0, y1);
+        warpRowsScalar(h, lens, source, target, y0, y1);
         return;
     }
     Frame256 f;
@@ -208,24 +261,15 @@ PLANDIS_AVX2 void warpRowsAvx2(const HomographyTable& h, ConstPlane source, Plan
     f.rowStride = source.stride;
     f.width = source.width;
     f.rowLast = source.height - 1;
-
-    const __m256d firstColumns = _mm256_setr_pd(0, 1, 2, 3);
-    const __m256d eight = _mm256_set1_pd(8.0);
-    const int width = target.width;
-    for (int y = y0; y < y1; ++y) {
-        const RowTerms t = rowTerms(h, y);
-        const Row256 r{_mm256_set1_pd(t.u),  _mm256_set1_pd(t.v),  _mm256_set1_pd(t.w),
-                       _mm256_set1_pd(t.cu), _mm256_set1_pd(t.cv), _mm256_set1_pd(t.cw)};
-        unsigned char* out = target.data + y * target.stride;
-        __m256d xs = firstColumns;  // column numbers are exact in double
-        int x = 0;
-        for (; x + 8 <= width; x += 8) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), warpStep(f, r, xs));
-            xs = _mm256_add_pd(xs, eight);
-        }
-        for (; x < width; ++x) {
-            out[x] = warpPixel(h, source, t, x);
-        }
+    f.cx = _mm256_set1_pd(lens.cx);
+    f.cy = _mm256_set1_pd(lens.cy);
+    f.invStep = _mm256_set1_pd(lens.invStep);
+    f.lastQ = _mm256_set1_pd(static_cast<double>(lens.factor.size()) - 1.0);
+    f.factor = lens.factor.data();
+    if (lens.empty()) {
+        rows<false>(f, h, lens, source, target, y0, y1);
+    } else {
+        rows<true>(f, h, lens, source, target, y0, y1);
     }
 }
 

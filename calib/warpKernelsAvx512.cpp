@@ -31,6 +31,9 @@ struct Frame {
     // The last source column a window may start from, so that it ends left of the last
     // column; −1 for a source too narrow for any window.
     double windowLastColumn;
+    // The lens: centre, 1 / step, the last entry's q, and the factors.
+    __m512d cx, cy, invStep, lastQ;
+    const double* factor;
 };
 
 struct Row {
@@ -56,11 +59,36 @@ struct Half {
     __m512d u, v, floorU, floorV;
 };
 
+// The lens step of moveRadially on eight points; NaN where a point has no image, which every
+// later step treats as outside. The factors are read only where q lies in [0, last entry).
+PLANDIS_AVX512_INLINE void moveRadially(const Frame& f, __m512d& u, __m512d& v) {
+    const __m512d dx = _mm512_sub_pd(u, f.cx);
+    const __m512d dy = _mm512_sub_pd(v, f.cy);
+    const __m512d q =
+        _mm512_mul_pd(_mm512_add_pd(_mm512_mul_pd(dx, dx), _mm512_mul_pd(dy, dy)), f.invStep);
+    const __m512d zero = _mm512_setzero_pd();
+    const __mmask8 imaged =
+        _mm512_cmp_pd_mask(q, zero, _CMP_GE_OQ) & _mm512_cmp_pd_mask(q, f.lastQ, _CMP_LT_OQ);
+    const __m512d inTable = _mm512_maskz_mov_pd(imaged, q);  // 0 elsewhere: a harmless index
+    const __m256i i = _mm512_cvttpd_epi32(inTable);
+    const __m512d t = _mm512_sub_pd(inTable, _mm512_cvtepi32_pd(i));
+    const __m512d f0 = _mm512_mask_i32gather_pd(zero, imaged, i, f.factor, 8);
+    const __m512d f1 = _mm512_mask_i32gather_pd(zero, imaged, i, f.factor + 1, 8);
+    const __m512d s = _mm512_add_pd(f0, _mm512_mul_pd(_mm512_sub_pd(f1, f0), t));
+    const __m512d none = _mm512_set1_pd(NAN);
+    u = _mm512_mask_blend_pd(imaged, none, _mm512_add_pd(f.cx, _mm512_mul_pd(dx, s)));
+    v = _mm512_mask_blend_pd(imaged, none, _mm512_add_pd(f.cy, _mm512_mul_pd(dy, s)));
+}
+
+template <bool Lensed>
 PLANDIS_AVX512_INLINE Half project(const Frame& f, const Row& r, __m512d xs) {
     Half p;
     const __m512d w = _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h20, xs), r.w), r.cw);
     p.u = _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h00, xs), r.u), r.cu), w);
     p.v = _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h10, xs), r.v), r.cv), w);
+    if constexpr (Lensed) {
+        moveRadially(f, p.u, p.v);
+    }
     p.floorU = _mm512_roundscale_pd(p.u, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     p.floorV = _mm512_roundscale_pd(p.v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     return p;
@@ -164,12 +192,14 @@ PLANDIS_AVX512_INLINE __m128i anywhere(const Frame& f, const Half& p) {
 }
 
 // Sixteen output pixels from column xs[0] on.
+template <bool Lensed>
 PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs) {
-    const Half a = project(f, r, xs);
-    const Half b = project(f, r, _mm512_add_pd(xs, _mm512_set1_pd(8.0)));
+    const Half a = project<Lensed>(f, r, xs);
+    const Half b = project<Lensed>(f, r, _mm512_add_pd(xs, _mm512_set1_pd(8.0)));
     // A window from 24 columns left of the first point, on the first point's row or the row
     // above it when some point lies higher. Every point is checked against it, whatever the
-    // guess; a first point that is not finite or far outside takes the general way.
+    // guess (so the points need not be in order along the row: a lens moves them); a first
+    // point that is not finite or far outside takes the general way.
     const double firstU = _mm512_cvtsd_f64(a.floorU);
     const double firstV = _mm512_cvtsd_f64(a.floorV);
     if (firstU >= 0.0 && firstU <= f.windowLastColumn && firstV >= 0.0 && firstV <= f.rowLast) {
@@ -205,15 +235,38 @@ PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs)
     return _mm_unpacklo_epi64(anywhere(f, a), anywhere(f, b));
 }
 
+template <bool Lensed>
+PLANDIS_AVX512 void rows(const Frame& f, const HomographyTable& h, Plane target, int y0, int y1) {
+    const __m512d firstColumns = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m512d sixteen = _mm512_set1_pd(16.0);
+    const int width = target.width;
+    for (int y = y0; y < y1; ++y) {
+        const RowTerms t = rowTerms(h, y);
+        const Row r{_mm512_set1_pd(t.u),  _mm512_set1_pd(t.v),  _mm512_set1_pd(t.w),
+                    _mm512_set1_pd(t.cu), _mm512_set1_pd(t.cv), _mm512_set1_pd(t.cw)};
+        unsigned char* out = target.data + y * target.stride;
+        __m512d xs = firstColumns;  // column numbers are exact in double
+        int x = 0;
+        for (; x + 16 <= width; x += 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), warpStep<Lensed>(f, r, xs));
+            xs = _mm512_add_pd(xs, sixteen);
+        }
+        if (x < width) {
+            const __mmask16 rest = static_cast<__mmask16>((1u << (width - x)) - 1);
+            _mm_mask_storeu_epi8(out + x, rest, warpStep<Lensed>(f, r, xs));
+        }
+    }
+}
+
 }  // namespace
 
-PLANDIS_AVX512 void warpRowsAvx512(const HomographyTable& h, ConstPlane source, Plane target,
-                                   int y0, int y1) {
+PLANDIS_AVX512 void warpRowsAvx512(const HomographyTable& h, const RadialTable& lens,
+                                   ConstPlane source, Plane target, int y0, int y1) {
     // The gathers read 8 bytes from 32-bit offsets, the last one ending at the last byte.
     const std::int64_t lastByte =
         std::int64_t{source.height - 1} * source.stride + source.width - 1;
     if (source.stride < source.width || lastByte < 7 || lastByte > INT32_MAX) {
-        warpRowsScalar(h, source, target, y0, y1);
+        warpRowsScalar(h, lens, source, target, y0, y1);
         return;
     }
     Frame f;
@@ -229,25 +282,15 @@ PLANDIS_AVX512 void warpRowsAvx512(const HomographyTable& h, ConstPlane source, 
     f.width = source.width;
     f.rowLast = source.height - 1;
     f.windowLastColumn = source.width >= 65 ? source.width - 2 : -1.0;
-
-    const __m512d firstColumns = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m512d sixteen = _mm512_set1_pd(16.0);
-    const int width = target.width;
-    for (int y = y0; y < y1; ++y) {
-        const RowTerms t = rowTerms(h, y);
-        const Row r{_mm512_set1_pd(t.u),  _mm512_set1_pd(t.v),  _mm512_set1_pd(t.w),
-                    _mm512_set1_pd(t.cu), _mm512_set1_pd(t.cv), _mm512_set1_pd(t.cw)};
-        unsigned char* out = target.data + y * target.stride;
-        __m512d xs = firstColumns;  // column numbers are exact in double
-        int x = 0;
-        for (; x + 16 <= width; x += 16) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), warpStep(f, r, xs));
-            xs = _mm512_add_pd(xs, sixteen);
-        }
-        if (x < width) {
-            const __mmask16 rest = static_cast<__mmask16>((1u << (width - x)) - 1);
-            _mm_mask_storeu_epi8(out + x, rest, warpStep(f, r, xs));
-        }
+    f.cx = _mm512_set1_pd(lens.cx);
+    f.cy = _mm512_set1_pd(lens.cy);
+    f.invStep = _mm512_set1_pd(lens.invStep);
+    f.lastQ = _mm512_set1_pd(static_cast<double>(lens.factor.size()) - 1.0);
+    f.factor = lens.factor.data();
+    if (lens.empty()) {
+        rows<false>(f, h, target, y0, y1);
+    } else {
+        rows<true>(f, h, target, y0, y1);
     }
 }
 

@@ -87,7 +87,7 @@ bool rectifyCurrentPicture() {
     if (grey == nullptr || !makeFrameBuffer(outputFrame, outputFrameBytes, framePixels())) {
         return false;
     }
-    rectifyPicture(homographyTable, grey, outputFrame, frameWidth, frameHeight, 1);
+    rectifyPicture(homographyTable, lensTable, grey, outputFrame, frameWidth, frameHeight, 1);
     return true;
 }
 

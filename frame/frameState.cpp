@@ -15,6 +15,7 @@ std::size_t outputFrameBytes = 0;
 
 int calibrationOn = 0;
 double homographyTable[3][3] = {};
+RadialTable lensTable;
 
 std::size_t framePixels() {
     if (frameWidth <= 0 || frameHeight <= 0) {

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "cpu/radialTable.h"
+
 extern int frameWidth;     // pixels; 0 until a format is known
 extern int frameHeight;    // rows; 0 until a format is known
 extern int frameBitCount;  // bits per pixel of delivered frames; 8 until a capture format is read
@@ -25,6 +27,7 @@ extern std::size_t outputFrameBytes;
 
 extern int calibrationOn;             // checkbox 1010 as last read: 0 or 1
 extern double homographyTable[3][3];  // row-major copy of the homography H
+extern RadialTable lensTable;         // the lens map applied after homographyTable; empty: none
 
 // Bytes a one-byte-per-pixel buffer needs at the current frame size (0 for a size <= 0).
 std::size_t framePixels();

@@ -1,7 +1,10 @@
 // The warp on every kernel path this processor runs, against the per-pixel reference: random
 // source and target sizes, padded rows, row ranges (nothing outside them is touched), random
-// perspectives, and tables whose points are not finite, beyond the int range, behind the
-// camera or on the last row and column.
+// perspectives, tables whose points are not finite, beyond the int range, behind the camera
+// or on the last row and column, and lens maps: random ones (points out of order along a
+// row: a fast neighbour window taken from the first point alone; factors not interpolated),
+// two entries, points exactly at the last entry's q (a range test <= or a read past the
+// table) and a centre outside the source.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
@@ -23,32 +26,65 @@ const HomographyRows special[] = {
     {{{1, 0.5, 2}, {0.25, 1, 1}, {-0.125, 0, 2.5}}}};  // w = 0 in column 20
 // clang-format on
 
-void warp(KernelPath path, const HomographyRows& rows, ConstPlane from, Plane to, int y0, int y1) {
+// Lens maps on the identity at 41 × 7: q = 1 at (4, 3); q = 25 at (16, 6); centre outside.
+const ReferenceLens specialLens[] = {{{1.0, 1.2}, 20, 3, 1 / 256.0},
+                                     {std::vector<double>(26, 0.9), 20, 3, 1.0},
+                                     {{1.3, 1.1, 0.9}, -30, -10, 2 / 5300.0}};
+
+ReferenceLens randomLens(int width, int height, std::mt19937& rng) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    ReferenceLens lens{std::vector<double>(2 + rng() % 63), (2 * unit(rng) - 0.5) * width,
+                       (2 * unit(rng) - 0.5) * height, 0};
+    for (double& f : lens.factor)
+        f = 0.8 + 0.5 * unit(rng);
+    // Roughly covering the source from the centre, some points beyond.
+    const double reach = std::max(std::abs(lens.cx), std::abs(width - lens.cx)) +
+                         std::max(std::abs(lens.cy), std::abs(height - lens.cy));
+    lens.invStep =
+        static_cast<double>(lens.factor.size() - 1) / (reach * reach * (0.5 + unit(rng)));
+    return lens;
+}
+
+void warp(KernelPath path, const HomographyRows& rows, ConstPlane from, Plane to, int y0, int y1,
+          const ReferenceLens* lens = nullptr) {
     HomographyTable h;
     for (int i = 0; i < 9; ++i)
         h[i / 3][i % 3] = rows[i / 3][i % 3];
-    warpRows(path, h, from, to, y0, y1);
+    const RadialTable table =
+        lens ? RadialTable{lens->factor, lens->cx, lens->cy, lens->invStep} : RadialTable{};
+    warpRows(path, h, table, from, to, y0, y1);
 }
 
 TEST(WarpKernels, EveryPathMatchesTheReference) {
     std::mt19937 rng(1);
     auto upTo = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     for (KernelPath path : availableKernelPaths()) {
-        for (int trial = 0; trial < 400; ++trial) {
-            const bool isSpecial = trial < static_cast<int>(std::size(special));
-            const int sw = isSpecial ? 41 : 1 + upTo(45), sh = isSpecial ? 7 : 1 + upTo(20);
-            const int tw = isSpecial ? sw : 1 + upTo(45), th = isSpecial ? sh : 1 + upTo(20);
+        for (int trial = 0; trial < 500; ++trial) {
+            const int specials = static_cast<int>(std::size(special)), lensed = trial - specials;
+            const bool isSpecial = trial < specials + static_cast<int>(std::size(specialLens));
+            // Sources up to 100 wide: AVX-512's row-piece window needs 65 columns.
+            const int sw = isSpecial ? 41 : 1 + upTo(100), sh = isSpecial ? 7 : 1 + upTo(20);
+            const int tw = isSpecial ? sw : 1 + upTo(100), th = isSpecial ? sh : 1 + upTo(20);
             const int sStride = sw + upTo(5), tStride = tw + upTo(5);
             const auto src = randomBytes(static_cast<std::size_t>(sStride * sh), rng);
-            const HomographyRows h = isSpecial ? special[trial] : randomPerspective(sw, sh, rng);
+            const HomographyRows h = trial < specials ? special[trial]
+                                     : isSpecial      ? special[0]
+                                                      : randomPerspective(sw, sh, rng);
+            const ReferenceLens lens = lensed < 0  ? ReferenceLens{}
+                                       : isSpecial ? specialLens[lensed]
+                                                   : randomLens(sw, sh, rng);
+            // A third of the random trials keep the lens off.
+            const ReferenceLens* const lensOrNone =
+                lensed < 0 || (!isSpecial && trial % 3 == 0) ? nullptr : &lens;
             auto out = randomBytes(static_cast<std::size_t>(tStride * th), rng), expected = out;
             const bool whole = isSpecial || trial % 2 == 0;
             const int y0 = whole ? 0 : upTo(th + 3) - 2, y1 = whole ? th : upTo(th + 3);
-            warp(path, h, {src.data(), sw, sh, sStride}, {out.data(), tw, th, tStride}, y0, y1);
+            warp(path, h, {src.data(), sw, sh, sStride}, {out.data(), tw, th, tStride}, y0, y1,
+                 lensOrNone);
             for (int y = std::max(y0, 0); y < std::min(y1, th); ++y)
                 for (int x = 0; x < tw; ++x)
                     expected[static_cast<std::size_t>(y * tStride + x)] =
-                        referenceWarpPixel(src.data(), sw, sh, sStride, h, x, y);
+                        referenceWarpPixel(src.data(), sw, sh, sStride, h, x, y, lensOrNone);
             ASSERT_EQ(out, expected) << kernelPathName(path) << " trial " << trial;
         }
         std::vector<unsigned char> out(12, 0xA5);  // nothing to sample: all outside

@@ -13,4 +13,5 @@ inline void resetFrameState() {
     frameWidth = frameHeight = calibrationOn = 0;
     frameBitCount = 8;
     std::fill(&homographyTable[0][0], &homographyTable[0][0] + 9, 0.0);
+    lensTable = RadialTable{};
 }

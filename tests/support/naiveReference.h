@@ -31,16 +31,37 @@ inline unsigned char referenceGreyPixel(const unsigned char* bgr) {
     return static_cast<unsigned char>((bgr[0] + bgr[1] + bgr[2]) / 3);
 }
 
-// One output pixel of the warp: project, floor, range test (which also turns away points
-// that are not finite or beyond the int range), bilinear blend with the right and lower
-// neighbours clamped to the last column and row, summed in the stated order, truncated.
+// A radial lens map: factors sampled at q = 0, 1/invStep, 2/invStep, … of the squared
+// distance from (cx, cy), scaled by invStep.
+struct ReferenceLens {
+    std::vector<double> factor;
+    double cx, cy, invStep;
+};
+
+// One output pixel of the warp: project; with a lens, the point moves from the centre by the
+// factor interpolated at its q (no image, 0, unless 0 <= q < entries − 1); floor, range test
+// (which also turns away points that are not finite or beyond the int range), bilinear blend
+// with the right and lower neighbours clamped to the last column and row, summed in the
+// stated order, truncated.
 template <typename Rows>  // any 3 × 3 table indexed h[row][column]
 unsigned char referenceWarpPixel(const unsigned char* src, int width, int height,
-                                 std::ptrdiff_t stride, const Rows& h, int x, int y) {
+                                 std::ptrdiff_t stride, const Rows& h, int x, int y,
+                                 const ReferenceLens* lens = nullptr) {
     const double px = x, py = y;
     const double w = h[2][0] * px + h[2][1] * py + h[2][2] * 1.0;
-    const double u = (h[0][0] * px + h[0][1] * py + h[0][2] * 1.0) / w;
-    const double v = (h[1][0] * px + h[1][1] * py + h[1][2] * 1.0) / w;
+    double u = (h[0][0] * px + h[0][1] * py + h[0][2] * 1.0) / w;
+    double v = (h[1][0] * px + h[1][1] * py + h[1][2] * 1.0) / w;
+    if (lens != nullptr) {
+        const double dx = u - lens->cx, dy = v - lens->cy;
+        const double q = (dx * dx + dy * dy) * lens->invStep;
+        if (!(q >= 0.0 && q < static_cast<double>(lens->factor.size()) - 1.0))
+            return 0;
+        const auto& f = lens->factor;
+        const int i = static_cast<int>(q);
+        const double s = f[i] + (f[i + 1] - f[i]) * (q - i);
+        u = lens->cx + dx * s;
+        v = lens->cy + dy * s;
+    }
     if (!(std::floor(u) >= 0.0 && std::floor(u) <= width - 1.0 && std::floor(v) >= 0.0 &&
           std::floor(v) <= height - 1.0))
         return 0;
