@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/PlandisDlg.h"
-#include "frame/frameState.h"
 #include "app/windowServices.h"
+#include "frame/frameState.h"
 #include "image/Image.h"
 #include "image/ImageDecode.h"
 

@@ -11,10 +11,10 @@
 
 #include "app/CaptureView.h"
 #include "app/PlandisDlg.h"
-#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "capture/CaptureWindow.h"
 #include "capture/framePipeline.h"
+#include "frame/frameState.h"
 
 namespace {
 

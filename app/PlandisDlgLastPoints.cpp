@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/PlandisDlg.h"
-#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/lastPoints.h"
+#include "frame/frameState.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
-#include "frame/frameState.h"
 #include "capture/CaptureDriver.h"
 #include "cli/commandLine.h"
+#include "frame/frameState.h"
 
 int main(int argc, char** argv) {
     // The commands that need no window run before any toolkit object exists.
