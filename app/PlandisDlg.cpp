@@ -28,6 +28,7 @@ PlandisDlg::PlandisDlg(QWidget* parent)
     addCameraMenu();
     addCalibrationCommands();
     addSubpixelCommands();
+    addLensCommands();
     addLastPointsCommands();
     connect(sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toInt()); });
@@ -128,7 +129,7 @@ void PlandisDlg::keyPressEvent(QKeyEvent* event) {
         OnSysCommand(aboutCommand);
         return;
     }
-    if (pickingKey(*event)) {
+    if (pickingKey(*event) || lensKey(*event)) {
         return;
     }
     QDialog::keyPressEvent(event);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "calib/lensFit.h"
 #include "calib/pointSet.h"
 #include "capture/CaptureDriver.h"
 
@@ -27,6 +28,7 @@ class QCheckBox;
 class QListWidget;
 class QKeyEvent;
 class QMenu;
+class QAction;
 class QPainter;
 
 class PlandisDlg : public QDialog {
@@ -135,13 +137,22 @@ class PlandisDlg : public QDialog {
     void chartSearched();
     void keepLastPoints();
     void OnRestoreLastPoints();
+    // Lens distortion (PlandisDlgLens.cpp): H alone, or with the lens while the menu's toggle
+    // is on, from the pairs and the straight lines.
+    void addLensCommands();
+    void OnAddStraightLine();
+    void endStraightLine();
+    bool lensKey(const QKeyEvent& event);
+    void addLinePoint(QPoint position);
+    LensEstimate estimate(std::span<const Point> input, std::span<const Point> output) const;
+    void appendLens(const LensEstimate& e);
+    void drawStraightLines(QPainter& painter);
     void addCameraMenu();
     void fillCameraMenu(QMenu& menu);
     void chooseCapture(const CaptureChoice& chosen);
     void rectifyLoadedPicture();
     // Takes a usable estimate as the homography: H, its inverse, the warp's table, the list.
-    void showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
-                        std::span<const Point> input);
+    void showHomography(const LensEstimate& estimate, std::span<const Point> output);
 
     std::map<int, QWidget*> controls;  // by template id
     QMenu* sysMenu = nullptr;
@@ -155,8 +166,11 @@ class PlandisDlg : public QDialog {
     std::string namedSource;  // one not in the list of cameras (--source), once seen
     bool snapClicks = false;  // the menu's "Snap clicks to corners", as remembered
     QFutureWatcher<std::vector<Point>>* chartSearch = nullptr;
-    QSize chartFrame;  // the frame size of the picture searched
-    QSize chartGrid;   // its chessboard's inner corners, cols × rows
+    QSize chartFrame;               // the frame size of the picture searched
+    QSize chartGrid;                // its chessboard's inner corners, cols × rows
+    QAction* lensToggle = nullptr;  // "Correct lens distortion"
+    std::vector<StraightLine> straightLines;
+    bool addingLine = false;  // clicks in the input view go to the last line
 
   public:
     // A camera as the Camera menu and the messages name it: "Cam (/dev/video2)".

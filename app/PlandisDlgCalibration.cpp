@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,15 +16,16 @@
 
 #include "app/Plandis.h"
 #include "app/PlandisDlg.h"
-#include "frame/frameState.h"
 #include "app/windowServices.h"
 #include "calib/calibrationFile.h"
 #include "calib/homography.h"
+#include "calib/lensDistortion.h"
 #include "calib/pointPicking.h"
 #include "calib/pointSet.h"
 #include "calib/rectifyPicture.h"
 #include "capture/CaptureWindow.h"
 #include "capture/framePipeline.h"
+#include "frame/frameState.h"
 #include "image/ImageDecode.h"
 
 namespace {
@@ -94,21 +96,22 @@ void PlandisDlg::OnCalibration() {
     }
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);
-    const HomographyEstimate estimate = estimateHomography(input, output);
+    const LensEstimate e = estimate(input, output);
+    const PointSetFault fault = e.homography.fault;
     if (checked == 0) {
         calibrationOn = 0;
-        if (estimate.fault != PointSetFault::none) {
+        if (fault != PointSetFault::none) {
             return;
         }
-    } else if (estimate.fault != PointSetFault::none) {
+    } else if (fault != PointSetFault::none) {
         calibrationBox->setChecked(false);
         calibrationOn = 0;
-        messageBox(this, refusal(estimate.fault, input.size(), output.size()));
+        messageBox(this, refusal(fault, input.size(), output.size()));
         return;
     } else {
         calibrationOn = 1;
     }
-    showHomography(estimate, output, input);
+    showHomography(e, output);
     rectifyLoadedPicture();
 }
 
@@ -121,9 +124,9 @@ void PlandisDlg::followPoints() {
     }
     const std::vector<Point> input = readPoints(*inputPointList);
     const std::vector<Point> output = readPoints(*outputPointList);
-    const HomographyEstimate estimate = estimateHomography(input, output);
-    if (estimate.fault == PointSetFault::none) {
-        showHomography(estimate, output, input);
+    const LensEstimate e = estimate(input, output);
+    if (e.homography.fault == PointSetFault::none) {
+        showHomography(e, output);
         rectifyLoadedPicture();
         return;
     }
@@ -160,12 +163,12 @@ bool PlandisDlg::pointsFitFrame() {
     return false;
 }
 
-// Four pairs show the three rows of H; more add how well H fits them.
-void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<const Point> output,
-                                std::span<const Point> input) {
-    homography = estimate.H;
-    homographyInverse = estimate.inverse;
+// Four pairs show the three rows of H; more add how well H (and the lens) fits them.
+void PlandisDlg::showHomography(const LensEstimate& e, std::span<const Point> output) {
+    homography = e.homography.H;
+    homographyInverse = e.homography.inverse;
     toTable(homography, homographyTable);
+    lensTable = radialTableOf(e.lens);
     listReset(*homographyList);
     for (int r = 1; r <= 3; ++r) {
         char row[1024];  // room for three of the longest "%f" texts
@@ -174,8 +177,9 @@ void PlandisDlg::showHomography(const HomographyEstimate& estimate, std::span<co
         listAppend(*homographyList, row);
     }
     if (output.size() > 4) {
-        appendFit(*homographyList, fitOf(reprojectionErrors(homography, output, input)));
+        appendFit(*homographyList, fitOf(e.errors));
     }
+    appendLens(e);
 }
 
 void PlandisDlg::addCalibrationCommands() {
@@ -190,10 +194,10 @@ void PlandisDlg::addCalibrationCommands() {
 void PlandisDlg::OnSaveCalibration() {
     Calibration calibration{frameWidth, frameHeight, readPoints(*inputPointList),
                             readPoints(*outputPointList)};
-    const HomographyEstimate estimate = estimateHomography(calibration.input, calibration.output);
-    if (estimate.fault != PointSetFault::none) {
-        messageBox(this,
-                   refusal(estimate.fault, calibration.input.size(), calibration.output.size()));
+    const LensEstimate e = estimate(calibration.input, calibration.output);
+    if (e.homography.fault != PointSetFault::none) {
+        messageBox(
+            this, refusal(e.homography.fault, calibration.input.size(), calibration.output.size()));
         return;
     }
     const auto outside = [](const std::vector<Point>& points) {
@@ -207,8 +211,10 @@ void PlandisDlg::OnSaveCalibration() {
         return;
     }
     const std::optional<std::string> path = fileDialog(FileDialogKind::save, calibrationFileDialog);
-    calibration.H = estimate.H;
-    calibration.inverse = estimate.inverse;
+    calibration.H = e.homography.H;
+    calibration.inverse = e.homography.inverse;
+    calibration.lens = e.lens;
+    calibration.lines = straightLines;
     if (path && !saveCalibration(path->c_str(), calibration)) {
         messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
     }
@@ -250,6 +256,10 @@ void PlandisDlg::loadCalibrationFile(const std::string& path) {
         listAppend(*outputPointList, formatPoint(calibration.output[i]));
     }
     recordStep(std::move(before));
+    endStraightLine();
+    straightLines = calibration.lines;
+    const QSignalBlocker quiet(lensToggle);  // OnCalibration below estimates once
+    lensToggle->setChecked(!calibration.lens.none());
     pointsFrame = QSize(calibration.frameWidth, calibration.frameHeight);
     // Start Capture asks the camera for the calibration's size, unless --size named one.
     if (!captureChoice.sizeGiven) {

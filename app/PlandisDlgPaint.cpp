@@ -76,6 +76,7 @@ void PlandisDlg::paintInputView(QPainter& painter) {
     if (calibrationOn != 0) {
         drawMarkers(painter, *inputView, *inputPointList);
     }
+    drawStraightLines(painter);
 }
 
 // Each loupe reads the buffer its view shows, when it paints.

@@ -49,6 +49,10 @@ int pointNear(const PictureView& view, const QListWidget& list, QPoint position)
 }  // namespace
 
 void PlandisDlg::OnInputViewClicked(QPoint position) {
+    if (addingLine) {
+        addLinePoint(position);
+        return;
+    }
     pressView(*inputView, position, *inputPointList);
 }
 

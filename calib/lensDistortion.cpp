@@ -85,7 +85,7 @@ bool usableLens(const LensDistortion& lens) {
     return true;
 }
 
-RadialTable lensTable(const LensDistortion& lens) {
+RadialTable radialTableOf(const LensDistortion& lens) {
     RadialTable table;
     if (lens.none() || !usableLens(lens)) {
         return table;

@@ -47,4 +47,4 @@ std::array<double, 5> opencvCoefficients(const LensDistortion& lens);
 // The warp's table (cpu/radialTable.h) for a usable lens: s(q) = |d − c| / |u − c| at
 // q = |u − c|², up to the ideal radius of a delivered point 2 pixels beyond the corners.
 // Empty for no distortion.
-RadialTable lensTable(const LensDistortion& lens);
+RadialTable radialTableOf(const LensDistortion& lens);

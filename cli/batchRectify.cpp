@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "calib/lensDistortion.h"
 #include "calib/rectifyPicture.h"
 #include "image/Image.h"
 #include "image/ImageDecode.h"
@@ -61,8 +62,8 @@ std::string rectifyOne(const Calibration& c, const std::string& input, const std
     int channels = 1;
     const std::vector<unsigned char> source = packedRows(picture, channels);
     std::vector<unsigned char> rectified(source.size());
-    rectifyPicture(h, RadialTable{}, source.data(), rectified.data(), picture.width, picture.height,
-                   channels);
+    rectifyPicture(h, radialTableOf(c.lens), source.data(), rectified.data(), picture.width,
+                   picture.height, channels);
     if (!savePicture(output.c_str(), savedFormat(file.format), rectified.data(), picture.width,
                      picture.height, channels))
         return output + ": cannot be written";

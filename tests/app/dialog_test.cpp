@@ -38,6 +38,7 @@
 #include "image/Image.h"
 #include "tests/capture/FakeCaptureDriver.h"
 #include "tests/support/frameStateReset.h"
+#include "tests/support/lensScene.h"
 #include "tests/support/naiveReference.h"
 #include "tests/support/renderChart.h"
 
@@ -596,11 +597,27 @@ class DialogTest : public QObject {
                 seen << modal->metaObject()->className();
         });
         QTest::keyClick(dialog.get(), Qt::Key_F1);
-        QCOMPARE(seen, QStringList({"닫기(&C)", "-", "Camera", "-", "Save calibration…",
-                                    "Load calibration…", "Copy homography",
-                                    "Save rectified picture…", "-", "Snap clicks to corners",
-                                    "Find chart…", "-", "Restore last points", "-",
-                                    "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
+        QCOMPARE(seen, QStringList({"닫기(&C)",
+                                    "-",
+                                    "Camera",
+                                    "-",
+                                    "Save calibration…",
+                                    "Load calibration…",
+                                    "Copy homography",
+                                    "Save rectified picture…",
+                                    "-",
+                                    "Snap clicks to corners",
+                                    "Find chart…",
+                                    "-",
+                                    "Correct lens distortion",
+                                    "Add straight line",
+                                    "Clear straight lines",
+                                    "-",
+                                    "Restore last points",
+                                    "-",
+                                    "Veltro 정보(&A)...",
+                                    "AboutDlg",
+                                    "AboutDlg"}));
         QVERIFY(dialog->isVisible());                             // F1 closes nothing
         QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
         QVERIFY(!dialog->isVisible());
@@ -938,6 +955,62 @@ class DialogTest : public QObject {
         setGreyFrame(320, 240, 128);
         act("Find chart…");
         QTRY_COMPARE(messages, QStringList{"chart not found"});
+    }
+
+    // The lens from 80 pairs, then from 4 pairs and a straight line clicked in the input view
+    // (key L, Esc ends it without closing), saved and loaded back with the toggle on.
+    void lensCorrectedFromPairsAndALine() {
+        const auto cyanPixels = [this] {
+            const QImage shown = grabbed(*dialog->inputView);
+            int n = 0;
+            for (int i = 0; i < shown.width() * shown.height(); ++i)
+                n += shown.pixel(i % shown.width(), i / shown.width()) == qRgb(0, 200, 255);
+            return n;
+        };
+        lens::Truth truth;
+        truth.a1 = -0.0263;  // a corner moves by 21 px
+        const lens::Pairs scene = lens::render(truth, 10, 8, 0, 0.05, 1);
+        for (std::size_t i = 0; i < scene.input.size(); ++i)
+            addPoints({QString::asprintf("%.2f,%.2f", scene.input[i].x, scene.input[i].y)},
+                      {QString::asprintf("%.2f,%.2f", scene.output[i].x, scene.output[i].y)});
+        setGreyFrame(1280, 720, 90);
+        click(calibrationId);
+        const auto rmsRow = [this] { return dialog->homographyList->item(3)->text(); };
+        QVERIFY(rmsRow().startsWith("RMS 1.") && dialog->homographyList->count() == 5);
+        QVERIFY(lensTable.empty());
+        act("Correct lens distortion");
+        QVERIFY(rmsRow().startsWith("RMS 0.0") && !lensTable.empty());
+        QVERIFY(dialog->homographyList->item(5)->text().contains(
+            QRegularExpression("^k -0\\.02\\d, corner shift 2\\d\\.\\d px$")));
+        act("Correct lens distortion");
+        QCOMPARE(dialog->homographyList->count(), 5);
+
+        open();
+        addPoints(exampleInput, exampleOutput);
+        setGreyFrame(320, 240, 90);
+        act("Correct lens distortion");
+        click(calibrationId);
+        QCOMPARE(rows(*dialog->homographyList).mid(3),
+                 QStringList{"lens: 8 pairs or a straight line of 3 points needed"});
+        QTest::keyClick(dialog.get(), Qt::Key_L);
+        for (int x : {40, 120, 200})  // an edge bent by a pixel or so in the frame
+            QTest::mouseClick(dialog->inputView, Qt::LeftButton, {},
+                              QPoint(x, x == 120 ? 134 : 130));
+        QTest::keyClick(dialog->inputView, Qt::Key_Escape);
+        QVERIFY(dialog->isVisible() && dialog->inputPointList->count() == 4);
+        QVERIFY(dialog->homographyList->item(3)->text().startsWith("k "));
+        QVERIFY(cyanPixels() > 100);
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(60, 90));
+        QCOMPARE(dialog->inputPointList->count(), 5);  // the line is done
+        QTest::keyClick(dialog->inputView, Qt::Key_Delete);
+        const QStringList shown = rows(*dialog->homographyList);
+        act("Save calibration…", file("lens.json"));
+        open();
+        setGreyFrame(320, 240, 90);
+        act("Load calibration…", file("lens.json"));
+        QCOMPARE(rows(*dialog->homographyList), shown);
+        QVERIFY(cyanPixels() > 100);
+        act("Correct lens distortion");  // off again for the other tests
     }
 
     // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else

@@ -26,7 +26,7 @@ TEST(LensDistortion, InverseAndWarpTableFollowTheClosedForm) {
         lens.k1 = k(rng);
         const double R = lens.radius;
         EXPECT_NEAR(cornerShift(lens), R * std::fabs(1 / (1 + lens.k1) - 1), 1e-9);
-        const RadialTable table = lensTable(lens);
+        const RadialTable table = radialTableOf(lens);
         ASSERT_EQ(table.factor.size(), 1024u);
         for (int i = 0; i < 20; ++i) {
             const Point u{at(rng), at(rng) * 0.6};
@@ -52,8 +52,8 @@ TEST(LensDistortion, InverseAndWarpTableFollowTheClosedForm) {
     LensDistortion folded = centredLens(640, 480);
     folded.k1 = 0.5;  // ρ / (1 + ρ²/2) turns back at ρ = 1.41
     EXPECT_FALSE(usableLens(folded));
-    EXPECT_TRUE(lensTable(folded).empty());
-    EXPECT_TRUE(lensTable(centredLens(640, 480)).empty());
+    EXPECT_TRUE(radialTableOf(folded).empty());
+    EXPECT_TRUE(radialTableOf(centredLens(640, 480)).empty());
 }
 
 struct FitCase {

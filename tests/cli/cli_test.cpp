@@ -14,6 +14,7 @@
 
 #include "calib/calibrationFile.h"
 #include "cli/commandLine.h"
+#include "image/Image.h"
 #include "tests/support/bmpFiles.h"
 #include "tests/support/lensScene.h"
 #include "tests/support/naiveReference.h"
@@ -263,6 +264,44 @@ TEST(Rectify, WarpsEachChannelOfItsInput) {
                 << name << " channel " << channel;
         }
     }
+}
+
+// With a lens in the calibration, each output pixel goes through H and then the lens.
+TEST(Rectify, WarpsThroughTheCalibrationsLens) {
+    TempDir dir;
+    std::filesystem::current_path(dir.path);
+    lens::Truth truth;  // the usual scene at a twentieth of its size
+    truth.width = 64, truth.height = 48, truth.a1 = -0.08;
+    truth.planeToIdeal = chart::tiltedView(64, 48, 35, 50, 65, {32, 24}, 8);
+    const lens::Pairs scene = lens::render(truth, 10, 8, 0, 0.0, 1);
+    Calibration c{64, 48, {}, {}};
+    for (std::size_t i = 0; i < scene.input.size(); ++i) {
+        c.input.push_back({scene.input[i].x, scene.input[i].y});
+        c.output.push_back({scene.output[i].x, scene.output[i].y});
+    }
+    const LensEstimate e = estimateWithLens(c.input, c.output, {}, 64, 48);
+    c.H = e.homography.H, c.inverse = e.homography.inverse, c.lens = e.lens;
+    ASSERT_FALSE(c.lens.none());
+    ASSERT_TRUE(saveCalibration("lens.json", c));
+    std::mt19937 rng(5);
+    const Bytes picture = randomBytes(64 * 48, rng);
+    ASSERT_TRUE(Image().writeBmp("in.bmp", picture.data(), 64, 48, 8));
+    std::string text;
+    ASSERT_EQ(run({"rectify", "--calibration", "lens.json", "in.bmp", "--output", "out"}, text), 0)
+        << text;
+    const RadialTable table = radialTableOf(c.lens);
+    const ReferenceLens ref{table.factor, table.cx, table.cy, table.invStep};
+    HomographyRows h;
+    for (int i = 0; i < 9; ++i)
+        h[i / 3][i % 3] = c.H(i / 3 + 1, i % 3 + 1);
+    const QImage out = QImage("out/in.bmp").convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_EQ(out.size(), QSize(64, 48));
+    int differ = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            differ += out.constScanLine(y)[x] !=
+                      referenceWarpPixel(picture.data(), 64, 48, 64, h, x, y, &ref);
+    EXPECT_EQ(differ, 0);
 }
 
 // An output over an input, here through another name for the same folder: nothing is done,
