@@ -71,29 +71,17 @@ TEST_P(LensFitTargets, MeetsItsAccuracy) {
     lens::Truth truth;
     truth.a1 = c.a1;
     truth.a2 = c.a2;
-    const lens::Pairs scene = lens::render(truth, c.cols, c.rows, c.lines, 0.05, 1);
-    std::vector<Point> input, output;
-    for (std::size_t i = 0; i < scene.input.size(); ++i) {
-        input.push_back({scene.input[i].x, scene.input[i].y});
-        output.push_back({scene.output[i].x, scene.output[i].y});
-    }
-    std::vector<StraightLine> lines;
-    for (const auto& line : scene.lines) {
-        lines.emplace_back();
-        for (lens::Xy p : line)
-            lines.back().push_back({p.x, p.y});
-    }
-    const LensEstimate fit = estimateWithLens(input, output, lines, truth.width, truth.height);
+    const lens::Pairs s = lens::render(truth, c.cols, c.rows, c.lines, 0.05, 1);
+    const LensEstimate fit =
+        estimateWithLens(s.input, s.output, s.lines, truth.width, truth.height);
     ASSERT_EQ(fit.homography.fault, PointSetFault::none);
     ASSERT_FALSE(fit.tooLittleEvidence);
     EXPECT_EQ(fit.lens.k2 != 0, c.terms == 2);
     const auto through = [](const linal::Matrix& H, const LensDistortion& lens) {
-        return [&H, &lens](lens::Xy p) -> std::optional<lens::Xy> {
+        return [&H, &lens](Point p) {
             const double w = H(3, 1) * p.x + H(3, 2) * p.y + H(3, 3);
-            const std::optional<Point> d =
-                distort(lens, {(H(1, 1) * p.x + H(1, 2) * p.y + H(1, 3)) / w,
-                               (H(2, 1) * p.x + H(2, 2) * p.y + H(2, 3)) / w});
-            return d ? std::optional<lens::Xy>({d->x, d->y}) : std::nullopt;
+            return distort(lens, {(H(1, 1) * p.x + H(1, 2) * p.y + H(1, 3)) / w,
+                                  (H(2, 1) * p.x + H(2, 2) * p.y + H(2, 3)) / w});
         };
     };
     const double worst = lens::worstPlaneError(truth, through(fit.homography.H, fit.lens));
@@ -102,7 +90,7 @@ TEST_P(LensFitTargets, MeetsItsAccuracy) {
         EXPECT_LE(worst, c.worst);
     } else {
         const LensDistortion none;
-        const linal::Matrix plain = estimateHomography(input, output).H;
+        const linal::Matrix plain = estimateHomography(s.input, s.output).H;
         EXPECT_LE(worst, lens::worstPlaneError(truth, through(plain, none)) - c.worst);
     }
 }
@@ -119,14 +107,9 @@ INSTANTIATE_TEST_SUITE_P(Rendered, LensFitTargets, testing::Values(
 TEST(LensFit, SaysWhenTheEvidenceIsTooLittle) {
     lens::Truth truth;
     truth.a1 = -0.0263;
-    const lens::Pairs scene = lens::render(truth, 3, 2, 1, 0.05, 1);
-    std::vector<Point> input, output;
-    for (std::size_t i = 0; i < scene.input.size(); ++i) {
-        input.push_back({scene.input[i].x, scene.input[i].y});
-        output.push_back({scene.output[i].x, scene.output[i].y});
-    }
+    const lens::Pairs s = lens::render(truth, 3, 2, 1, 0.05, 1);
     const std::vector<StraightLine> twoPoints = {{{10, 10}, {50, 12}}};
-    const LensEstimate fit = estimateWithLens(input, output, twoPoints, 1280, 720);
+    const LensEstimate fit = estimateWithLens(s.input, s.output, twoPoints, 1280, 720);
     EXPECT_TRUE(fit.tooLittleEvidence);
     EXPECT_TRUE(fit.lens.none());
     EXPECT_EQ(fit.errors.size(), 6u);

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "calib/point.h"
 #include "tests/support/renderChart.h"
 
 namespace lens {
@@ -28,18 +29,6 @@ inline Xy deliver(const Truth& t, Xy plane) {
     const double p = ((u.x - cx) * (u.x - cx) + (u.y - cy) * (u.y - cy)) / (cx * cx + cy * cy);
     const double f = 1 + t.a1 * p + t.a2 * p * p;
     return {cx + (u.x - cx) * f, cy + (u.y - cy) * f};
-}
-
-// How far the lens moves a frame corner: the ideal radius r_u whose image is the corner,
-// by bisection, less R.
-inline double cornerShift(const Truth& t) {
-    const double R = std::hypot((t.width - 1) / 2.0, (t.height - 1) / 2.0);
-    double lo = 0, hi = 2 * R;
-    for (int i = 0; i < 200; ++i) {
-        const double mid = (lo + hi) / 2, p = mid * mid / (R * R);
-        (mid * (1 + t.a1 * p + t.a2 * p * p) < R ? lo : hi) = mid;
-    }
-    return lo - R;
 }
 
 inline bool inFrame(const Truth& t, Xy d) {
@@ -61,8 +50,8 @@ inline std::vector<Xy> planeGrid(const Truth& t, int cols, int rows) {
 }
 
 struct Pairs {
-    std::vector<Xy> input, output;       // delivered (with noise), plane
-    std::vector<std::vector<Xy>> lines;  // delivered points along straight plane lines
+    std::vector<Point> input, output;       // delivered (with noise), plane
+    std::vector<std::vector<Point>> lines;  // delivered points along straight plane lines
 };
 
 // The pairs of a cols × rows grid over the plane, noise σ in
@@ -73,7 +62,7 @@ inline Pairs render(const Truth& t, int cols, int rows, int lines, double noise,
     Pairs s;
     for (Xy p : planeGrid(t, cols, rows)) {
         const Xy d = deliver(t, p);
-        s.output.push_back(p);
+        s.output.push_back({p.x, p.y});
         s.input.push_back({d.x + n(rng), d.y + n(rng)});
     }
     for (int l = 0; l < lines; ++l) {
@@ -94,11 +83,11 @@ inline Pairs render(const Truth& t, int cols, int rows, int lines, double noise,
 
 // The worst distance, over a dense grid of the plane seen in the frame, between where the
 // estimate and the truth put each plane point in the frame (no image counts as infinite).
-template <typename Estimate>  // std::optional<Xy>(Xy plane)
+template <typename Estimate>  // std::optional<Point>(Point plane)
 double worstPlaneError(const Truth& t, const Estimate& estimate) {
     double worst = 0;
     for (Xy p : planeGrid(t, 64, 36)) {
-        const std::optional<Xy> e = estimate(p);
+        const std::optional<Point> e = estimate(Point{p.x, p.y});
         const Xy d = deliver(t, p);
         worst = std::fmax(worst, e ? std::hypot(e->x - d.x, e->y - d.y) : INFINITY);
     }
