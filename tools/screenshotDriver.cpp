@@ -1,8 +1,10 @@
 // The documentation's screenshots (scripts/screenshot, on Xvfb): the test chart, still or
 // filmed live by the virtual camera, its card corners clicked, calibrated and rectified; or,
 // with --picking, the still chart's corners clicked and numbered, the loupe over one; or, with
-// --chart, a rendered chessboard found by Find chart and rectified.
+// --chart, a rendered chessboard found by Find chart and rectified; or, with --lens, that
+// board seen through a barrel lens, rectified by H alone (before.png) and with the lens.
 //   plandis_screenshot [--live | --picking | --chart] out.png
+//   plandis_screenshot --lens before.png after.png
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
@@ -10,6 +12,7 @@
 #include <QScreen>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,17 +20,19 @@
 #include "app/PlandisDlg.h"
 #include "app/resource.h"
 #include "app/windowServices.h"
-#include "frame/frameState.h"
+#include "calib/lensDistortion.h"
 #include "capture/CaptureDriver.h"
 #include "capture/TestChart.h"
 #include "capture/framePipeline.h"
+#include "frame/frameState.h"
 #include "tests/support/renderChart.h"
 
 int main(int argc, char** argv) {
     QApplication toolkit(argc, argv);
     const bool live = argc == 3 && std::strcmp(argv[1], "--live") == 0;
     const bool picking = argc == 3 && std::strcmp(argv[1], "--picking") == 0;
-    const bool chart = argc == 3 && std::strcmp(argv[1], "--chart") == 0;
+    const bool lensShot = argc == 4 && std::strcmp(argv[1], "--lens") == 0;
+    const bool chart = lensShot || (argc == 3 && std::strcmp(argv[1], "--chart") == 0);
     PlandisDlg dialog;
     dialog.show();
     const auto click = [&dialog](int id) {
@@ -49,12 +54,26 @@ int main(int argc, char** argv) {
     if (chart) {  // a printed 9 × 6 board seen at 35°, found, calibrated and rectified
         chart::Scene scene;
         scene.width = 640, scene.height = 480;
-        scene.planeToFrame = chart::tiltedView(640, 480, 35, 700, 13, {4, 2.5}, 8);
+        scene.planeToFrame = lensShot ? chart::tiltedView(640, 480, 30, 700, 10.5, {4, 2.5}, 4)
+                                      : chart::tiltedView(640, 480, 35, 700, 13, {4, 2.5}, 8);
         const chart::Frame board = chart::render(scene);
         freeFrameBuffer(grayFrame, grayFrameBytes);
         frameWidth = 640, frameHeight = 480, frameBitCount = 8;
         makeFrameBuffer(grayFrame, grayFrameBytes, framePixels());
         std::copy(board.grey.begin(), board.grey.end(), grayFrame);
+        LensDistortion barrel = centredLens(640, 480);
+        barrel.k1 = lensShot ? -0.12 : 0.0;  // each delivered pixel samples its ideal point
+        for (int i = 0; lensShot && i < 640 * 480; ++i) {
+            const Point u = undistort(barrel, {double(i % 640), double(i / 640)});
+            const int x = int(std::floor(u.x)), y = int(std::floor(u.y));
+            const double fx = u.x - x, fy = u.y - y;
+            const auto at = [&](int cx, int cy) {
+                return board.grey[std::clamp(cy, 0, 479) * 640 + std::clamp(cx, 0, 639)];
+            };
+            grayFrame[i] = static_cast<unsigned char>(
+                (1 - fx) * (1 - fy) * at(x, y) + fx * (1 - fy) * at(x + 1, y) +
+                fx * fy * at(x + 1, y + 1) + (1 - fx) * fy * at(x, y + 1) + 0.5);
+        }
         messageBoxStandIn = [](QWidget*, const QString& text) { qWarning("%s", qPrintable(text)); };
         textInputStandIn = [](const QString&, const QString&) { return QString("9 x 6"); };
         for (QAction* item : dialog.systemMenu().actions())
@@ -64,6 +83,14 @@ int main(int argc, char** argv) {
             return 1;
         click(calibrationId);
         QTest::qWait(500);
+        if (lensShot) {
+            if (!dialog.screen()->grabWindow(dialog.winId()).save(argv[2]))
+                return 1;
+            for (QAction* item : dialog.systemMenu().actions())
+                if (item->text() == QStringLiteral("Correct lens distortion"))
+                    item->trigger();
+            QTest::qWait(500);
+        }
         return dialog.screen()->grabWindow(dialog.winId()).save(argv[argc - 1]) ? 0 : 1;
     }
     // The card is 9 × 7 units; rectified, a unit is 50 frame pixels.
