@@ -187,7 +187,7 @@ PLANDIS_AVX2 inline Neighbours fromGathers(const Frame256& f, __m256i ix, __m256
 
 // Eight output pixels of the points a then b: their bytes in the low 8 bytes of the result,
 // 0 where the point is outside.
-PLANDIS_AVX2 inline __m128i sample(const Frame256& f, const Projected& a, const Projected& b) {
+PLANDIS_AVX2_INLINE __m128i sample(const Frame256& f, const Projected& a, const Projected& b) {
     const __m256i ix = _mm256_set_m128i(b.ix, a.ix);
     const __m256i iy = _mm256_set_m128i(b.iy, a.iy);
     // Unsigned: a negative index (INT_MIN included) is beyond every bound.
@@ -219,8 +219,9 @@ PLANDIS_AVX2 inline __m128i sample(const Frame256& f, const Projected& a, const 
 
 // Eight output pixels from column xs[0] on.
 PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d xs) {
-    return sample(f, project<false>(f, r, xs),
-                  project<false>(f, r, _mm256_add_pd(xs, _mm256_set1_pd(4.0))));
+    const Projected a = project<false>(f, r, xs);
+    const Projected b = project<false>(f, r, _mm256_add_pd(xs, _mm256_set1_pd(4.0)));
+    return sample(f, a, b);
 }
 
 PLANDIS_AVX2 void rows(const Frame256& f, const HomographyTable& h, const RadialTable& lens,

@@ -235,10 +235,10 @@ PLANDIS_AVX512_INLINE __m128i sample(const Frame& f, const Half& a, const Half& 
 }
 
 // Sixteen output pixels from column xs[0] on.
-template <bool Lensed>
 PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs) {
-    return sample(f, project<Lensed>(f, r, xs),
-                  project<Lensed>(f, r, _mm512_add_pd(xs, _mm512_set1_pd(8.0))));
+    const Half a = project<false>(f, r, xs);
+    const Half b = project<false>(f, r, _mm512_add_pd(xs, _mm512_set1_pd(8.0)));
+    return sample(f, a, b);
 }
 
 PLANDIS_AVX512 void rows(const Frame& f, const HomographyTable& h, Plane target, int y0, int y1) {
@@ -253,12 +253,12 @@ PLANDIS_AVX512 void rows(const Frame& f, const HomographyTable& h, Plane target,
         __m512d xs = firstColumns;  // column numbers are exact in double
         int x = 0;
         for (; x + 16 <= width; x += 16) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), warpStep<false>(f, r, xs));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), warpStep(f, r, xs));
             xs = _mm512_add_pd(xs, sixteen);
         }
         if (x < width) {
             const __mmask16 rest = static_cast<__mmask16>((1u << (width - x)) - 1);
-            _mm_mask_storeu_epi8(out + x, rest, warpStep<false>(f, r, xs));
+            _mm_mask_storeu_epi8(out + x, rest, warpStep(f, r, xs));
         }
     }
 }
