@@ -78,31 +78,6 @@ void BM_Ours_Warp(benchmark::State& state) {
     countBytes(state, scene.pixels * 2);
 }
 
-// The whole pipeline's pixel work on one kernel path: conversion in one pass, then the warp.
-void wholeOnPath(benchmark::State& state, KernelPath path) {
-    Scene scene(state);
-    const ConstPlane in{scene.frame.data(), scene.width, scene.height, scene.width * 2};
-    const Plane colour{rgbFrame, scene.width, scene.height, scene.width * 3};
-    const Plane grey{grayFrame, scene.width, scene.height, scene.width};
-    const Plane out{outputFrame, scene.width, scene.height, scene.width};
-    for (auto _ : state) {
-        yuy2ToBgrGreyRows(path, in, colour, grey, 0, scene.height);
-        warpRows(path, homographyTable, RadialTable{},
-                 ConstPlane{grayFrame, scene.width, scene.height, scene.width}, out, 0,
-                 scene.height);
-        benchmark::ClobberMemory();
-    }
-    countBytes(state, scene.pixels * 8);
-}
-
-// frameCallback with its rows split over `threads` threads. Timed by the wall clock: the
-// benchmark thread's CPU time would leave out the other threads' share.
-void wholeOnThreads(benchmark::State& state, int threads) {
-    setRowThreads(threads);
-    BM_Ours_Whole(state);
-    setRowThreads(1);
-}
-
 // A realistic barrel lens: s(q) = 2 / (1 + sqrt(1 − 4·k·q / R²)), k = −0.05, R the half
 // diagonal, 1024 entries covering the frame from its centre.
 RadialTable barrelLens(int width, int height) {
@@ -117,6 +92,33 @@ RadialTable barrelLens(int width, int height) {
         lens.factor.push_back(2.0 / (1.0 + std::sqrt(1.0 + 4.0 * 0.05 * i * step / r2)));
     }
     return lens;
+}
+
+// The whole pipeline's pixel work on one kernel path: conversion in one pass, then the warp,
+// with the barrel lens or none.
+void wholeOnPath(benchmark::State& state, KernelPath path, bool lensOn) {
+    Scene scene(state);
+    const RadialTable lens = lensOn ? barrelLens(scene.width, scene.height) : RadialTable{};
+    const ConstPlane in{scene.frame.data(), scene.width, scene.height, scene.width * 2};
+    const Plane colour{rgbFrame, scene.width, scene.height, scene.width * 3};
+    const Plane grey{grayFrame, scene.width, scene.height, scene.width};
+    const Plane out{outputFrame, scene.width, scene.height, scene.width};
+    for (auto _ : state) {
+        yuy2ToBgrGreyRows(path, in, colour, grey, 0, scene.height);
+        warpRows(path, homographyTable, lens,
+                 ConstPlane{grayFrame, scene.width, scene.height, scene.width}, out, 0,
+                 scene.height);
+        benchmark::ClobberMemory();
+    }
+    countBytes(state, scene.pixels * 8);
+}
+
+// frameCallback with its rows split over `threads` threads. Timed by the wall clock: the
+// benchmark thread's CPU time would leave out the other threads' share.
+void wholeOnThreads(benchmark::State& state, int threads) {
+    setRowThreads(threads);
+    BM_Ours_Whole(state);
+    setRowThreads(1);
 }
 
 // frameCallback on `threads` threads, the barrel lens on or off, by the wall clock.
@@ -195,11 +197,16 @@ BENCHMARK(BM_Ours_BgrToGrey)->Apply(frameSizes);
 BENCHMARK(BM_Ours_Yuy2ToBgrGrey)->Apply(frameSizes);
 BENCHMARK(BM_Ours_Warp)->Apply(frameSizes);
 
-// One family per kernel path, named after it: BM_Path_scalar, BM_Path_avx2, ...
+// One family per kernel path, named after it: BM_Path_scalar, BM_Path_avx2, ..., and with
+// the barrel lens: BM_PathLens_scalar, ...
 const bool pathBenchmarksRegistered = [] {
-    for (const KernelPath path : availableKernelPaths()) {
-        const std::string name = std::string("BM_Path_") + kernelPathName(path);
-        benchmark::RegisterBenchmark(name.c_str(), wholeOnPath, path)->Apply(frameSizes);
+    for (const bool lensOn : {false, true}) {
+        for (const KernelPath path : availableKernelPaths()) {
+            const std::string name =
+                std::string(lensOn ? "BM_PathLens_" : "BM_Path_") + kernelPathName(path);
+            benchmark::RegisterBenchmark(name.c_str(), wholeOnPath, path, lensOn)
+                ->Apply(frameSizes);
+        }
     }
     return true;
 }();

@@ -59,21 +59,27 @@ PLANDIS_AVX2 inline void moveRadially(const Frame256& f, __m256d& u, __m256d& v)
     v = _mm256_blendv_pd(none, _mm256_add_pd(f.cy, _mm256_mul_pd(dy, s)), imaged);
 }
 
-template <bool Lensed>
-PLANDIS_AVX2 inline Projected project(const Frame256& f, const Row256& r, __m256d xs) {
+PLANDIS_AVX2 inline Projected withFloors(__m256d u, __m256d v) {
     Projected p;
-    const __m256d w = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h20, xs), r.w), r.cw);
-    p.u = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h00, xs), r.u), r.cu), w);
-    p.v = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h10, xs), r.v), r.cv), w);
-    if constexpr (Lensed) {
-        moveRadially(f, p.u, p.v);
-    }
+    p.u = u;
+    p.v = v;
     p.floorU = _mm256_round_pd(p.u, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     p.floorV = _mm256_round_pd(p.v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     // NaN or beyond the int range converts to INT_MIN: outside, like any negative index.
     p.ix = _mm256_cvttpd_epi32(p.floorU);
     p.iy = _mm256_cvttpd_epi32(p.floorV);
     return p;
+}
+
+template <bool Lensed>
+PLANDIS_AVX2 inline Projected project(const Frame256& f, const Row256& r, __m256d xs) {
+    const __m256d w = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h20, xs), r.w), r.cw);
+    __m256d u = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h00, xs), r.u), r.cu), w);
+    __m256d v = _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(f.h10, xs), r.v), r.cv), w);
+    if constexpr (Lensed) {
+        moveRadially(f, u, v);
+    }
+    return withFloors(u, v);
 }
 
 // (1−fx)·P00·(1−fy) + P10·fx·(1−fy) + P11·fx·fy + (1−fx)·P01·fy, left to right, truncated.
@@ -179,12 +185,9 @@ PLANDIS_AVX2 inline Neighbours fromGathers(const Frame256& f, __m256i ix, __m256
             _mm256_and_si256(_mm256_srlv_epi32(bottomPair, bottomShift), byteMask)};
 }
 
-// Eight output pixels from column xs[0] on: their bytes in the low 8 bytes of the result, 0
-// where the point is outside.
-template <bool Lensed>
-PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d xs) {
-    const Projected a = project<Lensed>(f, r, xs);
-    const Projected b = project<Lensed>(f, r, _mm256_add_pd(xs, _mm256_set1_pd(4.0)));
+// Eight output pixels of the points a then b: their bytes in the low 8 bytes of the result,
+// 0 where the point is outside.
+PLANDIS_AVX2_INLINE __m128i sample(const Frame256& f, const Projected& a, const Projected& b) {
     const __m256i ix = _mm256_set_m128i(b.ix, a.ix);
     const __m256i iy = _mm256_set_m128i(b.iy, a.iy);
     // Unsigned: a negative index (INT_MIN included) is beyond every bound.
@@ -214,7 +217,13 @@ PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d
     return _mm_packus_epi16(words, words);
 }
 
-template <bool Lensed>
+// Eight output pixels from column xs[0] on.
+PLANDIS_AVX2 inline __m128i warpStep(const Frame256& f, const Row256& r, __m256d xs) {
+    const Projected a = project<false>(f, r, xs);
+    const Projected b = project<false>(f, r, _mm256_add_pd(xs, _mm256_set1_pd(4.0)));
+    return sample(f, a, b);
+}
+
 PLANDIS_AVX2 void rows(const Frame256& f, const HomographyTable& h, const RadialTable& lens,
                        ConstPlane source, Plane target, int y0, int y1) {
     const __m256d firstColumns = _mm256_setr_pd(0, 1, 2, 3);
@@ -228,11 +237,49 @@ PLANDIS_AVX2 void rows(const Frame256& f, const HomographyTable& h, const Radial
         __m256d xs = firstColumns;  // column numbers are exact in double
         int x = 0;
         for (; x + 8 <= width; x += 8) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), warpStep<Lensed>(f, r, xs));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), warpStep(f, r, xs));
             xs = _mm256_add_pd(xs, eight);
         }
         for (; x < width; ++x) {
-            out[x] = warpPixel<Lensed>(h, lens, source, t, x);
+            out[x] = warpPixel<false>(h, lens, source, t, x);
+        }
+    }
+}
+
+// With a lens, each block of a row in two passes: first every source point (projection and
+// lens step), then the sampling, so that the lens step's long dependent chain overlaps
+// across many pixels. The same operations on each point: the same bytes.
+PLANDIS_AVX2 void lensedRows(const Frame256& f, const HomographyTable& h, const RadialTable& lens,
+                             ConstPlane source, Plane target, int y0, int y1) {
+    constexpr int block = 256;  // columns; the points of a block stay in the first-level cache
+    alignas(32) double us[block], vs[block];
+    const __m256d firstColumns = _mm256_setr_pd(0, 1, 2, 3);
+    const __m256d four = _mm256_set1_pd(4.0);
+    const int width = target.width;
+    const int vectorWidth = width / 8 * 8;
+    for (int y = y0; y < y1; ++y) {
+        const RowTerms t = rowTerms(h, y);
+        const Row256 r{_mm256_set1_pd(t.u),  _mm256_set1_pd(t.v),  _mm256_set1_pd(t.w),
+                       _mm256_set1_pd(t.cu), _mm256_set1_pd(t.cv), _mm256_set1_pd(t.cw)};
+        unsigned char* out = target.data + y * target.stride;
+        for (int x = 0; x < vectorWidth; x += block) {
+            const int columns = std::min(block, vectorWidth - x);         // a multiple of 8
+            __m256d xs = _mm256_add_pd(firstColumns, _mm256_set1_pd(x));  // exact in double
+            for (int i = 0; i < columns; i += 4) {
+                const Projected p = project<true>(f, r, xs);
+                _mm256_store_pd(us + i, p.u);
+                _mm256_store_pd(vs + i, p.v);
+                xs = _mm256_add_pd(xs, four);
+            }
+            for (int i = 0; i < columns; i += 8) {
+                _mm_storel_epi64(
+                    reinterpret_cast<__m128i*>(out + x + i),
+                    sample(f, withFloors(_mm256_load_pd(us + i), _mm256_load_pd(vs + i)),
+                           withFloors(_mm256_load_pd(us + i + 4), _mm256_load_pd(vs + i + 4))));
+            }
+        }
+        for (int x = vectorWidth; x < width; ++x) {
+            out[x] = warpPixel<true>(h, lens, source, t, x);
         }
     }
 }
@@ -267,9 +314,9 @@ PLANDIS_AVX2 void warpRowsAvx2(const HomographyTable& h, const RadialTable& lens
     f.lastQ = _mm256_set1_pd(static_cast<double>(lens.factor.size()) - 1.0);
     f.factor = lens.factor.data();
     if (lens.empty()) {
-        rows<false>(f, h, lens, source, target, y0, y1);
+        rows(f, h, lens, source, target, y0, y1);
     } else {
-        rows<true>(f, h, lens, source, target, y0, y1);
+        lensedRows(f, h, lens, source, target, y0, y1);
     }
 }
 

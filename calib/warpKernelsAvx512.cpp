@@ -80,18 +80,20 @@ PLANDIS_AVX512_INLINE void moveRadially(const Frame& f, __m512d& u, __m512d& v) 
     v = _mm512_mask_blend_pd(imaged, none, _mm512_add_pd(f.cy, _mm512_mul_pd(dy, s)));
 }
 
+PLANDIS_AVX512_INLINE Half withFloors(__m512d u, __m512d v) {
+    return {u, v, _mm512_roundscale_pd(u, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC),
+            _mm512_roundscale_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)};
+}
+
 template <bool Lensed>
 PLANDIS_AVX512_INLINE Half project(const Frame& f, const Row& r, __m512d xs) {
-    Half p;
     const __m512d w = _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h20, xs), r.w), r.cw);
-    p.u = _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h00, xs), r.u), r.cu), w);
-    p.v = _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h10, xs), r.v), r.cv), w);
+    __m512d u = _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h00, xs), r.u), r.cu), w);
+    __m512d v = _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(f.h10, xs), r.v), r.cv), w);
     if constexpr (Lensed) {
-        moveRadially(f, p.u, p.v);
+        moveRadially(f, u, v);
     }
-    p.floorU = _mm512_roundscale_pd(p.u, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    p.floorV = _mm512_roundscale_pd(p.v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    return p;
+    return withFloors(u, v);
 }
 
 // Points inside the source: ordered comparisons, so NaN is outside; a floor in range is an
@@ -191,11 +193,8 @@ PLANDIS_AVX512_INLINE __m128i anywhere(const Frame& f, const Half& p) {
     return _mm512_maskz_cvtepi64_epi8(inside, blend(p, fromGathers(f, p, inside)));
 }
 
-// Sixteen output pixels from column xs[0] on.
-template <bool Lensed>
-PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs) {
-    const Half a = project<Lensed>(f, r, xs);
-    const Half b = project<Lensed>(f, r, _mm512_add_pd(xs, _mm512_set1_pd(8.0)));
+// Sixteen output pixels of the points a then b.
+PLANDIS_AVX512_INLINE __m128i sample(const Frame& f, const Half& a, const Half& b) {
     // A window from 24 columns left of the first point, on the first point's row or the row
     // above it when some point lies higher. Every point is checked against it, whatever the
     // guess (so the points need not be in order along the row: a lens moves them); a first
@@ -235,7 +234,13 @@ PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs)
     return _mm_unpacklo_epi64(anywhere(f, a), anywhere(f, b));
 }
 
-template <bool Lensed>
+// Sixteen output pixels from column xs[0] on.
+PLANDIS_AVX512_INLINE __m128i warpStep(const Frame& f, const Row& r, __m512d xs) {
+    const Half a = project<false>(f, r, xs);
+    const Half b = project<false>(f, r, _mm512_add_pd(xs, _mm512_set1_pd(8.0)));
+    return sample(f, a, b);
+}
+
 PLANDIS_AVX512 void rows(const Frame& f, const HomographyTable& h, Plane target, int y0, int y1) {
     const __m512d firstColumns = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
     const __m512d sixteen = _mm512_set1_pd(16.0);
@@ -248,12 +253,54 @@ PLANDIS_AVX512 void rows(const Frame& f, const HomographyTable& h, Plane target,
         __m512d xs = firstColumns;  // column numbers are exact in double
         int x = 0;
         for (; x + 16 <= width; x += 16) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), warpStep<Lensed>(f, r, xs));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), warpStep(f, r, xs));
             xs = _mm512_add_pd(xs, sixteen);
         }
         if (x < width) {
             const __mmask16 rest = static_cast<__mmask16>((1u << (width - x)) - 1);
-            _mm_mask_storeu_epi8(out + x, rest, warpStep<Lensed>(f, r, xs));
+            _mm_mask_storeu_epi8(out + x, rest, warpStep(f, r, xs));
+        }
+    }
+}
+
+// With a lens, each block of a row in two passes: first every source point (projection and
+// lens step), then the sampling. The lens step's long chain of dependent operations (the
+// factor reads wait on q, the window on the moved point) then overlaps across many pixels
+// instead of stalling each step. The same operations on each point: the same bytes.
+PLANDIS_AVX512 void lensedRows(const Frame& f, const HomographyTable& h, Plane target, int y0,
+                               int y1) {
+    constexpr int block = 256;  // columns; the points of a block stay in the first-level cache
+    alignas(64) double us[block], vs[block];
+    const __m512d firstColumns = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m512d eight = _mm512_set1_pd(8.0);
+    const int width = target.width;
+    for (int y = y0; y < y1; ++y) {
+        const RowTerms t = rowTerms(h, y);
+        const Row r{_mm512_set1_pd(t.u),  _mm512_set1_pd(t.v),  _mm512_set1_pd(t.w),
+                    _mm512_set1_pd(t.cu), _mm512_set1_pd(t.cv), _mm512_set1_pd(t.cw)};
+        unsigned char* out = target.data + y * target.stride;
+        for (int x = 0; x < width; x += block) {
+            const int columns = std::min(block, width - x);
+            // Column numbers are exact in double. Points up to the next multiple of 16: the
+            // last step reads them all.
+            __m512d xs = _mm512_add_pd(firstColumns, _mm512_set1_pd(x));
+            for (int i = 0; i < (columns + 15) / 16 * 16; i += 8) {
+                const Half p = project<true>(f, r, xs);
+                _mm512_store_pd(us + i, p.u);
+                _mm512_store_pd(vs + i, p.v);
+                xs = _mm512_add_pd(xs, eight);
+            }
+            for (int i = 0; i < columns; i += 16) {
+                const __m128i bytes =
+                    sample(f, withFloors(_mm512_load_pd(us + i), _mm512_load_pd(vs + i)),
+                           withFloors(_mm512_load_pd(us + i + 8), _mm512_load_pd(vs + i + 8)));
+                if (i + 16 <= columns) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + i), bytes);
+                } else {
+                    const __mmask16 rest = static_cast<__mmask16>((1u << (columns - i)) - 1);
+                    _mm_mask_storeu_epi8(out + x + i, rest, bytes);
+                }
+            }
         }
     }
 }
@@ -288,9 +335,9 @@ PLANDIS_AVX512 void warpRowsAvx512(const HomographyTable& h, const RadialTable& 
     f.lastQ = _mm512_set1_pd(static_cast<double>(lens.factor.size()) - 1.0);
     f.factor = lens.factor.data();
     if (lens.empty()) {
-        rows<false>(f, h, target, y0, y1);
+        rows(f, h, target, y0, y1);
     } else {
-        rows<true>(f, h, target, y0, y1);
+        lensedRows(f, h, target, y0, y1);
     }
 }
 
