@@ -330,8 +330,8 @@ std::vector<double> FitModel::residuals(const std::vector<double>& theta) const 
 Point FitModel::outputPoint(const std::vector<double>& theta, Point delivered) const {
     const Parameters t = full(theta);
     const Matrix3& in = problem->toInput;
-    const Point u = undistort(unitLens(t), {(delivered.x - in[0][2]) / in[0][0],
-                                            (delivered.y - in[1][2]) / in[0][0]});
+    const Point u = undistort(
+        unitLens(t), {(delivered.x - in[0][2]) / in[0][0], (delivered.y - in[1][2]) / in[0][0]});
     // H⁻¹ · u by the adjugate: its scale drops out.
     const Matrix3 m = {{{t[0], t[1], t[2]}, {t[3], t[4], t[5]}, {t[6], t[7], 1.0}}};
     double q[3];

@@ -37,7 +37,7 @@ LensEstimate estimateWithLens(std::span<const Point> input, std::span<const Poin
 // not none (the lines count only then, as in the fit).
 struct FitProblem;
 class FitModel {
-public:
+  public:
     FitModel(std::span<const Point> input, std::span<const Point> output,
              std::span<const StraightLine> lines, const linal::Matrix& H,
              const LensDistortion& lens);
@@ -47,6 +47,6 @@ public:
     // The output point of a delivered input point: undistorted, then through H⁻¹.
     Point outputPoint(const std::vector<double>& theta, Point delivered) const;
 
-private:
+  private:
     std::shared_ptr<const FitProblem> problem;
 };

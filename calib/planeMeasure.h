@@ -22,7 +22,7 @@ Point outputPointOf(const linal::Matrix& inverse, const LensDistortion& lens, Po
 // none to spare (four pairs, no lines) σ is what clicking gives: 0.5 px for whole-pixel input
 // points, 0.05 px for refined ones.
 class PlaneMeasure {
-public:
+  public:
     // `calibration` from calibratePlane of these input points, plane and lines.
     PlaneMeasure(std::span<const Point> input, std::span<const StraightLine> lines,
                  const PlaneUnits& plane, const PlaneCalibration& calibration);
@@ -31,7 +31,7 @@ public:
     Measurement angle(Point a, Point vertex, Point b) const;  // degrees, at vertex
     Measurement area(std::span<const Point> polygon) const;   // square units
 
-private:
+  private:
     using Points = std::vector<Point>;
     // f of the plane points of `pixels` with the value through the calibration and the
     // uncertainty through the model.

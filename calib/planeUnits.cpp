@@ -55,8 +55,8 @@ int horizonSide(const linal::Matrix& H, std::span<const Point> output) {
 }
 
 PlaneCalibration calibratePlane(std::span<const Point> input, const PlaneUnits& plane,
-                                std::span<const StraightLine> lines, bool withLens,
-                                int inputWidth, int inputHeight) {
+                                std::span<const StraightLine> lines, bool withLens, int inputWidth,
+                                int inputHeight) {
     PlaneCalibration c;
     if (!(std::isfinite(plane.scale) && plane.scale > 0)) {
         c.problem = "the scale must be a number of units per pixel above 0";

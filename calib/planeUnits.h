@@ -41,7 +41,7 @@ struct PlaneLayout {
 };
 
 struct PlaneCalibration {
-    std::string problem;      // empty when usable; otherwise what the user is told
+    std::string problem;         // empty when usable; otherwise what the user is told
     linal::Matrix G{3, 3, 0.0};  // plane point -> ideal input point, g33 = 1
     PlaneLayout layout;
     linal::Matrix H{3, 3, 0.0};        // output pixel -> ideal input point, h33 = 1: the warp's
@@ -60,8 +60,8 @@ struct PlaneCalibration {
 // output that is not finite, empty, over largestPlaneSide pixels a side or over
 // largestPlaneBytes, and a fit extent whose frame reaches the horizon.
 PlaneCalibration calibratePlane(std::span<const Point> input, const PlaneUnits& plane,
-                                std::span<const StraightLine> lines, bool withLens,
-                                int inputWidth, int inputHeight);
+                                std::span<const StraightLine> lines, bool withLens, int inputWidth,
+                                int inputHeight);
 
 // The sign (1 or -1) of H's w at the first output point; 1 with none.
 int horizonSide(const linal::Matrix& H, std::span<const Point> output);
