@@ -1,5 +1,6 @@
 #include "calib/calibrationFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -148,6 +149,43 @@ bool matches(const linal::Matrix& a, const linal::Matrix& b) {
     return true;
 }
 
+constexpr const char* extentKinds[] = {"fit", "points", "rectangle"};
+
+// The plane's own values; whether they lay out an output frame is calibratePlane's to say.
+PlaneUnits readPlane(const json& node) {
+    PlaneUnits plane;
+    const json& unit = field(node, "unit");
+    if (!unit.is_string() || unit.get<std::string>().empty()) {
+        throw BadFile("the unit of its plane is not a name");
+    }
+    plane.unit = unit.get<std::string>();
+    const json& points = field(node, "points");
+    for (std::size_t i = 0; points.is_array() && i < points.size(); ++i) {
+        const json& p = points[i];
+        if (!p.is_array() || p.size() != 2) {
+            throw BadFile("the plane's \"points\" holds an entry that is not [x, y]");
+        }
+        plane.points.push_back(
+            {number(p[0], "the plane's \"points\""), number(p[1], "the plane's \"points\"")});
+    }
+    if (!points.is_array()) {
+        throw BadFile("the plane's \"points\" is not a list of points");
+    }
+    plane.scale = number(field(node, "scale"), "the plane's \"scale\"");
+    const json& extent = field(node, "extent");
+    const json& kind = field(extent, "kind");
+    const auto known = std::find(std::begin(extentKinds), std::end(extentKinds), kind);
+    if (!kind.is_string() || known == std::end(extentKinds)) {
+        throw BadFile("the plane's extent kind is not fit, points or rectangle");
+    }
+    plane.extent = PlaneExtent(known - std::begin(extentKinds));
+    const char* what = "the plane's \"extent\"";
+    plane.rectangle = {number(field(extent, "x"), what), number(field(extent, "y"), what),
+                       number(field(extent, "width"), what), number(field(extent, "height"), what)};
+    plane.margin = number(field(extent, "margin"), what);
+    return plane;
+}
+
 Calibration parse(const std::string& text) {
     json file;
     try {
@@ -174,7 +212,14 @@ Calibration parse(const std::string& text) {
         throw BadFile("its frame size is not positive");
     }
     c.input = readPoints(file, "inputPoints", c.frameWidth, c.frameHeight, version == 1);
-    c.output = readPoints(file, "outputPoints", c.frameWidth, c.frameHeight, version == 1);
+    int outputWidth = c.frameWidth, outputHeight = c.frameHeight;
+    if (file.contains("plane")) {
+        c.plane = readPlane(file["plane"]);
+        const json& sized = field(file, "outputFrame");
+        outputWidth = integer(field(sized, "width"), "\"outputFrame\"");
+        outputHeight = integer(field(sized, "height"), "\"outputFrame\"");
+    }
+    c.output = readPoints(file, "outputPoints", outputWidth, outputHeight, version == 1);
     const linal::Matrix H = readMatrix(file, "homography");
     readMatrix(file, "homographyInverse");
     if (c.input.size() != c.output.size()) {
@@ -193,7 +238,17 @@ Calibration parse(const std::string& text) {
     }
     // The lens is estimated again only when the file has one: H alone otherwise.
     LensEstimate estimate;
-    if (lens.none()) {
+    PlaneCalibration planar;
+    if (!c.plane.unit.empty()) {
+        planar =
+            calibratePlane(c.input, c.plane, c.lines, !lens.none(), c.frameWidth, c.frameHeight);
+        if (!planar.problem.empty()) {
+            throw BadFile("its plane is refused: " + planar.problem);
+        }
+        estimate.homography.H = planar.H;
+        estimate.homography.inverse = planar.inverse;
+        estimate.lens = planar.lens;
+    } else if (lens.none()) {
         estimate.homography = estimateHomography(c.input, c.output);
         estimate.lens = lens;
     } else {
@@ -208,6 +263,20 @@ Calibration parse(const std::string& text) {
     if (!(std::fabs(estimate.lens.k1 - lens.k1) <= 1e-9 &&
           std::fabs(estimate.lens.k2 - lens.k2) <= 1e-9)) {
         throw BadFile("its lens distortion does not match its points");
+    }
+    if (!c.plane.unit.empty()) {
+        if (planar.layout.width != outputWidth || planar.layout.height != outputHeight ||
+            !matches(planar.layout.planeToOutput, readMatrix(file["plane"], "planeToOutput"))) {
+            throw BadFile("its output frame does not match its plane");
+        }
+        for (std::size_t i = 0; i < c.output.size(); ++i) {
+            if (!(std::fabs(c.output[i].x - planar.output[i].x) <= 1e-9 * outputWidth &&
+                  std::fabs(c.output[i].y - planar.output[i].y) <= 1e-9 * outputHeight)) {
+                throw BadFile("its output points are not its plane points laid out");
+            }
+        }
+        c.output = planar.output;
+        c.layout = planar.layout;
     }
     c.H = estimate.homography.H;
     c.inverse = estimate.homography.inverse;
@@ -241,6 +310,23 @@ std::string calibrationJson(const Calibration& calibration, const std::string& s
         const std::array<double, 5> d = opencvCoefficients(lens);
         file["distCoeffs"] = matrixJson(1, 5, json(std::vector<double>(d.begin(), d.end())));
     }
+    const PlaneUnits& plane = calibration.plane;
+    if (!plane.unit.empty()) {
+        const PlaneRect& shown = calibration.layout.shown;
+        file["plane"] = {{"unit", plane.unit},
+                         {"points", pointsJson(plane.points)},
+                         {"scale", plane.scale},
+                         {"extent",
+                          {{"kind", extentKinds[int(plane.extent)]},
+                           {"x", shown.x},
+                           {"y", shown.y},
+                           {"width", shown.width},
+                           {"height", shown.height},
+                           {"margin", plane.margin}}},
+                         {"planeToOutput", matrixJson(calibration.layout.planeToOutput)}};
+        file["outputFrame"] = {{"width", calibration.layout.width},
+                               {"height", calibration.layout.height}};
+    }
     if (!calibration.lines.empty()) {
         file["straightLines"] = json::array();
         for (const StraightLine& line : calibration.lines) {
@@ -248,6 +334,23 @@ std::string calibrationJson(const Calibration& calibration, const std::string& s
         }
     }
     return file.dump(2) + "\n";
+}
+
+std::string layOutPlane(Calibration& calibration) {
+    Calibration& c = calibration;
+    if (c.plane.unit.empty()) {
+        return {};
+    }
+    const PlaneCalibration planar =
+        calibratePlane(c.input, c.plane, c.lines, !c.lens.none(), c.frameWidth, c.frameHeight);
+    if (planar.problem.empty()) {
+        c.H = planar.H;
+        c.inverse = planar.inverse;
+        c.lens = planar.lens;
+        c.output = planar.output;
+        c.layout = planar.layout;
+    }
+    return planar.problem;
 }
 
 bool saveCalibration(const char* path, const Calibration& calibration) {

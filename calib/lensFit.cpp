@@ -283,3 +283,65 @@ LensEstimate estimateWithLens(std::span<const Point> input, std::span<const Poin
     }
     return result;
 }
+
+struct FitProblem : Problem {};
+
+namespace {
+
+Parameters full(const std::vector<double>& theta) {
+    Parameters all{};
+    std::copy(theta.begin(), theta.end(), all.begin());
+    return all;
+}
+
+}  // namespace
+
+FitModel::FitModel(std::span<const Point> input, std::span<const Point> output,
+                   std::span<const StraightLine> lines, const linal::Matrix& H,
+                   const LensDistortion& lens) {
+    auto p = std::make_shared<FitProblem>();
+    static_cast<Problem&>(*p) =
+        normalise(input, output, lens.none() ? std::span<const StraightLine>{} : lines, lens);
+    p->terms = lens.none() ? 0 : lens.k2 != 0 ? 2 : 1;
+    // toInput⁻¹ · H · toOutput, scaled to h33 = 1, as estimateWithLens starts.
+    Matrix3 h{};
+    for (int i = 0; i < 9; ++i)
+        h[i / 3][i % 3] = H(i / 3 + 1, i % 3 + 1);
+    const Matrix3 fromInput = {{{1 / lens.radius, 0, -lens.cx / lens.radius},
+                                {0, 1 / lens.radius, -lens.cy / lens.radius},
+                                {0, 0, 1}}};
+    const Matrix3 n = product(product(fromInput, h), p->toOutput);
+    for (int i = 0; i < 8; ++i)
+        parameters.push_back(n[i / 3][i % 3] / n[2][2]);
+    if (p->terms > 0)
+        parameters.push_back(lens.k1);
+    if (p->terms > 1)
+        parameters.push_back(lens.k2);
+    problem = std::move(p);
+}
+
+std::vector<double> FitModel::residuals(const std::vector<double>& theta) const {
+    std::vector<double> r = ::residuals(*problem, full(theta));
+    for (double& v : r)
+        v *= problem->toInput[0][0];
+    return r;
+}
+
+Point FitModel::outputPoint(const std::vector<double>& theta, Point delivered) const {
+    const Parameters t = full(theta);
+    const Matrix3& in = problem->toInput;
+    const Point u = undistort(
+        unitLens(t), {(delivered.x - in[0][2]) / in[0][0], (delivered.y - in[1][2]) / in[0][0]});
+    // H⁻¹ · u by the adjugate: its scale drops out.
+    const Matrix3 m = {{{t[0], t[1], t[2]}, {t[3], t[4], t[5]}, {t[6], t[7], 1.0}}};
+    double q[3];
+    double adj[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            adj[r][c] = m[(c + 1) % 3][(r + 1) % 3] * m[(c + 2) % 3][(r + 2) % 3] -
+                        m[(c + 1) % 3][(r + 2) % 3] * m[(c + 2) % 3][(r + 1) % 3];
+    for (int r = 0; r < 3; ++r)
+        q[r] = adj[r][0] * u.x + adj[r][1] * u.y + adj[r][2];
+    const Matrix3& out = problem->toOutput;
+    return {out[0][0] * q[0] / q[2] + out[0][2], out[1][1] * q[1] / q[2] + out[1][2]};
+}

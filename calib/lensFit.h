@@ -5,6 +5,7 @@
 // distortion (Levenberg–Marquardt).
 #pragma once
 
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -30,3 +31,22 @@ struct LensEstimate {
 // leaves the plain homography.
 LensEstimate estimateWithLens(std::span<const Point> input, std::span<const Point> output,
                               std::span<const StraightLine> lines, int frameWidth, int frameHeight);
+
+// The fit as a function of its parameters, for how uncertain what is measured through it is:
+// H's eight free entries in the fit's normalised coordinates, then k1 and k2 when the lens is
+// not none (the lines count only then, as in the fit).
+struct FitProblem;
+class FitModel {
+  public:
+    FitModel(std::span<const Point> input, std::span<const Point> output,
+             std::span<const StraightLine> lines, const linal::Matrix& H,
+             const LensDistortion& lens);
+    std::vector<double> parameters;
+    // Each pair's two, then each line point's distance from its line, in input pixels.
+    std::vector<double> residuals(const std::vector<double>& theta) const;
+    // The output point of a delivered input point: undistorted, then through H⁻¹.
+    Point outputPoint(const std::vector<double>& theta, Point delivered) const;
+
+  private:
+    std::shared_ptr<const FitProblem> problem;
+};

@@ -61,11 +61,17 @@ std::string rectifyOne(const Calibration& c, const std::string& input, const std
     toTable(c.H, h);
     int channels = 1;
     const std::vector<unsigned char> source = packedRows(picture, channels);
-    std::vector<unsigned char> rectified(source.size());
-    rectifyPicture(h, radialTableOf(c.lens), source.data(), rectified.data(), picture.width,
-                   picture.height, channels);
-    if (!savePicture(output.c_str(), savedFormat(file.format), rectified.data(), picture.width,
-                     picture.height, channels))
+    // A plane's output frame is its layout's; pixels beyond its horizon stay 0.
+    const bool plane = !c.plane.unit.empty();
+    const int width = plane ? c.layout.width : picture.width;
+    const int height = plane ? c.layout.height : picture.height;
+    std::vector<unsigned char> rectified(std::size_t(width) * std::size_t(height) *
+                                         std::size_t(channels));
+    rectifyPicture(h, radialTableOf(c.lens), source.data(), picture.width, picture.height,
+                   rectified.data(), width, height, channels,
+                   plane ? horizonSide(c.H, c.output) : 0);
+    if (!savePicture(output.c_str(), savedFormat(file.format), rectified.data(), width, height,
+                     channels))
         return output + ": cannot be written";
     return {};
 }

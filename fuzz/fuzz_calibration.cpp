@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "calib/homography.h"
+#include "calib/planeUnits.h"
 #include "calib/pointPicking.h"
 #include "calib/pointSet.h"
 #include "calib/rectifyPicture.h"
@@ -35,5 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<unsigned char> grey(91, 200), out(91);
     rectifyPicture(h, RadialTable{}, grey.data(), out.data(), 13, 7,
                    1);  // the sanitizers watch every read
+    // A target of its own size, cut at the horizon of the pairs' side: every write in it.
+    std::vector<unsigned char> other(5 * 11);
+    rectifyPicture(h, RadialTable{}, grey.data(), 13, 7, other.data(), 5, 11, 1,
+                   horizonSide(H, lists[1]));
     return 0;
 }

@@ -31,6 +31,18 @@ Calibration sample() {
     return {64, 48, input, output, e.H, e.inverse};
 }
 
+// Four pairs on a 64 × 48 frame with a plane in millimetres, seen so steeply that its horizon
+// crosses the frame near its top, aslant; laid out over the points and 5 mm at 2 mm a pixel.
+Calibration planeSample() {
+    Calibration c{64, 48, {{26, 28}, {38, 31}, {60, 46}, {4, 42}}, {}};
+    c.plane = {"mm", {{0, 0}, {0, 100}, {100, 100}, {100, 0}}, 2, PlaneExtent::points, 5, {}};
+    EXPECT_EQ(layOutPlane(c), "");
+    return c;
+}
+json plane() {
+    return json::parse(calibrationJson(planeSample(), "now"));
+}
+
 const TempDir scratch;
 
 // Each bad file is refused with a message that names its problem, and changes nothing.
@@ -56,7 +68,19 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
          "lens distortion does not match"},  // six pairs, no lines: no lens to estimate
         {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {0, 0}},
                                               {"radius", 1}}; }, "not centred"},
-        {[](json& f) { f["lensDistortion"] = {{"model", "polynomial"}, {"k", {0, 0}}}; }, "not a division model"}};
+        {[](json& f) { f["lensDistortion"] = {{"model", "polynomial"}, {"k", {0, 0}}}; }, "not a division model"},
+        // A plane: its values, and its output frame and points as they follow from them.
+        {[](json& f) { f = plane(); f["plane"]["scale"] = 0; }, "plane is refused: the scale"},
+        {[](json& f) { f = plane(); f["plane"]["scale"] = "2"; }, "\"scale\" holds something that is not a number"},
+        {[](json& f) { f = plane(); f["plane"]["extent"]["kind"] = "all"; }, "extent kind is not fit"},
+        {[](json& f) { f = plane(); f["plane"]["extent"] = {{"kind", "rectangle"}, {"x", 0}, {"y", 0},
+                       {"width", 1e300}, {"height", 1}, {"margin", 0}}; }, "too large"},
+        {[](json& f) { f = plane(); f["plane"]["unit"] = 5; }, "unit of its plane is not a name"},
+        {[](json& f) { f = plane(); f["plane"]["points"][1][0] = 90; }, "does not match its points"},
+        {[](json& f) { f = plane(); f["outputFrame"]["width"] = 57; }, "output frame does not match"},
+        {[](json& f) { f = plane(); f["plane"]["planeToOutput"]["data"][2] = 2; }, "output frame does not match"},
+        {[](json& f) { f = plane(); f["outputPoints"][1][0] = 52; }, "not its plane points laid out"},
+        {[](json& f) { f = plane(); f["outputPoints"][1][0] = 56; }, "outside the 56 x 56 frame"}};
     // clang-format on
     for (const BadFile& bad : files) {
         SCOPED_TRACE(bad.problem);
@@ -90,6 +114,19 @@ TEST(CalibrationFile, RoundTripsBitForBitAndOpenCvReadsIt) {
     std::vector<double> errors;  // which list is which is the file's own decision
     file["reprojectionErrors"] >> errors;
     EXPECT_EQ(errors, reprojectionErrors(saved.H, saved.output, saved.input));
+    // A plane, its layout and its output frame too.
+    const Calibration planar = planeSample();
+    ASSERT_TRUE(saveCalibration(scratch.file("plane.json").c_str(), planar));
+    ASSERT_EQ(loadCalibration(scratch.file("plane.json").c_str(), loaded), "");
+    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(planar, "t"));
+    const cv::FileStorage planeFile(scratch.file("plane.json"), cv::FileStorage::READ);
+    cv::Mat S;
+    planeFile["plane"]["planeToOutput"] >> S;
+    EXPECT_EQ(S.at<double>(0, 0), 0.5);
+    EXPECT_EQ(S.at<double>(1, 2), 2.5);  // 5 mm margin at 2 mm a pixel
+    EXPECT_EQ(std::string(planeFile["plane"]["unit"]), "mm");
+    EXPECT_EQ(std::string(planeFile["plane"]["extent"]["kind"]), "points");
+    EXPECT_EQ(int(planeFile["outputFrame"]["width"]), 56);  // (100 + 2 · 5) / 2 + 1
 }
 
 // A 64 × 48 calibration with a lens (the usual scene at a twentieth of its size, the
@@ -292,6 +329,80 @@ TEST(Rectify, WarpsThroughTheCalibrationsLens) {
     EXPECT_EQ(differ, 0);
 }
 
+// --scale and --extent lay the plane out again: the output is the rectangle asked for, warped
+// through G · S⁻¹, with the pixels beyond the horizon 0 (their plane lies behind the camera,
+// and the uncut warp would show the frame's sky there). Hostile values and a calibration
+// without a plane are misuse.
+TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
+    TempDir dir;
+    std::filesystem::current_path(dir.path);
+    const Calibration c = planeSample();
+    ASSERT_TRUE(saveCalibration("plane.json", c));
+    writeCalibration("pixels.json");
+    std::mt19937 rng(7);
+    const Bytes picture = randomBytes(64 * 48, rng);
+    ASSERT_TRUE(Image().writeBmp("in.bmp", picture.data(), 64, 48, 8));
+    std::string text;
+    const Args rectify = {"rectify", "--calibration", "plane.json", "in.bmp", "--output", "out"};
+    Args laidOut = rectify;
+    laidOut.insert(laidOut.end(), {"--scale", "5", "--extent", "-100,-200,500,500"});
+    ASSERT_EQ(run(laidOut, text), 0) << text;
+    linal::Matrix outputToPlane(3, 3, 0.0);  // pixel (i, j) is (−100 + 5i, −200 + 5j)
+    outputToPlane(1, 1) = outputToPlane(2, 2) = 5, outputToPlane(3, 3) = 1;
+    outputToPlane(1, 3) = -100, outputToPlane(2, 3) = -200;
+    const linal::Matrix H = estimateHomography(c.input, c.plane.points).H * outputToPlane;
+    HomographyRows h;
+    for (int i = 0; i < 9; ++i)
+        h[i / 3][i % 3] = H(i / 3 + 1, i % 3 + 1) / H(3, 3);
+    const auto w = [&](int x, int y) { return h[2][0] * x + h[2][1] * y + h[2][2] * 1.0; };
+    const QImage out = QImage("out/in.bmp").convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_EQ(out.size(), QSize(101, 101));
+    int differ = 0, cut = 0;
+    for (int y = 0; y < 101; ++y)
+        for (int x = 0; x < 101; ++x) {
+            const unsigned char uncut = referenceWarpPixel(picture.data(), 64, 48, 64, h, x, y);
+            const bool beyond = !(w(x, y) * w(20, 40) > 0);  // plane (0, 0) is pixel (20, 40)
+            differ += out.constScanLine(y)[x] != (beyond ? 0 : uncut);
+            cut += beyond && uncut != 0;
+        }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(cut, 100) << "the horizon does not cross the output";
+    for (const Args& extra :
+         {Args{"--scale", "0"}, Args{"--extent", "0,0,1e9,1e9"}, Args{"--extent", "fit"}}) {
+        Args bad = rectify;
+        bad.insert(bad.end(), extra.begin(), extra.end());
+        EXPECT_EQ(run(bad, text), 2) << extra[1];
+        EXPECT_EQ(lines(text), 1) << text;
+    }
+    Args pixels = laidOut;
+    pixels[2] = "pixels.json";
+    EXPECT_EQ(run(pixels, text), 2);
+    EXPECT_NE(text.find("need a calibration with a plane"), std::string::npos) << text;
+}
+
+// measure: each input pixel's plane point (four pairs: exactly the typed ones), or for a
+// calibration without a plane its output pixel, in "px".
+TEST(CommandLine, MeasurePrintsPlanePoints) {
+    TempDir dir;
+    std::filesystem::current_path(dir.path);
+    ASSERT_TRUE(saveCalibration("plane.json", planeSample()));
+    writeCalibration("pixels.json");
+    std::string text;
+    double p[4];  // two plane points, then an output point
+    char unit[4] = "";
+    ASSERT_EQ(run({"measure", "--calibration", "plane.json", "26,28", "60,46"}, text), 0);
+    ASSERT_EQ(std::sscanf(text.c_str(), "26,28 -> %lf %lf mm\n60,46 -> %lf %lf %3s", p, p + 1,
+                          p + 2, p + 3, unit),
+              5)
+        << text;
+    EXPECT_STREQ(unit, "mm");
+    EXPECT_LT(std::fmax(std::hypot(p[0], p[1]), std::hypot(p[2] - 100, p[3] - 100)), 1e-9);
+    ASSERT_EQ(run({"measure", "--calibration", "pixels.json", "1,0"}, text), 0);
+    ASSERT_EQ(std::sscanf(text.c_str(), "1,0 -> %lf %lf %3s", p, p + 1, unit), 3) << text;
+    EXPECT_STREQ(unit, "px");
+    EXPECT_LT(std::hypot(p[0], p[1]), 1e-9);  // its moved corner
+}
+
 // An output over an input, here through another name for the same folder: nothing is done,
 // one line names both.
 TEST(Rectify, NeverWritesOverAnInput) {
@@ -332,13 +443,16 @@ TEST(CommandLine, HelpAndVersion) {
 
 // Misuse: one line and status 2.
 TEST(CommandLine, MisuseGetsOneLineAndStatusTwo) {
-    for (const Args& bad : {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
-                            Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
-                            Args{"--size", "640x16385"}, Args{"--fps", "0"}, Args{"--fps", "30.5"},
-                            Args{"--fps", "1001"}, Args{"--source"}, Args{"--source", "a", "b"},
-                            Args{"chart", "--corners", "101x6", "--output", "c.svg"},
-                            Args{"chart", "--square", "0.9", "--output", "c.svg"},
-                            Args{"chart", "--output", "/dev/null"}, Args{"chart"}}) {
+    for (const Args& bad :
+         {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
+          Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
+          Args{"--size", "640x16385"}, Args{"--fps", "0"}, Args{"--fps", "30.5"},
+          Args{"--fps", "1001"}, Args{"--source"}, Args{"--source", "a", "b"},
+          Args{"chart", "--corners", "101x6", "--output", "c.svg"},
+          Args{"chart", "--square", "0.9", "--output", "c.svg"},
+          Args{"chart", "--output", "/dev/null"}, Args{"chart"},
+          Args{"measure", "--calibration", "c.json", "1,2,3"}, Args{"measure", "1,2"},
+          Args{"rectify", "--scale", "x"}, Args{"rectify", "--extent", "1,2,3"}}) {
         SCOPED_TRACE(bad[0] + " " + (bad.size() > 1 ? bad[1] : ""));
         std::string text;
         EXPECT_EQ(run(bad, text), 2);

@@ -81,6 +81,24 @@ inline Pairs render(const Truth& t, int cols, int rows, int lines, double noise,
     return s;
 }
 
+// A 600 × 400 mm target with a 7 × 5 grid of marks 100 mm apart, seen at `tilt` degrees in a
+// 1920 × 1080 frame, no lens. Pairs: the marks' frame positions with noise σ (what snapped
+// corners give), and their plane points in millimetres, exact.
+inline Truth targetView(double tilt = 40) {
+    return {1920, 1080, 0, 0, chart::tiltedView(1920, 1080, tilt, 1400, 1100, {300, 200}, 5)};
+}
+inline Pairs renderTarget(const Truth& t, double noise, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> n(0, noise);
+    Pairs s;
+    for (int k = 0; k < 35; ++k) {
+        const Xy p{100.0 * (k % 7), 100.0 * (k / 7)}, d = deliver(t, p);
+        s.output.push_back({p.x, p.y});
+        s.input.push_back({d.x + n(rng), d.y + n(rng)});
+    }
+    return s;
+}
+
 // The worst distance, over a dense grid of the plane seen in the frame, between where the
 // estimate and the truth put each plane point in the frame (no image counts as infinite).
 template <typename Estimate>  // std::optional<Point>(Point plane)

@@ -1,0 +1,159 @@
+#include "calib/planeMeasure.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+Point project(const linal::Matrix& m, Point p) {
+    const double w = m(3, 1) * p.x + m(3, 2) * p.y + m(3, 3);
+    return {(m(1, 1) * p.x + m(1, 2) * p.y + m(1, 3)) / w,
+            (m(2, 1) * p.x + m(2, 2) * p.y + m(2, 3)) / w};
+}
+
+// The inverse of a symmetric n × n matrix by Gauss–Jordan with partial pivoting; zeros when
+// singular (no uncertainty can then be stated from it).
+std::vector<double> inverted(std::vector<double> a, int n) {
+    std::vector<double> b(std::size_t(n * n), 0.0);
+    for (int i = 0; i < n; ++i)
+        b[i * n + i] = 1;
+    for (int c = 0; c < n; ++c) {
+        int best = c;
+        for (int r = c + 1; r < n; ++r)
+            if (std::fabs(a[r * n + c]) > std::fabs(a[best * n + c]))
+                best = r;
+        if (!(std::fabs(a[best * n + c]) > 0))
+            return std::vector<double>(std::size_t(n * n), 0.0);
+        for (int k = 0; k < n; ++k) {
+            std::swap(a[c * n + k], a[best * n + k]);
+            std::swap(b[c * n + k], b[best * n + k]);
+        }
+        const double pivot = a[c * n + c];
+        for (int k = 0; k < n; ++k) {
+            a[c * n + k] /= pivot;
+            b[c * n + k] /= pivot;
+        }
+        for (int r = 0; r < n; ++r) {
+            const double f = a[r * n + c];
+            if (r == c || f == 0)
+                continue;
+            for (int k = 0; k < n; ++k) {
+                a[r * n + k] -= f * a[c * n + k];
+                b[r * n + k] -= f * b[c * n + k];
+            }
+        }
+    }
+    return b;
+}
+
+double step(double theta) {
+    return 1e-6 * std::fmax(1.0, std::fabs(theta));
+}
+
+double distanceOf(const std::vector<Point>& p) {
+    return std::hypot(p[1].x - p[0].x, p[1].y - p[0].y);
+}
+
+double angleOf(const std::vector<Point>& p) {
+    const double ax = p[0].x - p[1].x, ay = p[0].y - p[1].y;
+    const double bx = p[2].x - p[1].x, by = p[2].y - p[1].y;
+    return std::atan2(std::fabs(ax * by - ay * bx), ax * bx + ay * by) * 180 / std::numbers::pi;
+}
+
+double areaOf(const std::vector<Point>& p) {
+    double twice = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const Point a = p[i], b = p[(i + 1) % p.size()];
+        twice += a.x * b.y - b.x * a.y;
+    }
+    return std::fabs(twice) / 2;
+}
+
+}  // namespace
+
+Point outputPointOf(const linal::Matrix& inverse, const LensDistortion& lens, Point delivered) {
+    return project(inverse, undistort(lens, delivered));
+}
+
+PlaneMeasure::PlaneMeasure(std::span<const Point> input, std::span<const StraightLine> lines,
+                           const PlaneUnits& plane, const PlaneCalibration& calibration)
+    : model(input, plane.points, lines, calibration.G, calibration.lens), lens(calibration.lens) {
+    planeFromIdeal = safeInverse(calibration.G).value_or(linal::Matrix(3, 3, 0.0));
+    const std::vector<double>& theta = model.parameters;
+    const std::vector<double> r = model.residuals(theta);
+    const int n = int(theta.size());
+    const int m = int(r.size());
+    std::vector<std::vector<double>> columns;
+    for (int j = 0; j < n; ++j) {
+        std::vector<double> plus = theta, minus = theta;
+        plus[j] += step(theta[j]);
+        minus[j] -= step(theta[j]);
+        const std::vector<double> rp = model.residuals(plus), rm = model.residuals(minus);
+        columns.emplace_back(std::size_t(m));
+        for (int i = 0; i < m; ++i)
+            columns.back()[i] = (rp[i] - rm[i]) / (plus[j] - minus[j]);
+    }
+    double sigma2 = 0;
+    if (m > n) {
+        for (double v : r)
+            sigma2 += v * v / (m - n);
+    } else {
+        bool whole = true;
+        for (Point p : input)
+            whole = whole && p.x == std::floor(p.x) && p.y == std::floor(p.y);
+        sigma2 = whole ? 0.25 : 0.0025;
+    }
+    std::vector<double> normal(std::size_t(n * n), 0.0);
+    for (int a = 0; a < n; ++a)
+        for (int b = 0; b < n; ++b)
+            for (int i = 0; i < m; ++i)
+                normal[a * n + b] += columns[a][i] * columns[b][i];
+    covariance = inverted(normal, n);
+    for (double& c : covariance)
+        c *= sigma2;
+}
+
+Point PlaneMeasure::planePoint(Point delivered) const {
+    return outputPointOf(planeFromIdeal, lens, delivered);
+}
+
+template <typename F>
+Measurement PlaneMeasure::measure(std::span<const Point> pixels, F f) const {
+    Points on;
+    for (Point d : pixels)
+        on.push_back(planePoint(d));
+    const auto through = [&](const std::vector<double>& theta) {
+        Points q;
+        for (Point d : pixels)
+            q.push_back(model.outputPoint(theta, d));
+        return f(q);
+    };
+    const std::vector<double>& theta = model.parameters;
+    const std::size_t n = theta.size();
+    std::vector<double> gradient(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        std::vector<double> plus = theta, minus = theta;
+        plus[j] += step(theta[j]);
+        minus[j] -= step(theta[j]);
+        gradient[j] = (through(plus) - through(minus)) / (plus[j] - minus[j]);
+    }
+    double variance = 0;
+    for (std::size_t a = 0; a < n; ++a)
+        for (std::size_t b = 0; b < n; ++b)
+            variance += gradient[a] * covariance[a * n + b] * gradient[b];
+    return {f(on), 3 * std::sqrt(std::fmax(variance, 0.0))};
+}
+
+Measurement PlaneMeasure::distance(Point a, Point b) const {
+    const Point p[] = {a, b};
+    return measure(p, distanceOf);
+}
+
+Measurement PlaneMeasure::angle(Point a, Point vertex, Point b) const {
+    const Point p[] = {a, vertex, b};
+    return measure(p, angleOf);
+}
+
+Measurement PlaneMeasure::area(std::span<const Point> polygon) const {
+    return measure(polygon, areaOf);
+}

@@ -1,0 +1,133 @@
+// The plane in real units against a rendered target (tests/support/lensScene.h): what the
+// output frame shows, what it refuses, and measurements with their stated uncertainty.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "calib/planeMeasure.h"
+#include "tests/support/lensScene.h"
+
+namespace {
+
+struct Target {
+    lens::Truth truth = lens::targetView();
+    lens::Pairs pairs;
+    PlaneUnits plane;
+    PlaneCalibration fit;
+};
+
+Target target(PlaneExtent extent, unsigned seed = 1, double tilt = 40, PlaneRect rectangle = {}) {
+    Target t;
+    t.truth = lens::targetView(tilt);
+    t.pairs = lens::renderTarget(t.truth, 0.03, seed);
+    t.plane = {"mm", t.pairs.output, 0.5, extent, 20, rectangle};
+    t.fit = calibratePlane(t.pairs.input, t.plane, {}, false, 1920, 1080);
+    return t;
+}
+
+Point plane(const Target& t, double i, double j) {  // the plane point of output pixel (i, j)
+    return {t.fit.layout.shown.x + i * 0.5, t.fit.layout.shown.y + j * 0.5};
+}
+
+// Catches a wrong plane point of a pixel, a lost or swollen uncertainty, the wrong σ.
+TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
+    // Marks (column, row) and their true distance.
+    const struct {
+        int a[2], b[2];
+        double mm;
+    } spans[] = {{{0, 0}, {1, 0}, 100},
+                 {{0, 0}, {0, 1}, 100},
+                 {{0, 4}, {6, 4}, 600},
+                 {{3, 0}, {3, 4}, 400},
+                 {{0, 0}, {6, 4}, std::hypot(600, 400)}};
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        const Target t = target(PlaneExtent::points, seed);
+        ASSERT_EQ(t.fit.problem, "");
+        const PlaneMeasure m(t.pairs.input, {}, t.plane, t.fit);
+        const auto pixel = [&](const int mark[2]) {
+            const lens::Xy d = lens::deliver(t.truth, {100.0 * mark[0], 100.0 * mark[1]});
+            return Point{d.x, d.y};
+        };
+        for (const auto& s : spans) {
+            const Measurement d = m.distance(pixel(s.a), pixel(s.b));
+            EXPECT_LE(std::fabs(d.value - s.mm), d.plusMinus) << s.mm;
+            EXPECT_LT(d.plusMinus, 0.2) << s.mm;
+        }
+        const int corners[4][2] = {{0, 0}, {6, 0}, {6, 4}, {0, 4}};
+        const Point quad[] = {pixel(corners[0]), pixel(corners[1]), pixel(corners[2]),
+                              pixel(corners[3])};
+        const Measurement right = m.angle(quad[0], quad[1], quad[2]), area = m.area(quad);
+        EXPECT_LE(std::fabs(right.value - 90), right.plusMinus);
+        EXPECT_LE(std::fabs(area.value - 240000), area.plusMinus);
+        EXPECT_LT(area.plusMinus, 100);
+    }
+}
+
+// fit: the whole frame's plane image (its border, by the truth) lies in the output, and
+// reaches its edges. Catches a box of the points only, or of the wrong side of the horizon.
+TEST(PlaneUnits, FitShowsTheWholeFrame) {
+    const Target t = target(PlaneExtent::fit);
+    ASSERT_EQ(t.fit.problem, "");
+    const chart::Homography toPlane = chart::inverse(t.truth.planeToIdeal);
+    double low = INFINITY, high = -INFINITY;
+    for (int k = 0; k < 2 * (1920 + 1080); k += 3) {
+        const lens::Xy d = k < 3840 ? lens::Xy{k / 2.0, k % 2 * 1079.0}
+                                    : lens::Xy{(k - 3840) % 2 * 1919.0, (k - 3840) / 2.0};
+        const lens::Xy p = chart::apply(toPlane, d);
+        const double i = (p.x - t.fit.layout.shown.x) / 0.5, j = (p.y - t.fit.layout.shown.y) / 0.5;
+        EXPECT_TRUE(i > -1 && j > -1 && i < t.fit.layout.width && j < t.fit.layout.height)
+            << d.x << " " << d.y;
+        low = std::fmin(low, std::fmin(i, j));
+        high = std::fmax(high, i - t.fit.layout.width);
+    }
+    EXPECT_LT(low, 1);
+    EXPECT_GT(high, -2);
+}
+
+// points: the marks' box and the 20 mm margin, at 0.5 mm a pixel: 1281 × 881, all but 1 %
+// seen by the frame. Catches a lost margin or + 1, a wrong origin.
+TEST(PlaneUnits, PointsShowTheMarksAndTheMargin) {
+    const Target t = target(PlaneExtent::points);
+    ASSERT_EQ(t.fit.problem, "");
+    EXPECT_EQ(t.fit.layout.width, 1281);
+    EXPECT_EQ(t.fit.layout.height, 881);
+    int empty = 0;
+    for (int j = 0; j < 881; ++j)
+        for (int i = 0; i < 1281; ++i) {
+            const Point p = plane(t, i, j);
+            empty += !lens::inFrame(t.truth, lens::deliver(t.truth, {p.x, p.y}));
+        }
+    EXPECT_LE(empty, 1281 * 881 / 100);
+    EXPECT_NEAR(plane(t, 40, 40).x, 0, 1e-9);
+}
+
+// Hostile values get a message, never an output (nor the allocation of one).
+TEST(PlaneUnits, RefusesWhatLaysOutNoUsableOutput) {
+    const struct {
+        double scale;
+        PlaneExtent extent;
+        PlaneRect rectangle;
+        double tilt;
+        const char* problem;
+    } rows[] = {{0, PlaneExtent::points, {}, 40, "scale"},
+                {-1, PlaneExtent::points, {}, 40, "scale"},
+                {NAN, PlaneExtent::points, {}, 40, "scale"},
+                {INFINITY, PlaneExtent::points, {}, 40, "scale"},
+                {1e-9, PlaneExtent::points, {}, 40, "too large"},
+                {0.5, PlaneExtent::rectangle, {0, 0, 1e9, 1e9}, 40, "too large"},
+                {0.5, PlaneExtent::rectangle, {0, 0, 8192, 10}, 40, "too large"},  // 16 385 wide
+                {0.5, PlaneExtent::rectangle, {0, 0, 0, 10}, 40, "size above 0"},
+                {0.5, PlaneExtent::rectangle, {NAN, 0, 10, 10}, 40, "finite"},
+                {0.5, PlaneExtent::fit, {}, 70, "horizon crosses the frame"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.problem);
+        Target t;
+        t.pairs = lens::renderTarget(lens::targetView(row.tilt), 0.03, 1);
+        t.plane = {"mm", t.pairs.output, row.scale, row.extent, 0, row.rectangle};
+        const PlaneCalibration c = calibratePlane(t.pairs.input, t.plane, {}, false, 1920, 1080);
+        EXPECT_NE(c.problem.find(row.problem), std::string::npos) << c.problem;
+        EXPECT_EQ(c.layout.width, 0);
+    }
+}
+
+}  // namespace
