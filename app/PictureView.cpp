@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "app/Loupe.h"
+#include "frame/frameState.h"
 
 namespace {
 
@@ -75,4 +76,9 @@ void PictureView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void PictureView::leaveEvent(QEvent*) {
     magnifier->hide();
+}
+
+QSize PictureView::frameSize() const {
+    return rectified ? QSize(outputFrameWidth(), outputFrameHeight())
+                     : QSize(frameWidth, frameHeight);
 }

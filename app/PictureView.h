@@ -31,6 +31,12 @@ class PictureView : public QWidget {
     // leaves the view.
     Loupe& loupe() const { return *magnifier; }
 
+    // Whether the view shows the rectified picture, whose frame may have a size of its own.
+    bool rectified = false;
+
+    // The size of the frame the view shows: the rectified picture's or the input frame's.
+    QSize frameSize() const;
+
     // The keyboard modifiers held at the last press or move over the view.
     Qt::KeyboardModifiers modifiers() const { return keys; }
 

@@ -57,6 +57,7 @@ void PlandisDlg::DoDataExchange() {
     inputPointList = qobject_cast<QListWidget*>(dialogItem(inputPointListId));
     inputView = qobject_cast<PictureView*>(dialogItem(inputViewId));
     outputView = qobject_cast<PictureView*>(dialogItem(outputViewId));
+    outputView->rectified = true;
     calibrationBox = qobject_cast<QCheckBox*>(dialogItem(calibrationId));
 }
 

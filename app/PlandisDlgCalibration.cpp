@@ -301,7 +301,7 @@ void PlandisDlg::rectifyLoadedPicture() {
 
 // The output frame as an 8-bit BMP, or as a PNG when the name ends in .png.
 void PlandisDlg::OnSaveRectifiedPicture() {
-    if (calibrationOn == 0 || !holdsFrame(outputFrame, outputFrameBytes, 1)) {
+    if (calibrationOn == 0 || !holdsOutputFrame()) {
         messageBox(this, QStringLiteral("There is no rectified picture yet: turn Calibration on."));
         return;
     }
@@ -311,8 +311,8 @@ void PlandisDlg::OnSaveRectifiedPicture() {
     }
     const bool png =
         QString::fromStdString(*path).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
-    const bool saved =
-        savePicture(path->c_str(), png ? "png" : "bmp", outputFrame, frameWidth, frameHeight, 1);
+    const bool saved = savePicture(path->c_str(), png ? "png" : "bmp", outputFrame,
+                                   outputFrameWidth(), outputFrameHeight(), 1);
     if (!saved) {
         messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
     }

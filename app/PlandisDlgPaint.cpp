@@ -20,15 +20,15 @@ namespace {
 // The numbered points' colour: apart from the calibration's red, seen on grey and colour.
 const QColor pointColour(0, 255, 255);
 
-// Frame pixel p of a buffer that is drawn (grey, or blue-green-red), as the view shows it.
-std::optional<QRgb> shownPixel(const unsigned char* buffer, std::size_t bytes,
+// Pixel p of a buffer of a frame `width` wide that holds its frame (grey, or
+// blue-green-red), as the view shows it.
+std::optional<QRgb> shownPixel(const unsigned char* buffer, bool holds, QSize frame,
                                std::size_t bytesPerPixel, Point p) {
-    if (!holdsFrame(buffer, bytes, bytesPerPixel) || p.x < 0 || p.y < 0 || p.x >= frameWidth ||
-        p.y >= frameHeight) {
+    if (!holds || p.x < 0 || p.y < 0 || p.x >= frame.width() || p.y >= frame.height()) {
         return std::nullopt;
     }
     const unsigned char* at =  // p is a whole pixel
-        buffer + (static_cast<std::size_t>(p.y) * static_cast<std::size_t>(frameWidth) +
+        buffer + (static_cast<std::size_t>(p.y) * static_cast<std::size_t>(frame.width()) +
                   static_cast<std::size_t>(p.x)) *
                      bytesPerPixel;
     return bytesPerPixel == 1 ? qRgb(at[0], at[0], at[0]) : qRgb(at[2], at[1], at[0]);
@@ -82,19 +82,23 @@ void PlandisDlg::paintInputView(QPainter& painter) {
 // Each loupe reads the buffer its view shows, when it paints.
 void PlandisDlg::connectLoupes() {
     inputView->loupe().framePixel = [](Point p) {
-        const std::optional<QRgb> grey = shownPixel(grayFrame, grayFrameBytes, 1, p);
-        return grey ? grey : shownPixel(rgbFrame, rgbFrameBytes, 3, p);
+        const QSize frame(frameWidth, frameHeight);
+        const std::optional<QRgb> grey =
+            shownPixel(grayFrame, holdsFrame(grayFrame, grayFrameBytes, 1), frame, 1, p);
+        return grey ? grey
+                    : shownPixel(rgbFrame, holdsFrame(rgbFrame, rgbFrameBytes, 3), frame, 3, p);
     };
     outputView->loupe().framePixel = [](Point p) {
-        return shownPixel(outputFrame, outputFrameBytes, 1, p);
+        return shownPixel(outputFrame, holdsOutputFrame(),
+                          QSize(outputFrameWidth(), outputFrameHeight()), 1, p);
     };
 }
 
 void PlandisDlg::paintOutputView(QPainter& painter) {
     const QRect client = outputView->rect();
-    if (holdsFrame(outputFrame, outputFrameBytes, 1)) {
-        outputImage.draw(painter, outputFrame, frameWidth, frameHeight, 8, 0, 0, client.width(),
-                         client.height());
+    if (holdsOutputFrame()) {
+        outputImage.draw(painter, outputFrame, outputFrameWidth(), outputFrameHeight(), 8, 0, 0,
+                         client.width(), client.height());
     }
     drawPointNumbers(painter, *outputView, *outputPointList);
     if (calibrationOn != 0) {
@@ -105,7 +109,8 @@ void PlandisDlg::paintOutputView(QPainter& painter) {
 // A red segment, 2 pixels wide, from entry 0 to entry 1, from entry 2 to entry 3, and so on
 // for every pair of entries; a last unpaired entry draws nothing.
 void PlandisDlg::drawMarkers(QPainter& painter, const PictureView& view, const QListWidget& list) {
-    if (frameWidth <= 0 || frameHeight <= 0) {
+    const QSize frame = view.frameSize();
+    if (frame.isEmpty()) {
         return;  // no picture to place the points on
     }
     painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -114,7 +119,7 @@ void PlandisDlg::drawMarkers(QPainter& painter, const PictureView& view, const Q
         Point entry{0, 0};
         parsePoint(listText(list, i), entry);
         const Point at =
-            framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
+            framePixelToView(entry, view.width(), view.height(), frame.width(), frame.height());
         const QPoint shown(static_cast<int>(at.x), static_cast<int>(at.y));
         if (i % 2 == 1) {
             painter.drawLine(current, shown);
@@ -127,7 +132,7 @@ void PlandisDlg::drawMarkers(QPainter& painter, const PictureView& view, const Q
 // calibrating; the picked point framed.
 void PlandisDlg::drawPointNumbers(QPainter& painter, const PictureView& view,
                                   const QListWidget& list) {
-    if (frameWidth <= 0 || frameHeight <= 0) {
+    if (view.frameSize().isEmpty()) {
         return;
     }
     painter.setPen(pointColour);
@@ -150,11 +155,13 @@ void PlandisDlg::drawPointNumbers(QPainter& painter, const PictureView& view,
 std::optional<QPoint> PlandisDlg::entryOnView(const PictureView& view, const QListWidget& list,
                                               int index) {
     Point entry{0, 0};
+    const QSize frame = view.frameSize();
     // A point of a larger frame than the current one lies beyond the view: not drawn there.
     if (!parsePoint(listText(list, index), entry) || entry.x < 0 || entry.y < 0 ||
-        entry.x >= frameWidth || entry.y >= frameHeight) {
+        entry.x >= frame.width() || entry.y >= frame.height()) {
         return std::nullopt;
     }
-    const Point at = framePixelToView(entry, view.width(), view.height(), frameWidth, frameHeight);
+    const Point at =
+        framePixelToView(entry, view.width(), view.height(), frame.width(), frame.height());
     return QPoint(static_cast<int>(at.x), static_cast<int>(at.y));
 }

@@ -20,14 +20,15 @@ constexpr int pickReach = 6;
 
 // The frame pixel a press at `position` records.
 Point pixelUnder(const PictureView& view, QPoint position) {
-    return clickToFramePixel(position.x(), position.y(), view.width(), view.height(), frameWidth,
-                             frameHeight);
+    const QSize frame = view.frameSize();
+    return clickToFramePixel(position.x(), position.y(), view.width(), view.height(), frame.width(),
+                             frame.height());
 }
 
 // The entry of `list` drawn nearest to `position` within reach (the later of equals, which
 // is drawn on top), or -1.
 int pointNear(const PictureView& view, const QListWidget& list, QPoint position) {
-    if (frameWidth <= 0 || frameHeight <= 0) {
+    if (view.frameSize().isEmpty()) {
         return -1;  // no picture to place the points on
     }
     int nearest = -1;

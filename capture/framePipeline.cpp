@@ -84,10 +84,14 @@ const unsigned char* currentGreyPicture(std::vector<unsigned char>& made) {
 bool rectifyCurrentPicture() {
     std::vector<unsigned char> made;
     const unsigned char* grey = currentGreyPicture(made);
-    if (grey == nullptr || !makeFrameBuffer(outputFrame, outputFrameBytes, framePixels())) {
+    if (!holdsOutputFrame()) {  // the output size may have changed with the calibration
+        freeFrameBuffer(outputFrame, outputFrameBytes);
+    }
+    if (grey == nullptr || !makeFrameBuffer(outputFrame, outputFrameBytes, outputFramePixels())) {
         return false;
     }
-    rectifyPicture(homographyTable, lensTable, grey, outputFrame, frameWidth, frameHeight, 1);
+    rectifyPicture(homographyTable, lensTable, grey, frameWidth, frameHeight, outputFrame,
+                   outputFrameWidth(), outputFrameHeight(), 1, outputHorizon);
     return true;
 }
 
@@ -98,7 +102,7 @@ int frameCallback(CaptureWindow* /*window*/, VideoHeader* header) {
     const std::size_t pixels = framePixels();
     if (!makeFrameBuffer(rgbFrame, rgbFrameBytes, pixels * 3) ||
         !makeFrameBuffer(grayFrame, grayFrameBytes, pixels) ||
-        !makeFrameBuffer(outputFrame, outputFrameBytes, pixels)) {
+        !makeFrameBuffer(outputFrame, outputFrameBytes, outputFramePixels())) {
         return 0;
     }
     convertFrame(header, bestKernelPath());

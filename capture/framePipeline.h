@@ -27,8 +27,9 @@ struct VideoHeader {
 // the bytes are those one thread gives.
 int frameCallback(CaptureWindow* window, VideoHeader* header);
 
-// The rectified picture of the current frame: outputFrame, made when absent, filled with the
-// warp through homographyTable of the current grey picture, which is grayFrame or, for a
+// The rectified picture of the current frame: outputFrame, made when absent (or anew at the
+// output frame's size), filled with the warp through homographyTable, lensTable and
+// outputHorizon of the current grey picture, which is grayFrame or, for a
 // loaded colour picture that has none, the grey of rgbFrame made for the purpose. The live
 // frames and a loaded picture go through here alike. False when no picture holds the current
 // frame or memory ran out (outputFrame is then left as it was).

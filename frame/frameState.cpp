@@ -16,12 +16,36 @@ std::size_t outputFrameBytes = 0;
 int calibrationOn = 0;
 double homographyTable[3][3] = {};
 RadialTable lensTable;
+int outputWidth = 0;
+int outputHeight = 0;
+int outputHorizon = 0;
 
 std::size_t framePixels() {
     if (frameWidth <= 0 || frameHeight <= 0) {
         return 0;
     }
     return static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight);
+}
+
+int outputFrameWidth() {
+    return outputWidth > 0 ? outputWidth : frameWidth;
+}
+
+int outputFrameHeight() {
+    return outputWidth > 0 ? outputHeight : frameHeight;
+}
+
+std::size_t outputFramePixels() {
+    if (outputFrameWidth() <= 0 || outputFrameHeight() <= 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(outputFrameWidth()) *
+           static_cast<std::size_t>(outputFrameHeight());
+}
+
+bool holdsOutputFrame() {
+    return outputFrame != nullptr && outputFrameBytes != 0 &&
+           outputFrameBytes == outputFramePixels();
 }
 
 bool holdsFrame(const unsigned char* buffer, std::size_t bytes, std::size_t bytesPerPixel) {
@@ -61,7 +85,7 @@ void dropMismatchedFrameBuffers() {
     if (grayFrame != nullptr && grayFrameBytes != pixels) {
         freeFrameBuffer(grayFrame, grayFrameBytes);
     }
-    if (outputFrame != nullptr && outputFrameBytes != pixels) {
+    if (outputFrame != nullptr && outputFrameBytes != outputFramePixels()) {
         freeFrameBuffer(outputFrame, outputFrameBytes);
     }
 }

@@ -18,7 +18,7 @@ extern int frameBitCount;  // bits per pixel of delivered frames; 8 until a capt
 // new[] and freed with delete[]; null while absent.
 extern unsigned char* rgbFrame;     // frameWidth × frameHeight × 3 bytes: blue, green, red
 extern unsigned char* grayFrame;    // frameWidth × frameHeight bytes
-extern unsigned char* outputFrame;  // frameWidth × frameHeight bytes, the rectified picture
+extern unsigned char* outputFrame;  // outputFramePixels() bytes, the rectified picture
 
 // How many bytes each buffer above holds. Whoever replaces a buffer sets its count.
 extern std::size_t rgbFrameBytes;
@@ -28,9 +28,22 @@ extern std::size_t outputFrameBytes;
 extern int calibrationOn;             // checkbox 1010 as last read: 0 or 1
 extern double homographyTable[3][3];  // row-major copy of the homography H
 extern RadialTable lensTable;         // the lens map applied after homographyTable; empty: none
+// The rectified picture's own size, set by a plane laid out in real units; 0 × 0: the input
+// frame's size. Output pixels where the homography's w = h31·x + h32·y + h33 has not the sign
+// outputHorizon (1 or -1) see the plane beyond its horizon and stay black; 0: no such test.
+extern int outputWidth;
+extern int outputHeight;
+extern int outputHorizon;
 
 // Bytes a one-byte-per-pixel buffer needs at the current frame size (0 for a size <= 0).
 std::size_t framePixels();
+
+// The rectified picture's width and height (outputWidth × outputHeight, or the frame's), and
+// its bytes; whether outputFrame holds exactly them.
+int outputFrameWidth();
+int outputFrameHeight();
+std::size_t outputFramePixels();
+bool holdsOutputFrame();
 
 // Whether a buffer holds the current frame: present, and exactly framePixels() ×
 // bytesPerPixel bytes (never for a size without pixels). Only such a buffer is read.

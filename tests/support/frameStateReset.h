@@ -10,7 +10,7 @@ inline void resetFrameState() {
     freeFrameBuffer(rgbFrame, rgbFrameBytes);
     freeFrameBuffer(grayFrame, grayFrameBytes);
     freeFrameBuffer(outputFrame, outputFrameBytes);
-    frameWidth = frameHeight = calibrationOn = 0;
+    frameWidth = frameHeight = calibrationOn = outputWidth = outputHeight = outputHorizon = 0;
     frameBitCount = 8;
     std::fill(&homographyTable[0][0], &homographyTable[0][0] + 9, 0.0);
     lensTable = RadialTable{};
