@@ -29,6 +29,7 @@ PlandisDlg::PlandisDlg(QWidget* parent)
     addCalibrationCommands();
     addSubpixelCommands();
     addLensCommands();
+    addPlaneCommands();
     addLastPointsCommands();
     connect(sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toInt()); });
@@ -76,6 +77,8 @@ void PlandisDlg::messageMap() {
         moveOverView(*inputView, at, dragging, *inputPointList);
     });
     connect(outputView, &PictureView::moved, this, [this](QPoint at, bool dragging) {
+        pointer = at;  // its place on the plane shows in the view's corner
+        outputView->update();
         moveOverView(*outputView, at, dragging, *outputPointList);
     });
     connect(inputView, &PictureView::released, this,
@@ -120,6 +123,9 @@ void PlandisDlg::contextMenuEvent(QContextMenuEvent* event) {
 // not from a picture view, where it would end the picking just done. F1, the help key, opens
 // the About box. The point-editing keys close nothing.
 void PlandisDlg::keyPressEvent(QKeyEvent* event) {
+    if (measureKey(*event)) {
+        return;
+    }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (qobject_cast<PictureView*>(focusWidget()) == nullptr) {
             accept();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "calib/lensFit.h"
+#include "calib/planeMeasure.h"
 #include "calib/pointSet.h"
 #include "capture/CaptureDriver.h"
 
@@ -29,12 +30,29 @@ class QListWidget;
 class QKeyEvent;
 class QMenu;
 class QAction;
+class QTableWidget;
 class QPainter;
 
 class PlandisDlg : public QDialog {
     Q_OBJECT
 
   public:
+    // What Calibration warps by, and a measurement on the output view.
+    struct Estimate {
+        LensEstimate fit;           // H: output pixel -> ideal input point, and the lens
+        QString problem;            // a plane that cannot be laid out, as the user is told
+        PlaneLayout layout;         // with a plane: the output frame
+        int horizon = 0;            // with a plane: the sign of w kept
+        std::vector<Point> output;  // with a plane: the plane points' output pixels
+    };
+    enum class Tool { none, distance, angle, area };
+    struct MeasuredItem {
+        Tool tool;
+        std::vector<Point> points;  // output pixels
+        Measurement value;
+        std::string unit;
+    };
+
     explicit PlandisDlg(QWidget* parent = nullptr);
     ~PlandisDlg() override;
 
@@ -144,7 +162,6 @@ class PlandisDlg : public QDialog {
     void endStraightLine();
     bool lensKey(const QKeyEvent& event);
     void addLinePoint(QPoint position);
-    LensEstimate estimate(std::span<const Point> input, std::span<const Point> output) const;
     void appendLens(const LensEstimate& e);
     void drawStraightLines(QPainter& painter);
     void addCameraMenu();
@@ -152,7 +169,25 @@ class PlandisDlg : public QDialog {
     void chooseCapture(const CaptureChoice& chosen);
     void rectifyLoadedPicture();
     // Takes a usable estimate as the homography: H, its inverse, the warp's table, the list.
-    void showHomography(const LensEstimate& estimate, std::span<const Point> output);
+    void showHomography(const Estimate& estimate, std::span<const Point> output);
+    // The plane in real units and measuring on it (PlandisDlgPlane.cpp).
+    void addPlaneCommands();
+    void OnPlaneCoordinates();
+    // What Calibration warps by: H from the pairs or, with a plane, from the input points and
+    // the plane points, laid out; the lens while its toggle is on.
+    Estimate estimate(std::span<const Point> input, std::span<const Point> output) const;
+    void showPlane(const Estimate& e);
+    PlaneUnits measuredPlane() const;
+    void startTool(Tool chosen);
+    void endTool();
+    bool measureKey(const QKeyEvent& event);
+    void addToolPoint(QPoint position);
+    void finishMeasurement();
+    void drawMeasurements(QPainter& painter);
+    void showMeasurements();
+    void fillMeasurements();
+    QString measurementsText(char separator) const;
+    void exportMeasurements();
 
     std::map<int, QWidget*> controls;  // by template id
     QMenu* sysMenu = nullptr;
@@ -169,6 +204,13 @@ class PlandisDlg : public QDialog {
     QSize chartFrame;               // the frame size of the picture searched
     QSize chartGrid;                // its chessboard's inner corners, cols × rows
     QAction* lensToggle = nullptr;  // "Correct lens distortion"
+    PlaneUnits plane;               // no unit: output points are output pixels
+    PlaneLayout outputLayout;       // the plane's, while one is shown
+    Tool tool = Tool::none;
+    std::vector<Point> toolPoints;  // output pixels of the measurement being clicked
+    std::vector<MeasuredItem> measurements;
+    QTableWidget* measurementsTable = nullptr;  // in the Measurements window, once opened
+    std::optional<QPoint> pointer;              // over the output view, last seen
     std::vector<StraightLine> straightLines;
     bool addingLine = false;  // clicks in the input view go to the last line
 
@@ -197,3 +239,6 @@ class PlandisDlg : public QDialog {
 // Where a minimized window draws its icon: centred, (W − cx + 1) / 2 and (H − cy + 1) / 2,
 // the divisions truncating toward zero.
 QPoint minimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+// The points of a list, or nothing when an entry is not in the "%d,%d" form.
+std::vector<Point> listedPoints(const QListWidget& list);

@@ -59,8 +59,9 @@ QString refusal(PointSetFault fault, std::size_t inputs, std::size_t outputs) {
     return QString::fromUtf8("두 점이 겹치거나 세 점이 한 직선 위에 있어 보정할 수 없습니다.");
 }
 
-// The points of a list, or nothing when an entry is not in the "%d,%d" form.
-std::vector<Point> readPoints(const QListWidget& list) {
+}  // namespace
+
+std::vector<Point> listedPoints(const QListWidget& list) {
     std::vector<Point> points;
     for (int i = 0; i < listCount(list); ++i) {
         Point p{0, 0};
@@ -71,6 +72,8 @@ std::vector<Point> readPoints(const QListWidget& list) {
     }
     return points;
 }
+
+namespace {
 
 // The fit in input-frame pixels, in two rows that the homography list shows whole: the root
 // mean square, then the largest error and the pair (from 1) that fits worst.
@@ -94,10 +97,10 @@ void PlandisDlg::OnCalibration() {
     if (checked != 0 && !pointsFitFrame()) {
         return;
     }
-    const std::vector<Point> input = readPoints(*inputPointList);
-    const std::vector<Point> output = readPoints(*outputPointList);
-    const LensEstimate e = estimate(input, output);
-    const PointSetFault fault = e.homography.fault;
+    const std::vector<Point> input = listedPoints(*inputPointList);
+    const std::vector<Point> output = listedPoints(*outputPointList);
+    const Estimate e = estimate(input, output);
+    const PointSetFault fault = e.fit.homography.fault;
     if (checked == 0) {
         calibrationOn = 0;
         if (fault != PointSetFault::none) {
@@ -106,7 +109,8 @@ void PlandisDlg::OnCalibration() {
     } else if (fault != PointSetFault::none) {
         calibrationBox->setChecked(false);
         calibrationOn = 0;
-        messageBox(this, refusal(fault, input.size(), output.size()));
+        messageBox(this, e.problem.isEmpty() ? refusal(fault, input.size(), output.size())
+                                             : "The plane cannot be shown: " + e.problem + ".");
         return;
     } else {
         calibrationOn = 1;
@@ -122,10 +126,10 @@ void PlandisDlg::followPoints() {
     if (calibrationOn == 0) {
         return;
     }
-    const std::vector<Point> input = readPoints(*inputPointList);
-    const std::vector<Point> output = readPoints(*outputPointList);
-    const LensEstimate e = estimate(input, output);
-    if (e.homography.fault == PointSetFault::none) {
+    const std::vector<Point> input = listedPoints(*inputPointList);
+    const std::vector<Point> output = listedPoints(*outputPointList);
+    const Estimate e = estimate(input, output);
+    if (e.fit.homography.fault == PointSetFault::none) {
         showHomography(e, output);
         rectifyLoadedPicture();
         return;
@@ -164,11 +168,12 @@ bool PlandisDlg::pointsFitFrame() {
 }
 
 // Four pairs show the three rows of H; more add how well H (and the lens) fits them.
-void PlandisDlg::showHomography(const LensEstimate& e, std::span<const Point> output) {
-    homography = e.homography.H;
-    homographyInverse = e.homography.inverse;
+void PlandisDlg::showHomography(const Estimate& e, std::span<const Point> output) {
+    homography = e.fit.homography.H;
+    homographyInverse = e.fit.homography.inverse;
     toTable(homography, homographyTable);
-    lensTable = radialTableOf(e.lens);
+    lensTable = radialTableOf(e.fit.lens);
+    showPlane(e);
     listReset(*homographyList);
     for (int r = 1; r <= 3; ++r) {
         char row[1024];  // room for three of the longest "%f" texts
@@ -177,9 +182,9 @@ void PlandisDlg::showHomography(const LensEstimate& e, std::span<const Point> ou
         listAppend(*homographyList, row);
     }
     if (output.size() > 4) {
-        appendFit(*homographyList, fitOf(e.errors));
+        appendFit(*homographyList, fitOf(e.fit.errors));
     }
-    appendLens(e);
+    appendLens(e.fit);
 }
 
 void PlandisDlg::addCalibrationCommands() {
@@ -192,28 +197,35 @@ void PlandisDlg::addCalibrationCommands() {
 }
 
 void PlandisDlg::OnSaveCalibration() {
-    Calibration calibration{frameWidth, frameHeight, readPoints(*inputPointList),
-                            readPoints(*outputPointList)};
-    const LensEstimate e = estimate(calibration.input, calibration.output);
-    if (e.homography.fault != PointSetFault::none) {
-        messageBox(
-            this, refusal(e.homography.fault, calibration.input.size(), calibration.output.size()));
+    Calibration calibration{frameWidth, frameHeight, listedPoints(*inputPointList),
+                            listedPoints(*outputPointList)};
+    const Estimate e = estimate(calibration.input, calibration.output);
+    if (e.fit.homography.fault != PointSetFault::none) {
+        messageBox(this, e.problem.isEmpty() ? refusal(e.fit.homography.fault,
+                                                       calibration.input.size(),
+                                                       calibration.output.size())
+                                             : "The plane cannot be shown: " + e.problem + ".");
         return;
+    }
+    if (!plane.unit.empty()) {
+        calibration.output = e.output;
+        calibration.plane = plane;
+        calibration.layout = e.layout;
     }
     const auto outside = [](const std::vector<Point>& points) {
         return std::any_of(points.begin(), points.end(), [](Point p) {
             return p.x < 0 || p.y < 0 || p.x >= frameWidth || p.y >= frameHeight;
         });
     };
-    if (outside(calibration.input) || outside(calibration.output)) {
+    if (outside(calibration.input) || (plane.unit.empty() && outside(calibration.output))) {
         messageBox(this, QStringLiteral("The calibration cannot be saved: a point lies outside "
                                         "the frame, or no frame size is known yet."));
         return;
     }
     const std::optional<std::string> path = fileDialog(FileDialogKind::save, calibrationFileDialog);
-    calibration.H = e.homography.H;
-    calibration.inverse = e.homography.inverse;
-    calibration.lens = e.lens;
+    calibration.H = e.fit.homography.H;
+    calibration.inverse = e.fit.homography.inverse;
+    calibration.lens = e.fit.lens;
     calibration.lines = straightLines;
     if (path && !saveCalibration(path->c_str(), calibration)) {
         messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
@@ -258,6 +270,8 @@ void PlandisDlg::loadCalibrationFile(const std::string& path) {
     recordStep(std::move(before));
     endStraightLine();
     straightLines = calibration.lines;
+    plane = calibration.plane;
+    measurements.clear();
     const QSignalBlocker quiet(lensToggle);  // OnCalibration below estimates once
     lensToggle->setChecked(!calibration.lens.none());
     pointsFrame = QSize(calibration.frameWidth, calibration.frameHeight);

@@ -69,20 +69,6 @@ void PlandisDlg::addLinePoint(QPoint position) {
     refreshViews();
 }
 
-LensEstimate PlandisDlg::estimate(std::span<const Point> input,
-                                  std::span<const Point> output) const {
-    if (lensToggle->isChecked()) {
-        const QSize frame = pointsFrame.isEmpty() ? QSize(frameWidth, frameHeight) : pointsFrame;
-        return estimateWithLens(input, output, straightLines, frame.width(), frame.height());
-    }
-    LensEstimate plain;
-    plain.homography = estimateHomography(input, output);
-    if (plain.homography.fault == PointSetFault::none) {
-        plain.errors = reprojectionErrors(plain.homography.H, output, input);
-    }
-    return plain;
-}
-
 // With the toggle on, a row for the lens under the fit: its terms and how far it moves a
 // frame corner, or what it still needs; and how straight the lines came out.
 void PlandisDlg::appendLens(const LensEstimate& e) {

@@ -104,6 +104,7 @@ void PlandisDlg::paintOutputView(QPainter& painter) {
     if (calibrationOn != 0) {
         drawMarkers(painter, *outputView, *outputPointList);
     }
+    drawMeasurements(painter);
 }
 
 // A red segment, 2 pixels wide, from entry 0 to entry 1, from entry 2 to entry 3, and so on

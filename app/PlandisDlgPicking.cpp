@@ -58,6 +58,13 @@ void PlandisDlg::OnInputViewClicked(QPoint position) {
 }
 
 void PlandisDlg::OnOutputViewClicked(QPoint position) {
+    if (tool != Tool::none) {
+        addToolPoint(position);
+        return;
+    }
+    if (!plane.unit.empty()) {
+        return;  // the plane's coordinates place its output points
+    }
     pressView(*outputView, position, *outputPointList);
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -597,27 +599,14 @@ class DialogTest : public QObject {
                 seen << modal->metaObject()->className();
         });
         QTest::keyClick(dialog.get(), Qt::Key_F1);
-        QCOMPARE(seen, QStringList({"닫기(&C)",
-                                    "-",
-                                    "Camera",
-                                    "-",
-                                    "Save calibration…",
-                                    "Load calibration…",
-                                    "Copy homography",
-                                    "Save rectified picture…",
-                                    "-",
-                                    "Snap clicks to corners",
-                                    "Find chart…",
-                                    "-",
-                                    "Correct lens distortion",
-                                    "Add straight line",
-                                    "Clear straight lines",
-                                    "-",
-                                    "Restore last points",
-                                    "-",
-                                    "Veltro 정보(&A)...",
-                                    "AboutDlg",
-                                    "AboutDlg"}));
+        // clang-format off
+        QCOMPARE(seen, QStringList({"닫기(&C)", "-", "Camera", "-", "Save calibration…",
+            "Load calibration…", "Copy homography", "Save rectified picture…", "-",
+            "Snap clicks to corners", "Find chart…", "-", "Correct lens distortion",
+            "Add straight line", "Clear straight lines", "-", "Plane coordinates…",
+            "Measure distance", "Measure angle", "Measure area", "Measurements…", "-",
+            "Restore last points", "-", "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
+        // clang-format on
         QVERIFY(dialog->isVisible());                             // F1 closes nothing
         QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
         QVERIFY(!dialog->isVisible());
@@ -1011,6 +1000,58 @@ class DialogTest : public QObject {
         QCOMPARE(rows(*dialog->homographyList), shown);
         QVERIFY(cyanPixels() > 100);
         act("Correct lens distortion");  // off again for the other tests
+    }
+
+    // A plane typed in millimetres lays the output frame out; a hostile scale is refused;
+    // a distance measured with D and two clicks is listed and copied; the plane is saved and
+    // loaded back.
+    void planeInMillimetresMeasuredSavedLoaded() {
+        const auto typePlane = [this](const QString& scale) {
+            QTimer::singleShot(0, [scale] {
+                auto* d = QApplication::activeModalWidget();
+                const QStringList xy = {"0", "0", "600", "0", "600", "400", "0", "400"};
+                auto* table = d->findChild<QTableWidget*>();
+                for (int i = 0; i < 8; ++i)
+                    table->item(i / 2, 1 + i % 2)->setText(xy[i]);
+                d->findChild<QLineEdit*>("scale")->setText(scale);
+                d->findChild<QLineEdit*>("margin")->setText("20");
+                d->findChild<QComboBox*>()->setCurrentText("points");
+                QTimer::singleShot(0, [] {  // a refusal's message box comes and goes
+                    if (auto* again = QApplication::activeModalWidget())
+                        again->close();
+                });
+                qobject_cast<QDialog*>(d)->accept();
+            });
+            act("Plane coordinates…");
+        };
+        addPoints(exampleInput, {});
+        setGreyFrame(320, 240, 90);
+        typePlane("1e-9");
+        QVERIFY(messages.size() == 1 && messages[0].contains("too large"));
+        typePlane("2");
+        click(calibrationId);
+        QCOMPARE(QSize(outputWidth, outputHeight), QSize(321, 221));  // 640 / 2 + 1, 440 / 2 + 1
+        QCOMPARE(rows(*dialog->outputPointList),
+                 QStringList({"10.00,10.00", "310.00,10.00", "310.00,210.00", "10.00,210.00"}));
+        QTest::keyClick(dialog.get(), Qt::Key_D);
+        for (int x : {8, 234})  // output pixels 10 and 310 of 321 in the 243-wide view
+            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(x, 12));
+        QTest::keyClick(dialog->outputView, Qt::Key_Escape);
+        QVERIFY(dialog->isVisible());
+        act("Measurements…");
+        act("Copy");
+        const QStringList copied = QGuiApplication::clipboard()->text().split('\n');
+        QCOMPARE(copied.size(), 3);  // a header, one distance, the last newline
+        const QStringList cells = copied[1].split('\t');
+        QVERIFY(cells[0] == "distance" && cells[3] == "mm");
+        QVERIFY(std::fabs(cells[1].toDouble() - 600) < 4 && cells[2].toDouble() > 0);
+        const QStringList shown = points() + rows(*dialog->homographyList);
+        act("Save calibration…", file("plane.json"));
+        open();
+        setGreyFrame(320, 240, 90);
+        act("Load calibration…", file("plane.json"));
+        QCOMPARE(points() + rows(*dialog->homographyList), shown);
+        QCOMPARE(QSize(outputWidth, outputHeight), QSize(321, 221));
     }
 
     // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else

@@ -1,0 +1,352 @@
+// The plane in real units and measuring on it. With plane coordinates typed for the input
+// points (Plane coordinates…), the output frame shows a chosen part of the plane at a chosen
+// number of units per pixel, and the output list holds where each plane point lands in it.
+// Measure distance (D), angle (A) and area (R) take clicks in the Output Image view; Esc
+// leaves a tool without closing the dialog. Each measurement is drawn, labelled and listed
+// with its ± from the fit (Measurements…), whence it can be copied or saved as CSV.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <utility>
+
+#include "app/PictureView.h"
+#include "app/PlandisDlg.h"
+#include "app/PlaneDialog.h"
+#include "app/windowServices.h"
+#include "calib/pointPicking.h"
+#include "frame/frameState.h"
+#include "image/atomicFile.h"
+
+namespace {
+
+const FileDialogSettings csvFileDialog = {"csv", "measurements", "CSV (*.csv)|*.csv||"};
+const char* const toolNames[] = {"", "distance", "angle", "area"};
+const QColor measureColour(255, 220, 0);
+
+QString valueText(const PlandisDlg::MeasuredItem& m) {
+    return QString::asprintf("%.3f ± %.3f %s", m.value.value, m.value.plusMinus, m.unit.c_str());
+}
+
+}  // namespace
+
+void PlandisDlg::addPlaneCommands() {
+    sysMenu->addSeparator();
+    sysMenu->addAction(QStringLiteral("Plane coordinates…"), this, &PlandisDlg::OnPlaneCoordinates);
+    sysMenu->addAction(QStringLiteral("Measure distance"), this,
+                       [this] { startTool(Tool::distance); });
+    sysMenu->addAction(QStringLiteral("Measure angle"), this, [this] { startTool(Tool::angle); });
+    sysMenu->addAction(QStringLiteral("Measure area"), this, [this] { startTool(Tool::area); });
+    sysMenu->addAction(QStringLiteral("Measurements…"), this, &PlandisDlg::showMeasurements);
+}
+
+void PlandisDlg::OnPlaneCoordinates() {
+    QStringList rows;
+    for (int i = 0; i < listCount(*inputPointList); ++i) {
+        rows << QString::fromStdString(listText(*inputPointList, i));
+    }
+    PlaneDialog dialog(this, rows, plane, chartGrid);
+    while (dialog.exec() == QDialog::Accepted) {
+        QString problem;
+        if (const std::optional<PlaneUnits> typed = dialog.plane(problem)) {
+            const PlaneUnits before = std::exchange(plane, *typed);
+            const std::vector<Point> input = listedPoints(*inputPointList);
+            const Estimate e = estimate(input, input);
+            if (e.problem.isEmpty()) {
+                if (plane.unit.empty()) {
+                    outputWidth = outputHeight = outputHorizon = 0;
+                }
+                measurements.clear();
+                followPoints();
+                refreshViews();
+                return;
+            }
+            plane = before;  // a plane that cannot be laid out is not taken
+            problem = "The plane cannot be shown: " + e.problem + ".";
+        }
+        messageBox(this, problem);
+    }
+}
+
+PlandisDlg::Estimate PlandisDlg::estimate(std::span<const Point> input,
+                                          std::span<const Point> output) const {
+    Estimate e;
+    const QSize frame = pointsFrame.isEmpty() ? QSize(frameWidth, frameHeight) : pointsFrame;
+    const bool lens = lensToggle->isChecked();
+    if (!plane.unit.empty()) {
+        if (plane.points.size() != input.size()) {
+            e.fit.homography.fault = PointSetFault::wrongCount;
+            return e;
+        }
+        const PlaneCalibration c =
+            calibratePlane(input, plane, straightLines, lens, frame.width(), frame.height());
+        e.problem = QString::fromStdString(c.problem);
+        e.fit.homography.fault = c.problem.empty() ? PointSetFault::none : PointSetFault::unstable;
+        e.fit.homography.H = c.H;
+        e.fit.homography.inverse = c.inverse;
+        e.fit.lens = c.lens;
+        e.fit.errors = c.errors;
+        e.fit.tooLittleEvidence = c.tooLittleEvidence;
+        e.fit.lineRms = c.lineRms;
+        e.layout = c.layout;
+        e.horizon = c.horizon;
+        e.output = c.output;
+        return e;
+    }
+    if (lens) {
+        e.fit = estimateWithLens(input, output, straightLines, frame.width(), frame.height());
+    } else {
+        e.fit.homography = estimateHomography(input, output);
+        if (e.fit.homography.fault == PointSetFault::none) {
+            e.fit.errors = reprojectionErrors(e.fit.homography.H, output, input);
+        }
+    }
+    return e;
+}
+
+// With a plane the output frame takes the layout's size and the output list the plane
+// points' places in it; without, the input frame's size.
+void PlandisDlg::showPlane(const Estimate& e) {
+    if (plane.unit.empty()) {
+        outputWidth = outputHeight = outputHorizon = 0;
+        return;
+    }
+    outputLayout = e.layout;
+    outputWidth = e.layout.width;
+    outputHeight = e.layout.height;
+    outputHorizon = e.horizon;
+    listReset(*outputPointList);
+    for (Point p : e.output) {
+        listAppend(*outputPointList, formatRefined(p));
+    }
+}
+
+// The plane as the measuring tools see it: the typed one, or without one the output frame's
+// pixels themselves.
+PlaneUnits PlandisDlg::measuredPlane() const {
+    if (!plane.unit.empty()) {
+        return plane;
+    }
+    PlaneUnits pixels;
+    pixels.unit = "px";
+    for (int i = 0; i < listCount(*outputPointList); ++i) {
+        Point p{0, 0};
+        parsePoint(listText(*outputPointList, i), p);
+        pixels.points.push_back(p);
+    }
+    pixels.extent = PlaneExtent::rectangle;
+    pixels.rectangle = {0, 0, double(std::max(frameWidth - 1, 1)),
+                        double(std::max(frameHeight - 1, 1))};
+    return pixels;
+}
+
+void PlandisDlg::startTool(Tool chosen) {
+    if (calibrationOn == 0) {
+        messageBox(this, QStringLiteral("Measuring needs a calibration: turn Calibration on."));
+        return;
+    }
+    tool = chosen;
+    toolPoints.clear();
+    outputView->setCursor(Qt::CrossCursor);
+    refreshViews();
+}
+
+void PlandisDlg::endTool() {
+    tool = Tool::none;
+    toolPoints.clear();
+    outputView->unsetCursor();
+    refreshViews();
+}
+
+bool PlandisDlg::measureKey(const QKeyEvent& event) {
+    if (event.modifiers() == Qt::NoModifier) {
+        switch (event.key()) {
+            case Qt::Key_D:
+                return startTool(Tool::distance), true;
+            case Qt::Key_A:
+                return startTool(Tool::angle), true;
+            case Qt::Key_R:
+                return startTool(Tool::area), true;
+            default:
+                break;
+        }
+    }
+    if (tool == Tool::area && (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter)) {
+        finishMeasurement();
+        return true;
+    }
+    if (event.key() == Qt::Key_Escape && tool != Tool::none) {
+        endTool();
+        return true;
+    }
+    return false;
+}
+
+void PlandisDlg::addToolPoint(QPoint position) {
+    const QSize frame = outputView->frameSize();
+    toolPoints.push_back(clickToFramePixel(position.x(), position.y(), outputView->width(),
+                                           outputView->height(), frame.width(), frame.height()));
+    const std::size_t needed = tool == Tool::distance ? 2 : tool == Tool::angle ? 3 : 0;
+    if (toolPoints.size() == needed) {
+        finishMeasurement();
+    }
+    refreshViews();
+}
+
+// The points clicked (output pixels) are taken back to the input frame through H and the
+// lens, where the fit's uncertainty lives, and measured on the plane.
+void PlandisDlg::finishMeasurement() {
+    const std::vector<Point> input = listedPoints(*inputPointList);
+    const PlaneUnits measured = measuredPlane();
+    const QSize frame = pointsFrame.isEmpty() ? QSize(frameWidth, frameHeight) : pointsFrame;
+    const PlaneCalibration c = calibratePlane(
+        input, measured, straightLines, lensToggle->isChecked(), frame.width(), frame.height());
+    if (!c.problem.empty() || (tool == Tool::area && toolPoints.size() < 3)) {
+        toolPoints.clear();
+        return;
+    }
+    std::vector<Point> pixels;
+    for (Point o : toolPoints) {
+        const double w = c.H(3, 1) * o.x + c.H(3, 2) * o.y + c.H(3, 3);
+        const std::optional<Point> d =
+            distort(c.lens, {(c.H(1, 1) * o.x + c.H(1, 2) * o.y + c.H(1, 3)) / w,
+                             (c.H(2, 1) * o.x + c.H(2, 2) * o.y + c.H(2, 3)) / w});
+        if (!d) {
+            toolPoints.clear();
+            return;  // a point the camera does not see
+        }
+        pixels.push_back(*d);
+    }
+    const PlaneMeasure on(input, straightLines, measured, c);
+    MeasuredItem item{tool, toolPoints, {}, measured.unit};
+    if (tool == Tool::distance) {
+        item.value = on.distance(pixels[0], pixels[1]);
+    } else if (tool == Tool::angle) {
+        item.value = on.angle(pixels[0], pixels[1], pixels[2]);
+        item.unit = "°";
+    } else {
+        item.value = on.area(pixels);
+        item.unit = measured.unit + "²";
+    }
+    measurements.push_back(item);
+    toolPoints.clear();
+    if (measurementsTable != nullptr) {
+        fillMeasurements();
+    }
+}
+
+// Each measurement as a yellow polyline (an area closed) labelled with its value, the
+// points of the one being clicked, and the pointer's place on the plane in the corner.
+void PlandisDlg::drawMeasurements(QPainter& painter) {
+    const QSize frame = outputView->frameSize();
+    if (frame.isEmpty()) {
+        return;
+    }
+    const auto shown = [&](Point p) {
+        const Point at = framePixelToView(p, outputView->width(), outputView->height(),
+                                          frame.width(), frame.height());
+        return QPoint(int(at.x), int(at.y));
+    };
+    painter.setPen(QPen(measureColour, 1));
+    const auto polyline = [&](const std::vector<Point>& points, bool closed) {
+        QPolygon line;
+        for (Point p : points) {
+            line << shown(p);
+            painter.drawEllipse(line.back(), 2, 2);
+        }
+        closed ? painter.drawPolygon(line) : painter.drawPolyline(line);
+    };
+    for (const MeasuredItem& m : measurements) {
+        polyline(m.points, m.tool == Tool::area);
+        painter.drawText(shown(m.points.back()) + QPoint(4, 12), valueText(m));
+    }
+    polyline(toolPoints, false);
+    if (calibrationOn != 0 && pointer) {
+        const Point o = clickToFramePixel(pointer->x(), pointer->y(), outputView->width(),
+                                          outputView->height(), frame.width(), frame.height());
+        const bool units = !plane.unit.empty();
+        const double x = units ? outputLayout.shown.x + o.x * plane.scale : o.x;
+        const double y = units ? outputLayout.shown.y + o.y * plane.scale : o.y;
+        painter.drawText(QPoint(4, 14), QString::asprintf("%.2f, %.2f %s", x, y,
+                                                          units ? plane.unit.c_str() : "px"));
+    }
+}
+
+void PlandisDlg::showMeasurements() {
+    if (measurementsTable == nullptr) {
+        auto* window = new QDialog(this);
+        window->setWindowTitle(QStringLiteral("Measurements"));
+        measurementsTable = new QTableWidget(0, 4, window);
+        measurementsTable->setHorizontalHeaderLabels({QStringLiteral("Measure"),
+                                                      QStringLiteral("Value"), QStringLiteral("±"),
+                                                      QStringLiteral("Unit")});
+        measurementsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+        auto* buttons = new QDialogButtonBox(window);
+        connect(buttons->addButton(QStringLiteral("Copy"), QDialogButtonBox::ActionRole),
+                &QPushButton::clicked, this,
+                [this] { QGuiApplication::clipboard()->setText(measurementsText('\t')); });
+        connect(buttons->addButton(QStringLiteral("Export CSV…"), QDialogButtonBox::ActionRole),
+                &QPushButton::clicked, this, &PlandisDlg::exportMeasurements);
+        connect(buttons->addButton(QStringLiteral("Clear"), QDialogButtonBox::ResetRole),
+                &QPushButton::clicked, this, [this] {
+                    measurements.clear();
+                    fillMeasurements();
+                    refreshViews();
+                });
+        auto* layout = new QVBoxLayout(window);
+        layout->addWidget(measurementsTable);
+        layout->addWidget(buttons);
+        window->resize(420, 260);
+    }
+    fillMeasurements();
+    measurementsTable->window()->show();
+    measurementsTable->window()->raise();
+}
+
+void PlandisDlg::fillMeasurements() {
+    measurementsTable->setRowCount(int(measurements.size()));
+    for (std::size_t i = 0; i < measurements.size(); ++i) {
+        const MeasuredItem& m = measurements[i];
+        const QString cells[] = {
+            QString::fromLatin1(toolNames[int(m.tool)]), QString::number(m.value.value, 'f', 3),
+            QString::number(m.value.plusMinus, 'f', 3), QString::fromStdString(m.unit)};
+        for (int c = 0; c < 4; ++c) {
+            measurementsTable->setItem(int(i), c, new QTableWidgetItem(cells[c]));
+        }
+    }
+}
+
+// A header line, then a line a measurement: measure, value, ±, unit. Numbers with a point
+// whatever the locale, to full precision.
+QString PlandisDlg::measurementsText(char separator) const {
+    const QString s(separator);
+    QString text = "measure" + s + "value" + s + "plusMinus" + s + "unit\n";
+    for (const MeasuredItem& m : measurements) {
+        text += QString::fromLatin1(toolNames[int(m.tool)]) + s +
+                QString::number(m.value.value, 'g', 17) + s +
+                QString::number(m.value.plusMinus, 'g', 17) + s + QString::fromStdString(m.unit) +
+                "\n";
+    }
+    return text;
+}
+
+void PlandisDlg::exportMeasurements() {
+    if (const std::optional<std::string> path = fileDialog(FileDialogKind::save, csvFileDialog)) {
+        const QByteArray text = measurementsText(',').toUtf8();
+        if (!writeFileAtomically(path->c_str(), [&](int fd) {
+                return writeAll(fd, text.constData(), std::size_t(text.size()));
+            })) {
+            messageBox(this, QString::fromUtf8("파일을 저장할 수 없습니다."));
+        }
+    }
+}
