@@ -268,7 +268,17 @@ void PlandisDlg::drawMeasurements(QPainter& painter) {
     };
     for (const MeasuredItem& m : measurements) {
         polyline(m.points, m.tool == Tool::area);
-        painter.drawText(shown(m.points.back()) + QPoint(4, 12), valueText(m));
+        // At the middle of the points (the vertex of an angle), kept inside the view.
+        QPoint middle = shown(m.points[m.points.size() / 2]);
+        if (m.tool == Tool::distance) {
+            middle = (shown(m.points[0]) + shown(m.points[1])) / 2;
+        }
+        const QString label = valueText(m);
+        QRect box = painter.fontMetrics().boundingRect(label).translated(middle + QPoint(4, -4));
+        box.moveRight(std::min(box.right(), outputView->width() - 2));
+        box.moveTop(std::max(box.top(), 2));
+        painter.fillRect(box.adjusted(-2, 0, 2, 0), QColor(0, 0, 0, 170));  // legible anywhere
+        painter.drawText(box, Qt::AlignLeft, label);
     }
     polyline(toolPoints, false);
     if (calibrationOn != 0 && pointer) {

@@ -5,12 +5,18 @@
 // board seen through a barrel lens, rectified by H alone (before.png) and with the lens.
 //   plandis_screenshot [--live | --picking | --chart] out.png
 //   plandis_screenshot --lens before.png after.png
+// With --measure, that board's corners typed as millimetres (25 mm squares), shown at
+// 0.5 mm a pixel, a distance and an angle measured on it.
+//   plandis_screenshot --measure out.png
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +27,7 @@
 #include "app/resource.h"
 #include "app/windowServices.h"
 #include "calib/lensDistortion.h"
+#include "calib/pointPicking.h"
 #include "capture/CaptureDriver.h"
 #include "capture/TestChart.h"
 #include "capture/framePipeline.h"
@@ -32,7 +39,8 @@ int main(int argc, char** argv) {
     const bool live = argc == 3 && std::strcmp(argv[1], "--live") == 0;
     const bool picking = argc == 3 && std::strcmp(argv[1], "--picking") == 0;
     const bool lensShot = argc == 4 && std::strcmp(argv[1], "--lens") == 0;
-    const bool chart = lensShot || (argc == 3 && std::strcmp(argv[1], "--chart") == 0);
+    const bool measure = argc == 3 && std::strcmp(argv[1], "--measure") == 0;
+    const bool chart = lensShot || measure || (argc == 3 && std::strcmp(argv[1], "--chart") == 0);
     PlandisDlg dialog;
     dialog.show();
     const auto click = [&dialog](int id) {
@@ -83,12 +91,43 @@ int main(int argc, char** argv) {
             return 1;
         click(calibrationId);
         QTest::qWait(500);
+        const auto command = [&dialog](const char* text) {
+            for (QAction* item : dialog.systemMenu().actions())
+                if (item->text() == QString::fromUtf8(text))
+                    item->trigger();
+        };
+        if (measure) {  // the corners in millimetres, then two measurements clicked
+            QTimer::singleShot(0, [] {
+                QWidget* plane = QApplication::activeModalWidget();
+                plane->findChild<QLineEdit*>("scale")->setText("0.5");
+                plane->findChild<QLineEdit*>("margin")->setText("20");
+                plane->findChild<QLineEdit*>("square")->setText("25");
+                for (QPushButton* b : plane->findChildren<QPushButton*>())
+                    if (b->text() == "Fill from chart")
+                        b->click();
+                qobject_cast<QDialog*>(plane)->accept();
+            });
+            command("Plane coordinates…");
+            const auto at = [&dialog](double xMm, double yMm) {  // 20 mm margin, 0.5 mm a pixel
+                const Point p = framePixelToView(
+                    {(xMm + 20) / 0.5, (yMm + 20) / 0.5}, dialog.outputView->width(),
+                    dialog.outputView->height(), outputWidth, outputHeight);
+                return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+            };
+            QTest::keyClick(&dialog, Qt::Key_D);
+            QTest::mouseClick(dialog.outputView, Qt::LeftButton, {}, at(0, 0));
+            QTest::mouseClick(dialog.outputView, Qt::LeftButton, {}, at(200, 125));
+            QTest::keyClick(&dialog, Qt::Key_A);
+            for (auto [x, y] : {std::pair{0.0, 125.0}, {200.0, 125.0}, {200.0, 0.0}})
+                QTest::mouseClick(dialog.outputView, Qt::LeftButton, {}, at(x, y));
+            QTest::keyClick(dialog.outputView, Qt::Key_Escape);
+            QTest::mouseMove(dialog.outputView, at(100, 50));
+            QTest::qWait(500);
+        }
         if (lensShot) {
             if (!dialog.screen()->grabWindow(dialog.winId()).save(argv[2]))
                 return 1;
-            for (QAction* item : dialog.systemMenu().actions())
-                if (item->text() == QStringLiteral("Correct lens distortion"))
-                    item->trigger();
+            command("Correct lens distortion");
             QTest::qWait(500);
         }
         return dialog.screen()->grabWindow(dialog.winId()).save(argv[argc - 1]) ? 0 : 1;
