@@ -148,6 +148,37 @@ std::string table(const Collector& c, int allThreads) {
         }
         out << "\n";
     }
+    // The lens map: the whole pipeline with a barrel lens on and off, in one run.
+    out << "\n| frame | lens off, 1 thread (ms, wall) | lens on | on / off | lens off, 2 threads | "
+           "lens on | on / off |";
+    for (const KernelPath path : paths) {
+        out << " lens on, " << kernelPathName(path) << " (ms) |";
+    }
+    out << "\n|---|---:|---:|---:|---:|---:|---:|";
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        out << "---:|";
+    }
+    out << "\n";
+    for (const Size& s : kSizes) {
+        out << "| " << s.width << " × " << s.height << " |";
+        for (const char* threads : {"1", "2"}) {
+            const Figure* off = get(std::string("BM_Lens_off_Threads_") + threads, s);
+            const Figure* on = get(std::string("BM_Lens_on_Threads_") + threads, s);
+            out << " " << (off != nullptr ? ms(off->realMs) : "–") << " | "
+                << (on != nullptr ? ms(on->realMs) : "–") << " | "
+                << (off != nullptr && on != nullptr ? number(on->realMs / off->realMs, 2) : "–")
+                << " |";
+        }
+        for (const KernelPath path : paths) {
+            const Figure* f = get(std::string("BM_PathLens_") + kernelPathName(path), s);
+            out << " " << (f != nullptr ? ms(f->ms) : "–") << " |";
+        }
+        out << "\n";
+    }
+    if (const Figure* table = get("BM_PointTable_Threads_2", kSizes[2])) {
+        out << "\nA source point stored per output pixel instead (4K, 2 threads): "
+            << ms(table->realMs) << " ms.\n";
+    }
     return out.str();
 }
 

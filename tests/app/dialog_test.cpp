@@ -37,8 +37,10 @@
 #include "app/windowServices.h"
 #include "capture/CaptureWindow.h"
 #include "capture/TestChart.h"
+#include "cli/batchRectify.h"
 #include "image/Image.h"
 #include "tests/capture/FakeCaptureDriver.h"
+#include "tests/support/bmpFiles.h"
 #include "tests/support/frameStateReset.h"
 #include "tests/support/lensScene.h"
 #include "tests/support/naiveReference.h"
@@ -1052,6 +1054,18 @@ class DialogTest : public QObject {
         act("Load calibration…", file("plane.json"));
         QCOMPARE(points() + rows(*dialog->homographyList), shown);
         QCOMPARE(QSize(outputWidth, outputHeight), QSize(321, 221));
+        std::mt19937 rng(4);  // the dialog's rectified picture is byte for byte rectify's
+        const Bytes picture = randomBytes(320 * 240, rng);
+        std::copy(picture.begin(), picture.end(), grayFrame);
+        dialog->OnCalibration();
+        act("Save rectified picture…", file("dialog.bmp"));
+        QVERIFY(writeBmp(file("in.bmp"), picture, 320, 8));
+        BatchJob job{{}, {file("in.bmp").toStdString()}, file("out").toStdString(), 1};
+        QCOMPARE(loadCalibration(file("plane.json").toUtf8().constData(), job.calibration), "");
+        std::ostringstream errors;
+        QCOMPARE(rectifyFiles(job, errors, nullptr), 0);
+        QCOMPARE(readFile(file("out/in.bmp").toStdString()),
+                 readFile(file("dialog.bmp").toStdString()));
     }
 
     // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else
