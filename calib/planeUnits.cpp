@@ -78,6 +78,8 @@ PlaneCalibration calibratePlane(std::span<const Point> input, const PlaneUnits& 
     c.G = estimate.homography.H;
     c.lens = estimate.lens;
     c.errors = estimate.errors;
+    c.tooLittleEvidence = estimate.tooLittleEvidence;
+    c.lineRms = estimate.lineRms;
     PlaneRect shown = plane.rectangle;
     if (plane.extent == PlaneExtent::points) {
         shown = boundingBox(plane.points);

@@ -48,6 +48,8 @@ struct PlaneCalibration {
     linal::Matrix inverse{3, 3, 0.0};  // H⁻¹
     LensDistortion lens;               // none: H alone
     std::vector<double> errors;        // per pair, input-frame pixels
+    bool tooLittleEvidence = false;    // for the lens: as LensEstimate's
+    double lineRms = 0.0;
     std::vector<Point> output;         // planeToOutput of each plane point
     // The sign of H's w at the pairs: output pixels where w has the other sign (or none) see
     // the plane beyond the horizon and are never drawn.
