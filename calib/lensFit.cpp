@@ -119,9 +119,9 @@ double squares(const std::vector<double>& r) {
     return std::inner_product(r.begin(), r.end(), r.begin(), 0.0);
 }
 
-// Solves A·x = b for a small symmetric positive definite A (Gaussian elimination with
-// partial pivoting); false when a pivot vanishes.
-bool solve(std::vector<double> a, std::vector<double>& b, int n) {
+}  // namespace
+
+bool solveSmall(std::vector<double> a, std::vector<double>& b, int n) {
     for (int c = 0; c < n; ++c) {
         int best = c;
         for (int r = c + 1; r < n; ++r)
@@ -146,6 +146,8 @@ bool solve(std::vector<double> a, std::vector<double>& b, int n) {
     }
     return true;
 }
+
+namespace {
 
 // Levenberg–Marquardt over the first 8 + terms parameters, the Jacobian by central
 // differences. Returns the sum of squared residuals at the end.
@@ -179,7 +181,7 @@ double minimise(const Problem& p, Parameters& theta) {
             std::vector<double> damped = normal, step(gradient);
             for (int a = 0; a < n; ++a)
                 damped[a * n + a] += lambda * std::fmax(normal[a * n + a], 1e-12);
-            if (!solve(damped, step, n)) {
+            if (!solveSmall(damped, step, n)) {
                 lambda *= 10;
                 continue;
             }

@@ -25,6 +25,10 @@ struct LensEstimate {
     double lineRms = 0.0;        // the line points' distances from their lines, pixels
 };
 
+// Solves A·x = b in place of b for a small square A (n × n, row by row): Gaussian
+// elimination with partial pivoting. False when a pivot vanishes.
+bool solveSmall(std::vector<double> a, std::vector<double>& b, int n);
+
 // The distortion needs 8 pairs, or 4 pairs and a straight line of 3 points or more. One term
 // (k1) is fitted; with evidence to spare a second (k2) too, kept when it leaves less than
 // 0.64 of the one-term squared error (0.8 of its RMS). A fit that is not usable (lensDistortion.h)

@@ -11,39 +11,21 @@ Point project(const linal::Matrix& m, Point p) {
             (m(2, 1) * p.x + m(2, 2) * p.y + m(2, 3)) / w};
 }
 
-// The inverse of a symmetric n × n matrix by Gauss–Jordan with partial pivoting; zeros when
-// singular (no uncertainty can then be stated from it).
-std::vector<double> inverted(std::vector<double> a, int n) {
-    std::vector<double> b(std::size_t(n * n), 0.0);
-    for (int i = 0; i < n; ++i)
-        b[i * n + i] = 1;
+// The inverse of a symmetric n × n matrix, a column at a time; zeros when singular (no
+// uncertainty can then be stated from it).
+std::vector<double> inverted(const std::vector<double>& a, int n) {
+    std::vector<double> inverse(std::size_t(n * n), 0.0);
     for (int c = 0; c < n; ++c) {
-        int best = c;
-        for (int r = c + 1; r < n; ++r)
-            if (std::fabs(a[r * n + c]) > std::fabs(a[best * n + c]))
-                best = r;
-        if (!(std::fabs(a[best * n + c]) > 0))
+        std::vector<double> column(std::size_t(n), 0.0);
+        column[std::size_t(c)] = 1;
+        if (!solveSmall(a, column, n)) {
             return std::vector<double>(std::size_t(n * n), 0.0);
-        for (int k = 0; k < n; ++k) {
-            std::swap(a[c * n + k], a[best * n + k]);
-            std::swap(b[c * n + k], b[best * n + k]);
-        }
-        const double pivot = a[c * n + c];
-        for (int k = 0; k < n; ++k) {
-            a[c * n + k] /= pivot;
-            b[c * n + k] /= pivot;
         }
         for (int r = 0; r < n; ++r) {
-            const double f = a[r * n + c];
-            if (r == c || f == 0)
-                continue;
-            for (int k = 0; k < n; ++k) {
-                a[r * n + k] -= f * a[c * n + k];
-                b[r * n + k] -= f * b[c * n + k];
-            }
+            inverse[std::size_t(r * n + c)] = column[std::size_t(r)];
         }
     }
-    return b;
+    return inverse;
 }
 
 double step(double theta) {
