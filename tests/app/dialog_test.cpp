@@ -973,6 +973,17 @@ class DialogTest : public QObject {
         QVERIFY(rmsRow().startsWith("RMS 0.0") && !lensTable.empty());
         QVERIFY(dialog->homographyList->item(5)->text().contains(
             QRegularExpression("^k -0\\.02\\d, corner shift 2\\d\\.\\d px$")));
+        std::mt19937 rng(6);  // the picture is warped through H and then the lens
+        const Bytes picture = randomBytes(1280 * 720, rng);
+        std::copy(picture.begin(), picture.end(), grayFrame);
+        dialog->OnCalibration();
+        const ReferenceLens lens{lensTable.factor, lensTable.cx, lensTable.cy, lensTable.invStep};
+        int differ = 0;
+        for (int i = 0; i < 1280 * 720; i += 7)
+            differ +=
+                outputFrame[i] != referenceWarpPixel(picture.data(), 1280, 720, 1280,
+                                                     homographyTable, i % 1280, i / 1280, &lens);
+        QCOMPARE(differ, 0);
         act("Correct lens distortion");
         QCOMPARE(dialog->homographyList->count(), 5);
 
@@ -1038,15 +1049,32 @@ class DialogTest : public QObject {
         QTest::keyClick(dialog.get(), Qt::Key_D);
         for (int x : {8, 234})  // output pixels 10 and 310 of 321 in the 243-wide view
             QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(x, 12));
+        QTest::keyClick(dialog->outputView, Qt::Key_A);  // the corner at output (310, 10)
+        for (QPoint at : {QPoint(8, 12), QPoint(234, 12), QPoint(234, 140)})
+            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);
+        QTest::keyClick(dialog->outputView, Qt::Key_R);  // closed by Enter
+        for (QPoint at : {QPoint(8, 12), QPoint(234, 12), QPoint(234, 140)})
+            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);
+        QTest::keyClick(dialog->outputView, Qt::Key_Return);
         QTest::keyClick(dialog->outputView, Qt::Key_Escape);
         QVERIFY(dialog->isVisible());
         act("Measurements…");
         act("Copy");
-        const QStringList copied = QGuiApplication::clipboard()->text().split('\n');
-        QCOMPARE(copied.size(), 3);  // a header, one distance, the last newline
-        const QStringList cells = copied[1].split('\t');
-        QVERIFY(cells[0] == "distance" && cells[3] == "mm");
-        QVERIFY(std::fabs(cells[1].toDouble() - 600) < 4 && cells[2].toDouble() > 0);
+        QStringList copied = QGuiApplication::clipboard()->text().split('\n');
+        QCOMPARE(copied.size(), 5);  // a header, three measurements, the last newline
+        QStringList cells[3];
+        for (int i = 0; i < 3; ++i)
+            cells[i] = copied[i + 1].split('\t');
+        QVERIFY(cells[0][0] == "distance" && cells[0][3] == "mm" && cells[0][2].toDouble() > 0);
+        QVERIFY(std::fabs(cells[0][1].toDouble() - 600) < 4);
+        QVERIFY(cells[1][0] == "angle" && cells[1][3] == "°" &&
+                std::fabs(cells[1][1].toDouble() - 90) < 1);
+        QVERIFY(cells[2][0] == "area" && cells[2][3] == "mm²");
+        act("Export CSV…", file("m.csv"));
+        const Bytes csv = readFile(file("m.csv").toStdString());
+        QCOMPARE(
+            QString::fromUtf8(reinterpret_cast<const char*>(csv.data()), qsizetype(csv.size())),
+            copied.join('\n').replace('\t', ','));
         const QStringList shown = points() + rows(*dialog->homographyList);
         act("Save calibration…", file("plane.json"));
         open();
