@@ -60,19 +60,21 @@ void PlandisDlg::OnPlaneCoordinates() {
         QString problem;
         if (const std::optional<PlaneUnits> typed = dialog.plane(problem)) {
             const PlaneUnits before = std::exchange(plane, *typed);
+            // Laid out once here, so that a plane that cannot be is refused, not taken.
             const std::vector<Point> input = listedPoints(*inputPointList);
-            const Estimate e = estimate(input, input);
-            if (e.problem.isEmpty()) {
-                if (plane.unit.empty()) {
-                    outputWidth = outputHeight = outputHorizon = 0;
-                }
+            const QString refused = plane.unit.empty() ? QString() : estimate(input, {}).problem;
+            if (refused.isEmpty()) {
                 measurements.clear();
+                if (plane.unit.empty() && !before.unit.empty()) {
+                    outputWidth = outputHeight = outputHorizon = 0;
+                    clearList(*outputPointList);  // its rows were the plane's, not clicks
+                }
                 followPoints();
                 refreshViews();
                 return;
             }
-            plane = before;  // a plane that cannot be laid out is not taken
-            problem = "The plane cannot be shown: " + e.problem + ".";
+            plane = before;
+            problem = "The plane cannot be shown: " + refused + ".";
         }
         messageBox(this, problem);
     }
