@@ -32,6 +32,12 @@ struct Row256 {
     __m256d u, v, w, cu, cv, cw;
 };
 
+// The row's terms in every lane.
+PLANDIS_AVX2_INLINE Row256 broadcast(const RowTerms& t) {
+    return {_mm256_set1_pd(t.u),  _mm256_set1_pd(t.v),  _mm256_set1_pd(t.w),
+            _mm256_set1_pd(t.cu), _mm256_set1_pd(t.cv), _mm256_set1_pd(t.cw)};
+}
+
 // Four pixels: the source point, its floor and its integer indices.
 struct Projected {
     __m256d u, v, floorU, floorV;
@@ -231,8 +237,7 @@ PLANDIS_AVX2 void rows(const Frame256& f, const HomographyTable& h, const Radial
     const int width = target.width;
     for (int y = y0; y < y1; ++y) {
         const RowTerms t = rowTerms(h, y);
-        const Row256 r{_mm256_set1_pd(t.u),  _mm256_set1_pd(t.v),  _mm256_set1_pd(t.w),
-                       _mm256_set1_pd(t.cu), _mm256_set1_pd(t.cv), _mm256_set1_pd(t.cw)};
+        const Row256 r = broadcast(t);
         unsigned char* out = target.data + y * target.stride;
         __m256d xs = firstColumns;  // column numbers are exact in double
         int x = 0;
@@ -259,8 +264,7 @@ PLANDIS_AVX2 void lensedRows(const Frame256& f, const HomographyTable& h, const 
     const int vectorWidth = width / 8 * 8;
     for (int y = y0; y < y1; ++y) {
         const RowTerms t = rowTerms(h, y);
-        const Row256 r{_mm256_set1_pd(t.u),  _mm256_set1_pd(t.v),  _mm256_set1_pd(t.w),
-                       _mm256_set1_pd(t.cu), _mm256_set1_pd(t.cv), _mm256_set1_pd(t.cw)};
+        const Row256 r = broadcast(t);
         unsigned char* out = target.data + y * target.stride;
         for (int x = 0; x < vectorWidth; x += block) {
             const int columns = std::min(block, vectorWidth - x);         // a multiple of 8

@@ -40,6 +40,12 @@ struct Row {
     __m512d u, v, w, cu, cv, cw;
 };
 
+// The row's terms in every lane.
+PLANDIS_AVX512_INLINE Row broadcast(const RowTerms& t) {
+    return {_mm512_set1_pd(t.u),  _mm512_set1_pd(t.v),  _mm512_set1_pd(t.w),
+            _mm512_set1_pd(t.cu), _mm512_set1_pd(t.cv), _mm512_set1_pd(t.cw)};
+}
+
 // The four neighbours of eight points, each as eight doubles.
 struct Neighbours {
     __m512d p00, p10, p11, p01;
@@ -247,8 +253,7 @@ PLANDIS_AVX512 void rows(const Frame& f, const HomographyTable& h, Plane target,
     const int width = target.width;
     for (int y = y0; y < y1; ++y) {
         const RowTerms t = rowTerms(h, y);
-        const Row r{_mm512_set1_pd(t.u),  _mm512_set1_pd(t.v),  _mm512_set1_pd(t.w),
-                    _mm512_set1_pd(t.cu), _mm512_set1_pd(t.cv), _mm512_set1_pd(t.cw)};
+        const Row r = broadcast(t);
         unsigned char* out = target.data + y * target.stride;
         __m512d xs = firstColumns;  // column numbers are exact in double
         int x = 0;
@@ -276,8 +281,7 @@ PLANDIS_AVX512 void lensedRows(const Frame& f, const HomographyTable& h, Plane t
     const int width = target.width;
     for (int y = y0; y < y1; ++y) {
         const RowTerms t = rowTerms(h, y);
-        const Row r{_mm512_set1_pd(t.u),  _mm512_set1_pd(t.v),  _mm512_set1_pd(t.w),
-                    _mm512_set1_pd(t.cu), _mm512_set1_pd(t.cv), _mm512_set1_pd(t.cw)};
+        const Row r = broadcast(t);
         unsigned char* out = target.data + y * target.stride;
         for (int x = 0; x < width; x += block) {
             const int columns = std::min(block, width - x);
