@@ -78,6 +78,22 @@ LensDistortion unitLens(const Parameters& theta) {
     return lens;  // centre 0, radius 1: the normalised input frame
 }
 
+// H's eight free entries in the problem's normalised coordinates: toInput⁻¹ · H · toOutput,
+// scaled to h33 = 1.
+std::array<double, 8> normalisedHomography(const Problem& p, const linal::Matrix& H) {
+    Matrix3 h{};
+    for (int i = 0; i < 9; ++i)
+        h[i / 3][i % 3] = H(i / 3 + 1, i % 3 + 1);
+    const double R = p.toInput[0][0];
+    const Matrix3 fromInput = {
+        {{1 / R, 0, -p.toInput[0][2] / R}, {0, 1 / R, -p.toInput[1][2] / R}, {0, 0, 1}}};
+    const Matrix3 n = product(product(fromInput, h), p.toOutput);
+    std::array<double, 8> entries;
+    for (int i = 0; i < 8; ++i)
+        entries[i] = n[i / 3][i % 3] / n[2][2];
+    return entries;
+}
+
 // The residuals in units of R: each pair's two, then each line point's distance from the
 // straight line that fits its undistorted points best (their principal axis).
 std::vector<double> residuals(const Problem& p, const Parameters& theta) {
@@ -228,18 +244,10 @@ LensEstimate estimateWithLens(std::span<const Point> input, std::span<const Poin
         result.errors = reprojectionErrors(result.homography.H, output, input);
         return result;
     }
-    // The plain H in normalised coordinates: toInput⁻¹ · H · toOutput, scaled to h33 = 1.
-    Matrix3 h{};
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            h[r][c] = result.homography.H(r + 1, c + 1);
-    const Matrix3 fromInput = {{{1 / result.lens.radius, 0, -result.lens.cx / result.lens.radius},
-                                {0, 1 / result.lens.radius, -result.lens.cy / result.lens.radius},
-                                {0, 0, 1}}};
-    const Matrix3 start = product(product(fromInput, h), p.toOutput);
+    // Started from the plain H, no distortion.
     Parameters theta{};
-    for (int i = 0; i < 8; ++i)
-        theta[i] = start[i / 3][i % 3] / start[2][2];
+    const std::array<double, 8> start = normalisedHomography(p, result.homography.H);
+    std::copy(start.begin(), start.end(), theta.begin());
     double cost = minimise(p, theta);
     if (spare >= 8) {
         Problem two = p;
@@ -305,16 +313,8 @@ FitModel::FitModel(std::span<const Point> input, std::span<const Point> output,
     static_cast<Problem&>(*p) =
         normalise(input, output, lens.none() ? std::span<const StraightLine>{} : lines, lens);
     p->terms = lens.none() ? 0 : lens.k2 != 0 ? 2 : 1;
-    // toInput⁻¹ · H · toOutput, scaled to h33 = 1, as estimateWithLens starts.
-    Matrix3 h{};
-    for (int i = 0; i < 9; ++i)
-        h[i / 3][i % 3] = H(i / 3 + 1, i % 3 + 1);
-    const Matrix3 fromInput = {{{1 / lens.radius, 0, -lens.cx / lens.radius},
-                                {0, 1 / lens.radius, -lens.cy / lens.radius},
-                                {0, 0, 1}}};
-    const Matrix3 n = product(product(fromInput, h), p->toOutput);
-    for (int i = 0; i < 8; ++i)
-        parameters.push_back(n[i / 3][i % 3] / n[2][2]);
+    const std::array<double, 8> h = normalisedHomography(*p, H);
+    parameters.assign(h.begin(), h.end());
     if (p->terms > 0)
         parameters.push_back(lens.k1);
     if (p->terms > 1)
