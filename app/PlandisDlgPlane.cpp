@@ -219,10 +219,7 @@ void PlandisDlg::finishMeasurement() {
     }
     std::vector<Point> pixels;
     for (Point o : toolPoints) {
-        const double w = c.H(3, 1) * o.x + c.H(3, 2) * o.y + c.H(3, 3);
-        const std::optional<Point> d =
-            distort(c.lens, {(c.H(1, 1) * o.x + c.H(1, 2) * o.y + c.H(1, 3)) / w,
-                             (c.H(2, 1) * o.x + c.H(2, 2) * o.y + c.H(2, 3)) / w});
+        const std::optional<Point> d = deliveredPointOf(c.H, c.lens, o);
         if (!d) {
             toolPoints.clear();
             return;  // a point the camera does not see
@@ -287,9 +284,8 @@ void PlandisDlg::drawMeasurements(QPainter& painter) {
         const Point o = clickToFramePixel(pointer->x(), pointer->y(), outputView->width(),
                                           outputView->height(), frame.width(), frame.height());
         const bool units = !plane.unit.empty();
-        const double x = units ? outputLayout.shown.x + o.x * plane.scale : o.x;
-        const double y = units ? outputLayout.shown.y + o.y * plane.scale : o.y;
-        painter.drawText(QPoint(4, 14), QString::asprintf("%.2f, %.2f %s", x, y,
+        const Point at = units ? planePointAt(outputLayout, plane.scale, o) : o;
+        painter.drawText(QPoint(4, 14), QString::asprintf("%.2f, %.2f %s", at.x, at.y,
                                                           units ? plane.unit.c_str() : "px"));
     }
 }

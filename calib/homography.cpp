@@ -61,16 +61,25 @@ Matrix ComputeHomography(const NormalEquations& system) {
     return H;
 }
 
+Point projectPoint(const Matrix& H, Point p, double* w) {
+    const double z = H(3, 1) * p.x + H(3, 2) * p.y + H(3, 3);
+    if (w != nullptr) {
+        *w = z;
+    }
+    return {(H(1, 1) * p.x + H(1, 2) * p.y + H(1, 3)) / z,
+            (H(2, 1) * p.x + H(2, 2) * p.y + H(2, 3)) / z};
+}
+
+std::optional<Point> deliveredPointOf(const Matrix& H, const LensDistortion& lens, Point p) {
+    return distort(lens, projectPoint(H, p));
+}
+
 std::vector<double> reprojectionErrors(const Matrix& H, std::span<const Point> outputPoints,
                                        std::span<const Point> inputPoints,
                                        const LensDistortion& lens) {
     std::vector<double> errors;
     for (std::size_t i = 0; i < outputPoints.size(); ++i) {
-        const double x = outputPoints[i].x;
-        const double y = outputPoints[i].y;
-        const double w = H(3, 1) * x + H(3, 2) * y + H(3, 3);
-        const std::optional<Point> d = distort(lens, {(H(1, 1) * x + H(1, 2) * y + H(1, 3)) / w,
-                                                      (H(2, 1) * x + H(2, 2) * y + H(2, 3)) / w});
+        const std::optional<Point> d = deliveredPointOf(H, lens, outputPoints[i]);
         errors.push_back(d ? std::hypot(d->x - inputPoints[i].x, d->y - inputPoints[i].y)
                            : HUGE_VAL);
     }

@@ -1,6 +1,7 @@
 // Homography estimation from N >= 4 point pairs.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -24,6 +25,15 @@ NormalEquations normalEquations(std::span<const Point> outputPoints,
 // squares solution (inverse(N) · At) · b. A degenerate system ends the process through the
 // matrix library's fatal error.
 linal::Matrix ComputeHomography(const NormalEquations& system);
+
+// H · (p, 1) as a point, w its third coordinate: (h11·x + h12·y + h13) / w, … with
+// w = h31·x + h32·y + h33, which `w`, when given, receives (its sign tells the side of the
+// horizon).
+Point projectPoint(const linal::Matrix& H, Point p, double* w = nullptr);
+
+// The delivered input point that output point p shows: through H, then the lens; none where
+// the lens gives it no image.
+std::optional<Point> deliveredPointOf(const linal::Matrix& H, const LensDistortion& lens, Point p);
 
 // How far H, then the lens, send each output point from its input point, in input-frame
 // pixels (infinite where the lens gives the point no image).

@@ -3,13 +3,9 @@
 #include <cmath>
 #include <numbers>
 
-namespace {
+#include "calib/homography.h"
 
-Point project(const linal::Matrix& m, Point p) {
-    const double w = m(3, 1) * p.x + m(3, 2) * p.y + m(3, 3);
-    return {(m(1, 1) * p.x + m(1, 2) * p.y + m(1, 3)) / w,
-            (m(2, 1) * p.x + m(2, 2) * p.y + m(2, 3)) / w};
-}
+namespace {
 
 // The inverse of a symmetric n × n matrix, a column at a time; zeros when singular (no
 // uncertainty can then be stated from it).
@@ -54,7 +50,7 @@ double areaOf(const std::vector<Point>& p) {
 }  // namespace
 
 Point outputPointOf(const linal::Matrix& inverse, const LensDistortion& lens, Point delivered) {
-    return project(inverse, undistort(lens, delivered));
+    return projectPoint(inverse, undistort(lens, delivered));
 }
 
 PlaneMeasure::PlaneMeasure(std::span<const Point> input, std::span<const StraightLine> lines,

@@ -1,17 +1,11 @@
 #include "calib/planeUnits.h"
 
+#include "calib/homography.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-Point project(const linal::Matrix& m, Point p, double* w = nullptr) {
-    const double z = m(3, 1) * p.x + m(3, 2) * p.y + m(3, 3);
-    if (w != nullptr)
-        *w = z;
-    return {(m(1, 1) * p.x + m(1, 2) * p.y + m(1, 3)) / z,
-            (m(2, 1) * p.x + m(2, 2) * p.y + m(2, 3)) / z};
-}
 
 PlaneRect boundingBox(std::span<const Point> points) {
     double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
@@ -27,12 +21,12 @@ PlaneRect boundingBox(std::span<const Point> points) {
 std::vector<Point> frameOnPlane(const linal::Matrix& Ginverse, const LensDistortion& lens,
                                 std::span<const Point> input, int width, int height) {
     double w = 0;
-    project(Ginverse, undistort(lens, input.front()), &w);
+    projectPoint(Ginverse, undistort(lens, input.front()), &w);
     const bool positive = w > 0;
     std::vector<Point> border;
     const auto add = [&](int x, int y) {
         double z = 0;
-        const Point p = project(Ginverse, undistort(lens, {double(x), double(y)}), &z);
+        const Point p = projectPoint(Ginverse, undistort(lens, {double(x), double(y)}), &z);
         border.push_back(p);
         return (z > 0) == positive && z != 0 && std::isfinite(p.x) && std::isfinite(p.y);
     };
@@ -47,10 +41,14 @@ std::vector<Point> frameOnPlane(const linal::Matrix& Ginverse, const LensDistort
 
 }  // namespace
 
+Point planePointAt(const PlaneLayout& layout, double scale, Point o) {
+    return {layout.shown.x + o.x * scale, layout.shown.y + o.y * scale};
+}
+
 int horizonSide(const linal::Matrix& H, std::span<const Point> output) {
     double w = 1;
     if (!output.empty())
-        project(H, output.front(), &w);
+        projectPoint(H, output.front(), &w);
     return w < 0 ? -1 : 1;
 }
 
@@ -135,7 +133,7 @@ PlaneCalibration calibratePlane(std::span<const Point> input, const PlaneUnits& 
     c.H = H;
     c.inverse = *inverse;
     for (Point p : plane.points)
-        c.output.push_back(project(S, p));
+        c.output.push_back(projectPoint(S, p));
     c.horizon = horizonSide(c.H, c.output);
     return c;
 }

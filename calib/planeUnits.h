@@ -40,6 +40,9 @@ struct PlaneLayout {
     linal::Matrix planeToOutput{3, 3, 0.0};
 };
 
+// The plane point output pixel o shows: (shown.x + o.x·scale, shown.y + o.y·scale).
+Point planePointAt(const PlaneLayout& layout, double scale, Point o);
+
 struct PlaneCalibration {
     std::string problem;         // empty when usable; otherwise what the user is told
     linal::Matrix G{3, 3, 0.0};  // plane point -> ideal input point, g33 = 1
@@ -50,7 +53,7 @@ struct PlaneCalibration {
     std::vector<double> errors;        // per pair, input-frame pixels
     bool tooLittleEvidence = false;    // for the lens: as LensEstimate's
     double lineRms = 0.0;
-    std::vector<Point> output;         // planeToOutput of each plane point
+    std::vector<Point> output;  // planeToOutput of each plane point
     // The sign of H's w at the pairs: output pixels where w has the other sign (or none) see
     // the plane beyond the horizon and are never drawn.
     int horizon = 1;

@@ -177,7 +177,7 @@ CommandLine measure(const std::vector<std::string>& args, std::ostream& out, std
     for (const auto& [text, pixel] : pixels) {
         Point p = outputPointOf(c.inverse, c.lens, pixel);
         if (plane) {
-            p = {c.layout.shown.x + p.x * c.plane.scale, c.layout.shown.y + p.y * c.plane.scale};
+            p = planePointAt(c.layout, c.plane.scale, p);
         }
         out << text << " -> " << exact(p.x) << " " << exact(p.y) << " "
             << (plane ? c.plane.unit : "px") << "\n";
