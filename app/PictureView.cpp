@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "app/Loupe.h"
+#include "calib/pointPicking.h"
 #include "frame/frameState.h"
 
 namespace {
@@ -81,4 +82,16 @@ void PictureView::leaveEvent(QEvent*) {
 QSize PictureView::frameSize() const {
     return rectified ? QSize(outputFrameWidth(), outputFrameHeight())
                      : QSize(frameWidth, frameHeight);
+}
+
+QPoint PictureView::shownAt(Point p) const {
+    const QSize frame = frameSize();
+    const Point at = framePixelToView(p, width(), height(), frame.width(), frame.height());
+    return {static_cast<int>(at.x), static_cast<int>(at.y)};
+}
+
+Point PictureView::pixelAt(QPoint position) const {
+    const QSize frame = frameSize();
+    return clickToFramePixel(position.x(), position.y(), width(), height(), frame.width(),
+                             frame.height());
 }

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+#include "calib/point.h"
+
 class Loupe;
 class QPainter;
 
@@ -36,6 +38,9 @@ class PictureView : public QWidget {
 
     // The size of the frame the view shows: the rectified picture's or the input frame's.
     QSize frameSize() const;
+    // Where that frame's pixel p is drawn, and the frame pixel a click at `position` records.
+    QPoint shownAt(Point p) const;
+    Point pixelAt(QPoint position) const;
 
     // The keyboard modifiers held at the last press or move over the view.
     Qt::KeyboardModifiers modifiers() const { return keys; }

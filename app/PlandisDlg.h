@@ -164,6 +164,9 @@ class PlandisDlg : public QDialog {
     void addLinePoint(QPoint position);
     void appendLens(const LensEstimate& e);
     void drawStraightLines(QPainter& painter);
+    // Points joined in order (closed: back to the first), each with a small circle.
+    static void drawPath(QPainter& painter, const PictureView& view,
+                         const std::vector<Point>& points, bool closed);
     void addCameraMenu();
     void fillCameraMenu(QMenu& menu);
     void chooseCapture(const CaptureChoice& chosen);

@@ -201,10 +201,10 @@ void PlandisDlg::OnSaveCalibration() {
                             listedPoints(*outputPointList)};
     const Estimate e = estimate(calibration.input, calibration.output);
     if (e.fit.homography.fault != PointSetFault::none) {
-        messageBox(this, e.problem.isEmpty() ? refusal(e.fit.homography.fault,
-                                                       calibration.input.size(),
-                                                       calibration.output.size())
-                                             : "The plane cannot be shown: " + e.problem + ".");
+        messageBox(this, e.problem.isEmpty()
+                             ? refusal(e.fit.homography.fault, calibration.input.size(),
+                                       calibration.output.size())
+                             : "The plane cannot be shown: " + e.problem + ".");
         return;
     }
     if (!plane.unit.empty()) {

@@ -63,8 +63,7 @@ bool PlandisDlg::lensKey(const QKeyEvent& event) {
 }
 
 void PlandisDlg::addLinePoint(QPoint position) {
-    straightLines.back().push_back(clickToFramePixel(position.x(), position.y(), inputView->width(),
-                                                     inputView->height(), frameWidth, frameHeight));
+    straightLines.back().push_back(inputView->pixelAt(position));
     followPoints();
     refreshViews();
 }
@@ -101,13 +100,6 @@ void PlandisDlg::drawStraightLines(QPainter& painter) {
     }
     painter.setPen(QPen(QColor(0, 200, 255), 1));
     for (const StraightLine& line : straightLines) {
-        QPolygon shown;
-        for (Point p : line) {
-            const Point at = framePixelToView(p, inputView->width(), inputView->height(),
-                                              frameWidth, frameHeight);
-            shown << QPoint(static_cast<int>(at.x), static_cast<int>(at.y));
-            painter.drawEllipse(shown.back(), 2, 2);
-        }
-        painter.drawPolyline(shown);
+        drawPath(painter, *inputView, line, false);
     }
 }

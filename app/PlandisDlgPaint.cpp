@@ -119,9 +119,7 @@ void PlandisDlg::drawMarkers(QPainter& painter, const PictureView& view, const Q
     for (int i = 0; i < listCount(list); ++i) {
         Point entry{0, 0};
         parsePoint(listText(list, i), entry);
-        const Point at =
-            framePixelToView(entry, view.width(), view.height(), frame.width(), frame.height());
-        const QPoint shown(static_cast<int>(at.x), static_cast<int>(at.y));
+        const QPoint shown = view.shownAt(entry);
         if (i % 2 == 1) {
             painter.drawLine(current, shown);
         }
@@ -162,7 +160,15 @@ std::optional<QPoint> PlandisDlg::entryOnView(const PictureView& view, const QLi
         entry.x >= frame.width() || entry.y >= frame.height()) {
         return std::nullopt;
     }
-    const Point at =
-        framePixelToView(entry, view.width(), view.height(), frame.width(), frame.height());
-    return QPoint(static_cast<int>(at.x), static_cast<int>(at.y));
+    return view.shownAt(entry);
+}
+
+void PlandisDlg::drawPath(QPainter& painter, const PictureView& view,
+                          const std::vector<Point>& points, bool closed) {
+    QPolygon path;
+    for (Point p : points) {
+        path << view.shownAt(p);
+        painter.drawEllipse(path.back(), 2, 2);
+    }
+    closed ? painter.drawPolygon(path) : painter.drawPolyline(path);
 }

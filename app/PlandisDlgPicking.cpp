@@ -18,13 +18,6 @@ namespace {
 // How far from a point, in screen pixels, a press may start a drag of it.
 constexpr int pickReach = 6;
 
-// The frame pixel a press at `position` records.
-Point pixelUnder(const PictureView& view, QPoint position) {
-    const QSize frame = view.frameSize();
-    return clickToFramePixel(position.x(), position.y(), view.width(), view.height(), frame.width(),
-                             frame.height());
-}
-
 // The entry of `list` drawn nearest to `position` within reach (the later of equals, which
 // is drawn on top), or -1.
 int pointNear(const PictureView& view, const QListWidget& list, QPoint position) {
@@ -71,7 +64,7 @@ void PlandisDlg::OnOutputViewClicked(QPoint position) {
 // The frame pixel under the click, scaled from the view's client area to the frame, or the
 // corner it snaps to.
 void PlandisDlg::addClickedPoint(const PictureView& view, QPoint position, QListWidget& list) {
-    const Point pixel = pixelUnder(view, position);
+    const Point pixel = view.pixelAt(position);
     const std::optional<Point> corner = snaps(view) ? cornerNear(pixel) : std::nullopt;
     listAppend(list, corner ? formatRefined(*corner) : formatPoint(pixel));
     followPoints();
@@ -127,7 +120,7 @@ void PlandisDlg::pressView(const PictureView& view, QPoint position, QListWidget
 // click would snap to.
 void PlandisDlg::moveOverView(PictureView& view, QPoint position, bool dragging,
                               QListWidget& list) {
-    const Point pixel = pixelUnder(view, position);
+    const Point pixel = view.pixelAt(position);
     if (dragging && atPress && pickedList == &list && picked() >= 0) {
         addOnRelease.reset();
         setPoint(list, picked(), formatPoint(pixel));

@@ -195,9 +195,7 @@ bool PlandisDlg::measureKey(const QKeyEvent& event) {
 }
 
 void PlandisDlg::addToolPoint(QPoint position) {
-    const QSize frame = outputView->frameSize();
-    toolPoints.push_back(clickToFramePixel(position.x(), position.y(), outputView->width(),
-                                           outputView->height(), frame.width(), frame.height()));
+    toolPoints.push_back(outputView->pixelAt(position));
     const std::size_t needed = tool == Tool::distance ? 2 : tool == Tool::angle ? 3 : 0;
     if (toolPoints.size() == needed) {
         finishMeasurement();
@@ -247,26 +245,13 @@ void PlandisDlg::finishMeasurement() {
 // Each measurement as a yellow polyline (an area closed) labelled with its value, the
 // points of the one being clicked, and the pointer's place on the plane in the corner.
 void PlandisDlg::drawMeasurements(QPainter& painter) {
-    const QSize frame = outputView->frameSize();
-    if (frame.isEmpty()) {
+    if (outputView->frameSize().isEmpty()) {
         return;
     }
-    const auto shown = [&](Point p) {
-        const Point at = framePixelToView(p, outputView->width(), outputView->height(),
-                                          frame.width(), frame.height());
-        return QPoint(int(at.x), int(at.y));
-    };
+    const auto shown = [this](Point p) { return outputView->shownAt(p); };
     painter.setPen(QPen(measureColour, 1));
-    const auto polyline = [&](const std::vector<Point>& points, bool closed) {
-        QPolygon line;
-        for (Point p : points) {
-            line << shown(p);
-            painter.drawEllipse(line.back(), 2, 2);
-        }
-        closed ? painter.drawPolygon(line) : painter.drawPolyline(line);
-    };
     for (const MeasuredItem& m : measurements) {
-        polyline(m.points, m.tool == Tool::area);
+        drawPath(painter, *outputView, m.points, m.tool == Tool::area);
         // At the middle of the points (the vertex of an angle), kept inside the view.
         QPoint middle = shown(m.points[m.points.size() / 2]);
         if (m.tool == Tool::distance) {
@@ -279,10 +264,9 @@ void PlandisDlg::drawMeasurements(QPainter& painter) {
         painter.fillRect(box.adjusted(-2, 0, 2, 0), QColor(0, 0, 0, 170));  // legible anywhere
         painter.drawText(box, Qt::AlignLeft, label);
     }
-    polyline(toolPoints, false);
+    drawPath(painter, *outputView, toolPoints, false);
     if (calibrationOn != 0 && pointer) {
-        const Point o = clickToFramePixel(pointer->x(), pointer->y(), outputView->width(),
-                                          outputView->height(), frame.width(), frame.height());
+        const Point o = outputView->pixelAt(*pointer);
         const bool units = !plane.unit.empty();
         const Point at = units ? planePointAt(outputLayout, plane.scale, o) : o;
         painter.drawText(QPoint(4, 14), QString::asprintf("%.2f, %.2f %s", at.x, at.y,
