@@ -39,7 +39,21 @@ std::vector<unsigned char> packedRows(const Image& picture, int& channels) {
     return packed;
 }
 
-std::string rectifyOne(const Calibration& c, const std::string& input, const std::string& output) {
+// What every picture of a job is warped by, made once from the calibration.
+struct JobWarp {
+    HomographyTable h;
+    RadialTable lens;
+    int horizon;  // a plane's side of its horizon; 0 for pixels
+};
+
+JobWarp warpOf(const Calibration& c) {
+    JobWarp warp{{}, radialTableOf(c.lens), c.plane.unit.empty() ? 0 : horizonSide(c.H, c.output)};
+    toTable(c.H, warp.h);
+    return warp;
+}
+
+std::string rectifyOne(const Calibration& c, const JobWarp& warp, const std::string& input,
+                       const std::string& output) {
     Image picture;
     PictureFile file;
     switch (readPicture(input.c_str(), picture, file, {c.frameWidth, c.frameHeight, true})) {
@@ -57,8 +71,6 @@ std::string rectifyOne(const Calibration& c, const std::string& input, const std
             return "the picture is " + sizeText(file.width, file.height) +
                    ", the calibration is for " + sizeText(c.frameWidth, c.frameHeight);
     }
-    HomographyTable h;
-    toTable(c.H, h);
     int channels = 1;
     const std::vector<unsigned char> source = packedRows(picture, channels);
     // A plane's output frame is its layout's; pixels beyond its horizon stay 0.
@@ -67,9 +79,8 @@ std::string rectifyOne(const Calibration& c, const std::string& input, const std
     const int height = plane ? c.layout.height : picture.height;
     std::vector<unsigned char> rectified(std::size_t(width) * std::size_t(height) *
                                          std::size_t(channels));
-    rectifyPicture(h, radialTableOf(c.lens), source.data(), picture.width, picture.height,
-                   rectified.data(), width, height, channels,
-                   plane ? horizonSide(c.H, c.output) : 0);
+    rectifyPicture(warp.h, warp.lens, source.data(), picture.width, picture.height,
+                   rectified.data(), width, height, channels, warp.horizon);
     if (!savePicture(output.c_str(), savedFormat(file.format), rectified.data(), width, height,
                      channels))
         return output + ": cannot be written";
@@ -128,6 +139,7 @@ int rectifyFiles(const BatchJob& job, std::ostream& errors, std::ostream* progre
         return 1;
     }
     const std::size_t count = job.inputs.size();
+    const JobWarp warp = warpOf(job.calibration);
     std::atomic<std::size_t> next{0};
     std::size_t done = 0;
     int failed = 0;
@@ -136,7 +148,7 @@ int rectifyFiles(const BatchJob& job, std::ostream& errors, std::ostream* progre
         for (std::size_t i = next++; i < count; i = next++) {
             const std::string problem =
                 outputs[i].empty() ? "another input has the same file name"
-                                   : rectifyOne(job.calibration, job.inputs[i], outputs[i]);
+                                   : rectifyOne(job.calibration, warp, job.inputs[i], outputs[i]);
             // Each line goes out in one piece, so lines of parallel jobs never mix.
             std::string line;
             const std::lock_guard<std::mutex> lock(report);
