@@ -182,8 +182,8 @@ long lines(const std::string& text) {
     return std::count(text.begin(), text.end(), '\n');
 }
 
-// A calibration file of the sample picture's size whose homography moves one corner; its H.
-HomographyRows writeCalibration(const char* path) {
+// A calibration file of the sample picture's size whose homography moves one corner.
+void writeCalibration(const char* path) {
     const std::vector<Point> corners = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
     const std::vector<Point> moved = {{1, 0}, {4, 0}, {4, 1}, {0, 1}};
     const HomographyEstimate e = estimateHomography(moved, corners);
@@ -191,9 +191,13 @@ HomographyRows writeCalibration(const char* path) {
         json::parse(calibrationJson({sample::W, sample::H, moved, corners, e.H, e.inverse}, ""));
     file["version"] = 1;  // version 1 files still load
     std::ofstream(path) << file;
+}
+
+// H's rows, each entry divided by `scale`.
+HomographyRows rowsOf(const linal::Matrix& H, double scale = 1) {
     HomographyRows h;
     for (int i = 0; i < 9; ++i)
-        h[i / 3][i % 3] = e.H(i / 3 + 1, i % 3 + 1);
+        h[i / 3][i % 3] = H(i / 3 + 1, i % 3 + 1) / scale;
     return h;
 }
 
@@ -274,59 +278,39 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
 }
 
 // With one job the caller does all the work: each channel of a colour picture and the one
-// of a grey picture come out as the warp of that channel of the input.
-TEST(Rectify, WarpsEachChannelOfItsInput) {
-    TempDir dir;
-    std::filesystem::current_path(dir.path);
-    const HomographyRows h = writeCalibration("cal.json");
-    const PictureKind colour = pictureKinds[2], grey = pictureKinds[0];
-    writeFile("colour.bmp", kindFile(colour));
-    writeFile("grey.bmp", kindFile(grey));
-    std::string text;
-    const Args rectify = {"rectify",  "--jobs",   "1",  "--calibration", "cal.json", "colour.bmp",
-                          "grey.bmp", "--output", "out"};
-    EXPECT_EQ(run(rectify, text), 0) << text;
-    for (const auto& [name, kind] : {std::pair{"colour.bmp", colour}, {"grey.bmp", grey}}) {
-        const Bytes want = kindPicture(kind);  // blue, green, red
-        const QImage out = QImage(QString("out/") + name).convertToFormat(QImage::Format_BGR888);
-        ASSERT_EQ(out.size(), QSize(sample::W, sample::H)) << name;
-        for (int channel = 0; channel < 3; ++channel) {
-            Bytes plane(want.size() / 3), result(plane.size());
-            for (std::size_t p = 0; p < plane.size(); ++p) {
-                plane[p] = want[3 * p + std::size_t(channel)];
-                result[p] = out.constScanLine(int(p) / sample::W)[3 * (p % sample::W) + channel];
-            }
-            EXPECT_EQ(result, referenceWarp(plane.data(), sample::W, sample::H, h))
-                << name << " channel " << channel;
-        }
-    }
-}
-
-// With a lens in the calibration, each output pixel goes through H and then the lens.
-TEST(Rectify, WarpsThroughTheCalibrationsLens) {
+// of a grey picture come out as the warp of that channel of the input, each output pixel
+// through H and then the calibration's lens.
+TEST(Rectify, WarpsEachChannelThroughTheCalibrationsLens) {
     TempDir dir;
     std::filesystem::current_path(dir.path);
     const Calibration c = lensCalibration();
     ASSERT_TRUE(saveCalibration("lens.json", c));
     std::mt19937 rng(5);
-    const Bytes picture = randomBytes(64 * 48, rng);
-    ASSERT_TRUE(Image().writeBmp("in.bmp", picture.data(), 64, 48, 8));
+    const Bytes colour = randomBytes(64 * 48 * 3, rng), grey = randomBytes(64 * 48, rng);
+    ASSERT_TRUE(Image().writeBmp("colour.bmp", colour.data(), 64, 48, 24));
+    ASSERT_TRUE(Image().writeBmp("grey.bmp", grey.data(), 64, 48, 8));
     std::string text;
-    ASSERT_EQ(run({"rectify", "--calibration", "lens.json", "in.bmp", "--output", "out"}, text), 0)
-        << text;
+    const Args rectify = {"rectify",  "--jobs",   "1",  "--calibration", "lens.json", "colour.bmp",
+                          "grey.bmp", "--output", "out"};
+    ASSERT_EQ(run(rectify, text), 0) << text;
     const RadialTable table = radialTableOf(c.lens);
     const ReferenceLens ref{table.factor, table.cx, table.cy, table.invStep};
-    HomographyRows h;
-    for (int i = 0; i < 9; ++i)
-        h[i / 3][i % 3] = c.H(i / 3 + 1, i % 3 + 1);
-    const QImage out = QImage("out/in.bmp").convertToFormat(QImage::Format_Grayscale8);
-    ASSERT_EQ(out.size(), QSize(64, 48));
-    int differ = 0;
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x)
-            differ += out.constScanLine(y)[x] !=
-                      referenceWarpPixel(picture.data(), 64, 48, 64, h, x, y, &ref);
-    EXPECT_EQ(differ, 0);
+    for (const auto& [name, in, channels] :
+         {std::tuple{"colour.bmp", &colour, 3}, {"grey.bmp", &grey, 1}}) {
+        const QImage out = QImage(QString("out/") + name).convertToFormat(QImage::Format_BGR888);
+        ASSERT_EQ(out.size(), QSize(64, 48)) << name;
+        for (int channel = 0; channel < 3; ++channel) {
+            Bytes plane(64 * 48);  // that channel of the input: blue, green, red
+            for (std::size_t p = 0; p < plane.size(); ++p)
+                plane[p] = (*in)[std::size_t(channels) * p + std::size_t(channel % channels)];
+            int differ = 0;
+            for (int y = 0; y < 48; ++y)
+                for (int x = 0; x < 64; ++x)
+                    differ += out.constScanLine(y)[3 * x + channel] !=
+                              referenceWarpPixel(plane.data(), 64, 48, 64, rowsOf(c.H), x, y, &ref);
+            EXPECT_EQ(differ, 0) << name << " channel " << channel;
+        }
+    }
 }
 
 // --scale and --extent lay the plane out again: the output is the rectangle asked for, warped
@@ -351,9 +335,7 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
     outputToPlane(1, 1) = outputToPlane(2, 2) = 5, outputToPlane(3, 3) = 1;
     outputToPlane(1, 3) = -100, outputToPlane(2, 3) = -200;
     const linal::Matrix H = estimateHomography(c.input, c.plane.points).H * outputToPlane;
-    HomographyRows h;
-    for (int i = 0; i < 9; ++i)
-        h[i / 3][i % 3] = H(i / 3 + 1, i % 3 + 1) / H(3, 3);
+    const HomographyRows h = rowsOf(H, H(3, 3));
     const auto w = [&](int x, int y) { return h[2][0] * x + h[2][1] * y + h[2][2] * 1.0; };
     const QImage out = QImage("out/in.bmp").convertToFormat(QImage::Format_Grayscale8);
     ASSERT_EQ(out.size(), QSize(101, 101));
