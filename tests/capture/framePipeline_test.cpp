@@ -1,12 +1,13 @@
-// The frame pipeline's own decisions, through frameCallback: which conversion a frame gets,
-// which frames are not converted, buffers that follow the frame size, the warp only while
-// calibration is on, and a frame dropped when memory runs out. The pictures are checked
-// against the per-pixel references; the arithmetic itself is the kernel tests' business.
+// The frame pipeline's own decisions, through frameCallback: which conversion a frame gets (on
+// any number of threads), which frames are not converted, buffers that follow the frame size, the
+// warp only while calibration is on, and a frame dropped when memory runs out. The pictures are
+// checked against the per-pixel references; the arithmetic itself is the kernel tests' business.
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "capture/framePipeline.h"
+#include "cpu/rowPool.h"
 #include "frame/frameState.h"
 #include "tests/support/frameStateReset.h"
 #include "tests/support/naiveReference.h"
@@ -38,29 +39,46 @@ class FramePipeline : public testing::Test {
     std::mt19937 rng{3};
 };
 
-TEST_F(FramePipeline, ConvertsBySizeAndLayoutAndWarpsOnlyWhileCalibrationIsOn) {
-    const HomographyRows h = randomPerspective(13, 7, rng);
-    std::copy(&h[0][0], &h[0][0] + 9, &homographyTable[0][0]);
-    // A buffer of another size (left by a loaded file, or by the last frame) is made anew.
+// Split over threads, each frame gives the reference bytes (each kernel path is checked against
+// them alone): a band edge off by one, a band skipped or a caller not waiting for its workers
+// leaves rows of poison behind. A buffer of another size (left by a loaded file, or by the
+// last frame) is made anew.
+TEST_F(FramePipeline, ConvertsBySizeAndLayoutOnAnyThreadsAndWarpsOnlyWhileCalibrationIsOn) {
     ASSERT_TRUE(makeFrameBuffer(outputFrame, outputFrameBytes, 3));
-    for (const auto& [width, height, bits, on] :
-         {std::tuple{13, 7, 16, 1}, {13, 7, 24, 0}, {8, 4, 24, 1}, {5, 9, 16, 0}, {5, 9, 16, 1}}) {
-        SCOPED_TRACE(testing::Message() << width << "x" << height << " " << bits);
-        const std::size_t pixels = static_cast<std::size_t>(width * height);
-        const Bytes outputBefore = bytesOf(outputFrame, outputFrameBytes);
-        const bool sameSize = outputFrameBytes == pixels;
+    for (const auto& [width, height, bits, on] : {std::tuple{13, 7, 16, 1},
+                                                  {13, 7, 24, 0},
+                                                  {8, 4, 24, 1},
+                                                  {5, 9, 16, 0},
+                                                  {5, 9, 16, 1},
+                                                  {1, 1, 16, 1},
+                                                  {3, 2, 24, 1},
+                                                  {641, 481, 16, 1},
+                                                  {641, 481, 24, 1},
+                                                  {37, 3, 16, 1}}) {
+        const HomographyRows h = randomPerspective(width, height, rng);
+        std::copy(&h[0][0], &h[0][0] + 9, &homographyTable[0][0]);
         calibrationOn = on;
+        const std::size_t pixels = static_cast<std::size_t>(width * height);
         Bytes frame = randomBytes(pixels * static_cast<std::size_t>(bits / 8), rng);
-        ASSERT_EQ(deliver(width, height, bits, frame), 1);
         const Bytes bgr = bits == 16 ? referenceYuy2(frame.data(), width, height) : frame;
-        EXPECT_EQ(bytesOf(rgbFrame, rgbFrameBytes), bgr);
-        const Bytes grey = referenceGrey(bgr);
-        EXPECT_EQ(bytesOf(grayFrame, grayFrameBytes), grey);
-        // Off: the output is left as it was, or made zero-filled for a new size.
-        const Bytes output = on         ? referenceWarp(grey.data(), width, height, h)
-                             : sameSize ? outputBefore
-                                        : Bytes(pixels, 0);
-        EXPECT_EQ(bytesOf(outputFrame, outputFrameBytes), output);
+        const Bytes grey = referenceGrey(bgr),
+                    warped = referenceWarp(grey.data(), width, height, h);
+        for (const int threads : {1, 2, 3, 5}) {
+            SCOPED_TRACE(testing::Message()
+                         << width << "x" << height << " " << bits << " " << threads);
+            setRowThreads(threads);
+            std::fill_n(rgbFrame, rgbFrameBytes, 90);
+            std::fill_n(grayFrame, grayFrameBytes, 90);
+            std::fill_n(outputFrame, outputFrameBytes, 90);
+            const Bytes outputBefore = bytesOf(outputFrame, outputFrameBytes);
+            const bool sameSize = outputFrameBytes == pixels;
+            ASSERT_EQ(deliver(width, height, bits, frame), 1);
+            EXPECT_EQ(bytesOf(rgbFrame, rgbFrameBytes), bgr);
+            EXPECT_EQ(bytesOf(grayFrame, grayFrameBytes), grey);
+            // Off: the output is left as it was, or made zero-filled for a new size.
+            const Bytes output = on ? warped : sameSize ? outputBefore : Bytes(pixels, 0);
+            EXPECT_EQ(bytesOf(outputFrame, outputFrameBytes), output);
+        }
     }
 }
 

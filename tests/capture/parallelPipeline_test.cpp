@@ -1,6 +1,5 @@
-// Split over threads, the pipeline gives the reference bytes (each kernel path is checked
-// against them alone): a band edge off by one, a band skipped or a caller not waiting for its
-// workers leaves rows of poison behind.
+// The row pool's threads: their lifetime and a split inside a split (the pipeline's bytes on
+// each thread count are checked with its other decisions).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,39 +7,7 @@
 #include <filesystem>
 
 #include "capture/CaptureWindow.h"
-#include "capture/framePipeline.h"
 #include "cpu/rowPool.h"
-#include "tests/support/naiveReference.h"
-#include "tests/support/frameStateReset.h"
-
-using Bytes = std::vector<unsigned char>;
-
-TEST(ParallelPipeline, EveryPathAndThreadCountGivesTheReferenceBytes) {
-    std::mt19937 rng{13};
-    for (const int bits : {16, 24})
-        for (const auto& [width, height] : {std::pair{1, 1}, {3, 2}, {641, 481}, {37, 3}}) {
-            frameWidth = width, frameHeight = height, frameBitCount = bits, calibrationOn = 1;
-            const HomographyRows h = randomPerspective(width, height, rng);
-            std::copy(&h[0][0], &h[0][0] + 9, &homographyTable[0][0]);
-            const std::size_t pixels = std::size_t(width) * std::size_t(height);
-            Bytes frame = randomBytes(pixels * std::size_t(bits / 8), rng);
-            const Bytes bgr = bits == 16 ? referenceYuy2(frame.data(), width, height) : frame;
-            Bytes grey = referenceGrey(bgr), out = referenceWarp(grey.data(), width, height, h);
-            for (const int threads : {1, 2, 3, 5}) {
-                SCOPED_TRACE(testing::Message()
-                             << width << "x" << height << " " << bits << " " << threads);
-                setRowThreads(threads);
-                for (unsigned char* b : {rgbFrame, grayFrame, outputFrame})
-                    std::fill_n(b, b == rgbFrame ? rgbFrameBytes : grayFrameBytes, 90);
-                VideoHeader header{frame.data(), static_cast<std::uint32_t>(frame.size())};
-                ASSERT_EQ(frameCallback(nullptr, &header), 1);
-                EXPECT_EQ(Bytes(rgbFrame, rgbFrame + pixels * 3), bgr);
-                EXPECT_EQ(Bytes(grayFrame, grayFrame + pixels), grey);
-                EXPECT_EQ(Bytes(outputFrame, outputFrame + pixels), out);
-            }
-        }
-    resetFrameState();
-}
 
 // The pool's threads come with the first split and end when a capture lets them go.
 TEST(ParallelPipeline, ThePoolsThreadsEndWithTheCapture) {
