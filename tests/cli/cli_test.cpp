@@ -96,39 +96,6 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
     }
 }
 
-// The same text means the same frame, lists, H and inverse, bit for bit: each double is
-// written in a form that reads back to itself. OpenCV reads H and the errors: how far H
-// sends each output point from its input point.
-TEST(CalibrationFile, RoundTripsBitForBitAndOpenCvReadsIt) {
-    const Calibration saved = sample();
-    ASSERT_TRUE(saveCalibration(scratch.file("round.json").c_str(), saved));
-    Calibration loaded;
-    ASSERT_EQ(loadCalibration(scratch.file("round.json").c_str(), loaded), "");
-    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
-    const cv::FileStorage file(scratch.file("round.json"), cv::FileStorage::READ);
-    cv::Mat H;
-    file["homography"] >> H;
-    ASSERT_EQ(H.size(), cv::Size(3, 3));
-    for (int i = 0; i < 9; ++i)  // all 17 digits
-        EXPECT_EQ(H.at<double>(i / 3, i % 3), saved.H(i / 3 + 1, i % 3 + 1));
-    std::vector<double> errors;  // which list is which is the file's own decision
-    file["reprojectionErrors"] >> errors;
-    EXPECT_EQ(errors, reprojectionErrors(saved.H, saved.output, saved.input));
-    // A plane, its layout and its output frame too.
-    const Calibration planar = planeSample();
-    ASSERT_TRUE(saveCalibration(scratch.file("plane.json").c_str(), planar));
-    ASSERT_EQ(loadCalibration(scratch.file("plane.json").c_str(), loaded), "");
-    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(planar, "t"));
-    const cv::FileStorage planeFile(scratch.file("plane.json"), cv::FileStorage::READ);
-    cv::Mat S;
-    planeFile["plane"]["planeToOutput"] >> S;
-    EXPECT_EQ(S.at<double>(0, 0), 0.5);
-    EXPECT_EQ(S.at<double>(1, 2), 2.5);  // 5 mm margin at 2 mm a pixel
-    EXPECT_EQ(std::string(planeFile["plane"]["unit"]), "mm");
-    EXPECT_EQ(std::string(planeFile["plane"]["extent"]["kind"]), "points");
-    EXPECT_EQ(int(planeFile["outputFrame"]["width"]), 56);  // (100 + 2 · 5) / 2 + 1
-}
-
 // A 64 × 48 calibration with a lens (the usual scene at a twentieth of its size, the
 // corners moved by 5 px) and a straight line.
 Calibration lensCalibration() {
@@ -143,25 +110,47 @@ Calibration lensCalibration() {
     return c;
 }
 
-// The lens and the line round-trip too, and OpenCV's undistortion with the file's
-// cameraMatrix and distCoeffs agrees with ours across the frame.
-TEST(CalibrationFile, CarriesTheLensAndOpenCvUndistortsAlike) {
-    const Calibration saved = lensCalibration();
-    ASSERT_FALSE(saved.lens.none());
-    ASSERT_TRUE(saveCalibration(scratch.file("lens.json").c_str(), saved));
-    Calibration loaded;
-    ASSERT_EQ(loadCalibration(scratch.file("lens.json").c_str(), loaded), "");
-    EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved, "t"));
-    const cv::FileStorage file(scratch.file("lens.json"), cv::FileStorage::READ);
+// The same text means the same frame, lists, H and inverse, plane, lens and line, bit for
+// bit: each double is written in a form that reads back to itself. OpenCV reads H and the
+// errors (how far H sends each output point from its input point), the plane's layout, and
+// the lens: its undistortion with the file's cameraMatrix and distCoeffs agrees with ours.
+TEST(CalibrationFile, RoundTripsBitForBitAndOpenCvReadsIt) {
+    const Calibration saved[] = {sample(), planeSample(), lensCalibration()};
+    ASSERT_FALSE(saved[2].lens.none());
+    const auto path = [](std::size_t i) { return scratch.file(std::to_string(i) + ".json"); };
+    for (std::size_t i = 0; i < std::size(saved); ++i) {
+        ASSERT_TRUE(saveCalibration(path(i).c_str(), saved[i]));
+        Calibration loaded;
+        ASSERT_EQ(loadCalibration(path(i).c_str(), loaded), "");
+        EXPECT_EQ(calibrationJson(loaded, "t"), calibrationJson(saved[i], "t"));
+    }
+    const cv::FileStorage file(path(0), cv::FileStorage::READ);
+    cv::Mat H;
+    file["homography"] >> H;
+    ASSERT_EQ(H.size(), cv::Size(3, 3));
+    for (int i = 0; i < 9; ++i)  // all 17 digits
+        EXPECT_EQ(H.at<double>(i / 3, i % 3), saved[0].H(i / 3 + 1, i % 3 + 1));
+    std::vector<double> errors;  // which list is which is the file's own decision
+    file["reprojectionErrors"] >> errors;
+    EXPECT_EQ(errors, reprojectionErrors(saved[0].H, saved[0].output, saved[0].input));
+    const cv::FileStorage planeFile(path(1), cv::FileStorage::READ);
+    cv::Mat S;
+    planeFile["plane"]["planeToOutput"] >> S;
+    EXPECT_EQ(S.at<double>(0, 0), 0.5);
+    EXPECT_EQ(S.at<double>(1, 2), 2.5);  // 5 mm margin at 2 mm a pixel
+    EXPECT_EQ(std::string(planeFile["plane"]["unit"]), "mm");
+    EXPECT_EQ(std::string(planeFile["plane"]["extent"]["kind"]), "points");
+    EXPECT_EQ(int(planeFile["outputFrame"]["width"]), 56);  // (100 + 2 · 5) / 2 + 1
+    const cv::FileStorage lensFile(path(2), cv::FileStorage::READ);
     cv::Mat K, D;
-    file["cameraMatrix"] >> K;
-    file["distCoeffs"] >> D;
+    lensFile["cameraMatrix"] >> K;
+    lensFile["distCoeffs"] >> D;
     std::vector<cv::Point2d> delivered, ideal;
     for (int i = 0; i <= 20; ++i)
         delivered.push_back({63.0 * i / 20, 47.0 * (i % 7) / 6});
     cv::undistortPoints(delivered, ideal, K, D, cv::noArray(), K);
     for (std::size_t i = 0; i < ideal.size(); ++i) {
-        const Point ours = undistort(saved.lens, {delivered[i].x, delivered[i].y});
+        const Point ours = undistort(saved[2].lens, {delivered[i].x, delivered[i].y});
         EXPECT_LT(std::hypot(ours.x - ideal[i].x, ours.y - ideal[i].y), 0.005) << i;
     }
 }
