@@ -213,16 +213,12 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
                   std::tuple(w, h, 16, period));
         camera.start();
         ASSERT_TRUE(frameWithin(camera, frame) && frame.size() == std::size_t(w) * h * 2);
-        frameWidth = w, frameHeight = h, frameBitCount = 16;
-        VideoHeader header{frame.data(), static_cast<std::uint32_t>(frame.size())};
-        EXPECT_TRUE(frameCallback(nullptr, &header) == 1 && grayFrameBytes == frame.size() / 2);
         if (fps == 0) {
             std::this_thread::sleep_for(300ms);  // some frames come and go meanwhile
             EXPECT_TRUE(camera.takeFrame(frame));
             EXPECT_FALSE(camera.takeFrame(frame));
         }
     }
-    resetFrameState();
     GstCamera chart([] { return std::vector<CameraSource>{virtualCameraSource()}; });
     VideoFormat format;
     ASSERT_TRUE(chart.connect(0) && chart.format(format));
