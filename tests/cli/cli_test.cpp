@@ -231,14 +231,12 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     writeFile("wide.bmp",
               buildBmp(sample::W + 1, sample::H, 8, greyRamp(256), Bytes(8 * sample::H, 0)));
     QImage tall(sample::W, sample::H + 1, QImage::Format_Grayscale8);
-    tall.fill(0);
+    tall.fill(90);
     ASSERT_TRUE(tall.save("tall.png"));
+    ASSERT_TRUE(tall.copy(0, 0, sample::W, sample::H).save("grey.jpg"));
     std::filesystem::create_directory("sub");
     writeFile("sub/k0.bmp", kindFile(pictureKinds[0]));
-    const Bytes greyBytes(std::size_t(sample::W) * sample::H, 90);
-    const QImage grey(greyBytes.data(), sample::W, sample::H, sample::W, QImage::Format_Grayscale8);
-    ASSERT_TRUE(grey.save("grey.jpg"));
-    rectify.insert(rectify.end(), "grey.jpg");
+    rectify.push_back("grey.jpg");
     for (const auto& [name, problem] : failing)
         if (!name.starts_with('k'))
             rectify.push_back(name);
