@@ -45,16 +45,11 @@ class FramePipeline : public testing::Test {
 // last frame) is made anew.
 TEST_F(FramePipeline, ConvertsBySizeAndLayoutOnAnyThreadsAndWarpsOnlyWhileCalibrationIsOn) {
     ASSERT_TRUE(makeFrameBuffer(outputFrame, outputFrameBytes, 3));
-    for (const auto& [width, height, bits, on] : {std::tuple{13, 7, 16, 1},
-                                                  {13, 7, 24, 0},
-                                                  {8, 4, 24, 1},
-                                                  {5, 9, 16, 0},
-                                                  {5, 9, 16, 1},
-                                                  {1, 1, 16, 1},
-                                                  {3, 2, 24, 1},
-                                                  {641, 481, 16, 1},
-                                                  {641, 481, 24, 1},
-                                                  {37, 3, 16, 1}}) {
+    // Width, height, bits per pixel, calibration on.
+    const std::tuple<int, int, int, int> frames[] = {
+        {13, 7, 16, 1}, {13, 7, 24, 0}, {8, 4, 24, 1},     {5, 9, 16, 0},     {5, 9, 16, 1},
+        {1, 1, 16, 1},  {3, 2, 24, 1},  {641, 481, 16, 1}, {641, 481, 24, 1}, {37, 3, 16, 1}};
+    for (const auto& [width, height, bits, on] : frames) {
         const HomographyRows h = randomPerspective(width, height, rng);
         std::copy(&h[0][0], &h[0][0] + 9, &homographyTable[0][0]);
         calibrationOn = on;
