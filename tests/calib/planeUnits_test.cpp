@@ -44,18 +44,16 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
         const Target t = target(PlaneExtent::points, seed);
         ASSERT_EQ(t.fit.problem, "");
         const PlaneMeasure m(t.pairs.input, {}, t.plane, t.fit);
-        const auto pixel = [&](const int mark[2]) {
-            const lens::Xy d = lens::deliver(t.truth, {100.0 * mark[0], 100.0 * mark[1]});
+        const auto pixel = [&](int column, int row) {
+            const lens::Xy d = lens::deliver(t.truth, {100.0 * column, 100.0 * row});
             return Point{d.x, d.y};
         };
         for (const auto& s : spans) {
-            const Measurement d = m.distance(pixel(s.a), pixel(s.b));
+            const Measurement d = m.distance(pixel(s.a[0], s.a[1]), pixel(s.b[0], s.b[1]));
             EXPECT_LE(std::fabs(d.value - s.mm), d.plusMinus) << s.mm;
             EXPECT_LT(d.plusMinus, 0.2) << s.mm;
         }
-        const int corners[4][2] = {{0, 0}, {6, 0}, {6, 4}, {0, 4}};
-        const Point quad[] = {pixel(corners[0]), pixel(corners[1]), pixel(corners[2]),
-                              pixel(corners[3])};
+        const Point quad[] = {pixel(0, 0), pixel(6, 0), pixel(6, 4), pixel(0, 4)};
         const Measurement right = m.angle(quad[0], quad[1], quad[2]), area = m.area(quad);
         EXPECT_LE(std::fabs(right.value - 90), right.plusMinus);
         EXPECT_LE(std::fabs(area.value - 240000), area.plusMinus);
