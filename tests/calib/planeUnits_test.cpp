@@ -86,8 +86,7 @@ TEST(PlaneUnits, FitShowsTheWholeFrame) {
 // seen by the frame. Catches a lost margin or + 1, a wrong origin.
 TEST(PlaneUnits, PointsShowTheMarksAndTheMargin) {
     const Target t = target(PlaneExtent::points);
-    ASSERT_EQ(t.fit.problem, "");
-    EXPECT_EQ(t.fit.layout.width, 1281);
+    EXPECT_EQ(t.fit.layout.width, 1281);  // 0 for any refusal
     EXPECT_EQ(t.fit.layout.height, 881);
     int empty = 0;
     for (int j = 0; j < 881; ++j)
