@@ -118,10 +118,9 @@ TEST(PlaneUnits, RefusesWhatLaysOutNoUsableOutput) {
                 {0.5, PlaneExtent::fit, {}, 70, "horizon crosses the frame"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.problem);
-        Target t;
-        t.pairs = lens::renderTarget(lens::targetView(row.tilt), 0.03, 1);
-        t.plane = {"mm", t.pairs.output, row.scale, row.extent, 0, row.rectangle};
-        const PlaneCalibration c = calibratePlane(t.pairs.input, t.plane, {}, false, 1920, 1080);
+        const lens::Pairs pairs = lens::renderTarget(lens::targetView(row.tilt), 0.03, 1);
+        const PlaneUnits plane{"mm", pairs.output, row.scale, row.extent, 0, row.rectangle};
+        const PlaneCalibration c = calibratePlane(pairs.input, plane, {}, false, 1920, 1080);
         EXPECT_NE(c.problem.find(row.problem), std::string::npos) << c.problem;
         EXPECT_EQ(c.layout.width, 0);
     }
