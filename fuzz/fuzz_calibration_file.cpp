@@ -7,15 +7,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Calibration c;
-    const std::string problem = loadCalibration(inputFile(data, size), c);
-    if (!problem.empty()) {
+    if (!loadCalibration(inputFile(data, size), c).empty())
         return 0;
-    }
     const std::string text = calibrationJson(c, "t");
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     Calibration again;
-    FUZZ_CHECK(loadCalibration(inputFile(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                         text.size()),
-                               again) == "");
+    FUZZ_CHECK(loadCalibration(inputFile(bytes, text.size()), again).empty());
     FUZZ_CHECK(calibrationJson(again, "t") == text);
     return 0;
 }

@@ -47,35 +47,30 @@ TEST_P(Corners, RefinedAndSnappedToTheTruth) {
     EXPECT_LE(std::abs(sx / n), 0.01);
     EXPECT_LE(std::abs(sy / n), 0.01);
 }
+
+// Catches a snap that takes a flat area or a straight edge for a corner (the white margin,
+// the board's outer edge midway between two corners), and an L-corner (the margin's outer
+// corners) snapped short of the truth or not at all; in plane units.
+TEST_P(Corners, LCornersAndNothingElseAwayFromXCorners) {
+    const auto [tilt, seed] = GetParam();
+    const chart::Frame f = board(tilt, 0, seed);
+    const chart::Homography h = chart::tiltedView(1280, 720, tilt, 900, 12, {4, 2.5});
+    const chart::Xy places[] = {{-1.25, 2.5}, {-1, 2.5},  {-1.5, -1.5},
+                                {9.5, -1.5},  {9.5, 6.5}, {-1.5, 6.5}};
+    for (const chart::Xy plane : places) {
+        const chart::Xy t = chart::apply(h, plane);
+        const auto p = snapToCorner(planeOf(f), {std::round(t.x) + 2, std::round(t.y) - 2});
+        EXPECT_EQ(bool(p), plane.x != -1.25 && plane.x != -1) << plane.x << "," << plane.y;
+        EXPECT_LT(p ? std::hypot(p->x - t.x, p->y - t.y) : 0, 0.25) << plane.x << "," << plane.y;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Tilts, Corners,
                          testing::Combine(testing::Values(0, 30, 50), testing::Values(1u, 2u)),
                          [](const auto& name) {
                              return "tilt" + std::to_string(std::get<0>(name.param)) + "_seed" +
                                     std::to_string(std::get<1>(name.param));
                          });
-
-// Catches a snap that takes a flat area or a straight edge for a corner (the white margin,
-// the board's outer edge midway between two corners), and an L-corner (the margin's outer
-// corners) snapped short of the truth or not at all; in plane units.
-TEST(Snap, LCornersAndNothingElseAwayFromXCorners) {
-    for (const int tilt : {0, 30, 50})
-        for (const unsigned seed : {1u, 2u}) {
-            const chart::Frame f = board(tilt, 0, seed);
-            const chart::Homography h = chart::tiltedView(1280, 720, tilt, 900, 12, {4, 2.5});
-            for (const chart::Xy plane : {chart::Xy{-1.25, 2.5},
-                                          {-1, 2.5},
-                                          {-1.5, -1.5},
-                                          {9.5, -1.5},
-                                          {9.5, 6.5},
-                                          {-1.5, 6.5}}) {
-                const chart::Xy t = chart::apply(h, plane);
-                const auto p = snapToCorner(planeOf(f), {std::round(t.x) + 2, std::round(t.y) - 2});
-                EXPECT_EQ(bool(p), plane.x != -1.25 && plane.x != -1) << plane.x << "," << plane.y;
-                EXPECT_LT(p ? std::hypot(p->x - t.x, p->y - t.y) : 0, 0.25)
-                    << tilt << " " << plane.x << "," << plane.y;
-            }
-        }
-}
 
 // The order rule: truth index (i, j) expected at each output place, for a board seen
 // upright, upside down, turned a quarter (rows then run down the frame), and a square board

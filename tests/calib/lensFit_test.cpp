@@ -68,9 +68,7 @@ class LensFitTargets : public testing::TestWithParam<FitCase> {};
 
 TEST_P(LensFitTargets, MeetsItsAccuracy) {
     const FitCase& c = GetParam();
-    lens::Truth truth;
-    truth.a1 = c.a1;
-    truth.a2 = c.a2;
+    const lens::Truth truth{.a1 = c.a1, .a2 = c.a2};
     const lens::Pairs s = lens::render(truth, c.cols, c.rows, c.lines, 0.05, 1);
     const LensEstimate fit =
         estimateWithLens(s.input, s.output, s.lines, truth.width, truth.height);
@@ -89,9 +87,8 @@ TEST_P(LensFitTargets, MeetsItsAccuracy) {
     if (c.worst > 0) {
         EXPECT_LE(worst, c.worst);
     } else {
-        const LensDistortion none;
         const linal::Matrix plain = estimateHomography(s.input, s.output).H;
-        EXPECT_LE(worst, lens::worstPlaneError(truth, through(plain, none)) - c.worst);
+        EXPECT_LE(worst, lens::worstPlaneError(truth, through(plain, LensDistortion{})) - c.worst);
     }
 }
 
@@ -105,8 +102,7 @@ INSTANTIATE_TEST_SUITE_P(Rendered, LensFitTargets, testing::Values(
 // clang-format on
 
 TEST(LensFit, SaysWhenTheEvidenceIsTooLittle) {
-    lens::Truth truth;
-    truth.a1 = -0.0263;
+    const lens::Truth truth{.a1 = -0.0263};
     const lens::Pairs s = lens::render(truth, 3, 2, 1, 0.05, 1);
     const std::vector<StraightLine> twoPoints = {{{10, 10}, {50, 12}}};
     const LensEstimate fit = estimateWithLens(s.input, s.output, twoPoints, 1280, 720);

@@ -44,18 +44,16 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
         const Target t = target(PlaneExtent::points, seed);
         ASSERT_EQ(t.fit.problem, "");
         const PlaneMeasure m(t.pairs.input, {}, t.plane, t.fit);
-        const auto pixel = [&](const int mark[2]) {
-            const lens::Xy d = lens::deliver(t.truth, {100.0 * mark[0], 100.0 * mark[1]});
+        const auto pixel = [&](int column, int row) {
+            const lens::Xy d = lens::deliver(t.truth, {100.0 * column, 100.0 * row});
             return Point{d.x, d.y};
         };
         for (const auto& s : spans) {
-            const Measurement d = m.distance(pixel(s.a), pixel(s.b));
+            const Measurement d = m.distance(pixel(s.a[0], s.a[1]), pixel(s.b[0], s.b[1]));
             EXPECT_LE(std::fabs(d.value - s.mm), d.plusMinus) << s.mm;
             EXPECT_LT(d.plusMinus, 0.2) << s.mm;
         }
-        const int corners[4][2] = {{0, 0}, {6, 0}, {6, 4}, {0, 4}};
-        const Point quad[] = {pixel(corners[0]), pixel(corners[1]), pixel(corners[2]),
-                              pixel(corners[3])};
+        const Point quad[] = {pixel(0, 0), pixel(6, 0), pixel(6, 4), pixel(0, 4)};
         const Measurement right = m.angle(quad[0], quad[1], quad[2]), area = m.area(quad);
         EXPECT_LE(std::fabs(right.value - 90), right.plusMinus);
         EXPECT_LE(std::fabs(area.value - 240000), area.plusMinus);
@@ -88,8 +86,7 @@ TEST(PlaneUnits, FitShowsTheWholeFrame) {
 // seen by the frame. Catches a lost margin or + 1, a wrong origin.
 TEST(PlaneUnits, PointsShowTheMarksAndTheMargin) {
     const Target t = target(PlaneExtent::points);
-    ASSERT_EQ(t.fit.problem, "");
-    EXPECT_EQ(t.fit.layout.width, 1281);
+    EXPECT_EQ(t.fit.layout.width, 1281);  // 0 for any refusal
     EXPECT_EQ(t.fit.layout.height, 881);
     int empty = 0;
     for (int j = 0; j < 881; ++j)
@@ -121,10 +118,9 @@ TEST(PlaneUnits, RefusesWhatLaysOutNoUsableOutput) {
                 {0.5, PlaneExtent::fit, {}, 70, "horizon crosses the frame"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.problem);
-        Target t;
-        t.pairs = lens::renderTarget(lens::targetView(row.tilt), 0.03, 1);
-        t.plane = {"mm", t.pairs.output, row.scale, row.extent, 0, row.rectangle};
-        const PlaneCalibration c = calibratePlane(t.pairs.input, t.plane, {}, false, 1920, 1080);
+        const lens::Pairs pairs = lens::renderTarget(lens::targetView(row.tilt), 0.03, 1);
+        const PlaneUnits plane{"mm", pairs.output, row.scale, row.extent, 0, row.rectangle};
+        const PlaneCalibration c = calibratePlane(pairs.input, plane, {}, false, 1920, 1080);
         EXPECT_NE(c.problem.find(row.problem), std::string::npos) << c.problem;
         EXPECT_EQ(c.layout.width, 0);
     }

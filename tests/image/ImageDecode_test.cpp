@@ -48,17 +48,12 @@ TEST_P(BmpKind, ShowsThePictureItWasMadeFrom) {
 std::string kindName(const testing::TestParamInfo<PictureKind>& info) {
     const PictureKind& k = info.param;
     const char* compressions[] = {"", "Rle8", "Rle4", "Fields", "", "", "FieldsAlpha"};
+    const char* ramps[] = {"", "Grey", "BlueRamp"};
     const char* variants[] = {"", k.compression > 0 ? "Delta" : "TwoEntries", "Cut", "Absolute"};
     std::string name = (k.compression < 0 ? "png" : "bmp") + std::to_string(k.bits) +
-                       compressions[std::max(k.compression, 0)] +
-                       (k.headerSize == 12    ? "Os2"
-                        : k.headerSize == 124 ? "V5"
-                                              : "") +
-                       (k.topDown ? "TopDown" : "") +
-                       (k.ramp == 1   ? "Grey"
-                        : k.ramp == 2 ? "BlueRamp"
-                                      : "") +
-                       variants[k.variant];
+                       compressions[std::max(k.compression, 0)];
+    name += k.headerSize == 12 ? "Os2" : k.headerSize == 124 ? "V5" : "";
+    name += (k.topDown ? "TopDown" : "") + std::string(ramps[k.ramp]) + variants[k.variant];
     for (int f = 0; f < 4 && k.fields[std::size_t(f)] > 0; ++f)
         name += "_" + std::to_string(k.fields[std::size_t(f)]);
     return name;

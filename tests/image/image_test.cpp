@@ -32,11 +32,9 @@ namespace {
 std::mt19937 rng(7);
 
 // A packed, top-line-first picture as a file holds it: top line first or last, each row
-// padded with 0 to the stride (or packed, unpadded).
-Bytes fileRows(const Bytes& picture, int width, int height, int bits, bool topDown,
-               bool padded = true) {
-    const std::size_t packed = std::size_t(width) * bits / 8,
-                      stride = padded ? bmpStride(width, bits) : packed;
+// padded with 0 to the stride.
+Bytes fileRows(const Bytes& picture, int width, int height, int bits, bool topDown) {
+    const std::size_t packed = std::size_t(width) * bits / 8, stride = bmpStride(width, bits);
     Bytes rows(stride * std::size_t(height), 0);
     for (int r = 0; r < height; ++r)
         std::copy_n(&picture[packed * r], packed, &rows[stride * (topDown ? r : height - 1 - r)]);

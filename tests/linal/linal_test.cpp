@@ -203,13 +203,11 @@ TEST(Linal, TriangularSolvesPermutationsAndColumns) {
         Permutation p(n, 0, 0);
         std::iota(p.data.begin() + 1, p.data.end(), 1);
         std::shuffle(p.data.begin() + 1, p.data.end(), rng);
-        Vector<double> v = Transpose(randomMatrix(n, 1, rng)).row(1), separate(0, 0, 0.0);
+        Vector<double> v = Transpose(randomMatrix(n, 1, rng)).row(1);
         const Vector<double> original = v;
-        px_vec(p, v, separate);
-        px_vec(p, v, v);  // in place alike
+        px_vec(p, v, v);  // in place; the solves check the copy out of place
         for (int i = 1; i <= n; ++i)
-            ASSERT_EQ(separate(i), original(p(i)));
-        EXPECT_EQ(v.data, separate.data);
+            ASSERT_EQ(v(i), original(p(i)));
     }
     out = vec<double>({7, 7, 7});
     px_vec(vec<int>({2, 1}), vec<double>({1, 2, 3}), out);

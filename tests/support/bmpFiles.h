@@ -20,9 +20,6 @@ inline void put32(Bytes& b, std::size_t at, std::uint32_t v, int bytes = 4) {
     for (int i = 0; i < bytes; ++i)
         b[at + std::size_t(i)] = static_cast<unsigned char>(v >> 8 * i);
 }
-inline std::uint32_t get32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t{b[at + 3]} << 24;
-}
 
 // Row stride of a BMP file: the row's bytes rounded up to whole 4-byte words.
 inline std::size_t bmpStride(int width, int bitCount) {

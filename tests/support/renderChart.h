@@ -108,15 +108,13 @@ inline Frame render(const Scene& s) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const double* c = &at[y * (w + 1) + x];
-            double sum = greyAt(x, y);
-            if (c[0] == sum && c[1] == sum && c[w + 1] == sum && c[w + 2] == sum) {
-                image[y * w + x] = sum;
-                continue;
-            }
-            sum = 0;
-            for (int k = 0; k < 64; ++k)
+            const double centre = greyAt(x, y);
+            const bool uniform =
+                c[0] == centre && c[1] == centre && c[w + 1] == centre && c[w + 2] == centre;
+            double sum = 0;
+            for (int k = 0; !uniform && k < 64; ++k)
                 sum += greyAt(x - 0.5 + (k % 8 + 0.5) / 8, y - 0.5 + (k / 8 + 0.5) / 8);
-            image[y * w + x] = sum / 64;
+            image[y * w + x] = uniform ? centre : sum / 64;
         }
     // Separable Gaussian blur, edges clamped, then the noise.
     const int radius = int(std::ceil(4 * s.blur));
