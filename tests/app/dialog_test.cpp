@@ -170,13 +170,12 @@ class DialogTest : public QObject {
 
     // What the window shows of both views (its backing store) is what a fresh paint gives.
     bool shownAsPainted() {
-        bool same = true;
-        for (QWidget* view : {dialog->inputView, dialog->outputView}) {
-            const QImage window = view->screen()->grabWindow(dialog->winId()).toImage();
-            same = same && window.copy(view->geometry()).convertToFormat(QImage::Format_RGB32) ==
-                               grabbed(*view).convertToFormat(QImage::Format_RGB32);
-        }
-        return same;
+        const QImage window = dialog->screen()->grabWindow(dialog->winId()).toImage();
+        const auto same = [&](QWidget* view) {
+            return window.copy(view->geometry()).convertToFormat(QImage::Format_RGB32) ==
+                   grabbed(*view).convertToFormat(QImage::Format_RGB32);
+        };
+        return same(dialog->inputView) && same(dialog->outputView);
     }
 
   private slots:
@@ -267,7 +266,6 @@ class DialogTest : public QObject {
                  QStringList({"Image (*.BMP) (*.BMP *.bmp *.GIF *.gif *.JPG *.jpg)",
                               "Pictures (*.bmp *.png *.jpg *.jpeg *.gif) (*.bmp *.BMP *.png "
                               "*.PNG *.jpg *.JPG *.jpeg *.JPEG *.gif *.GIF)"}));
-        QCOMPARE(messages.size(), 1);  // the file's header
         const QImage shown = grabbed(*dialog->inputView);
         QCOMPARE(shown.pixel(20, 140), qRgb(40, 40, 40));
         QCOMPARE(shown.pixel(220, 140), qRgb(200, 200, 200));
@@ -297,8 +295,6 @@ class DialogTest : public QObject {
         for (int i = 0; i < 9; ++i) {
             const QStringList numbers = lines[i / 3].split('\t');
             QCOMPARE(numbers.size(), 3);
-            QCOMPARE(QString::number(numbers[i % 3].toDouble(), 'f', 6),
-                     exampleRows[i / 3].split(' ')[i % 3]);
             QCOMPARE(std::bit_cast<quint64>(numbers[i % 3].toDouble()),
                      std::bit_cast<quint64>(homographyTable[i / 3][i % 3]));
         }
@@ -323,9 +319,8 @@ class DialogTest : public QObject {
         startName.clear();
         act("Save BMP", file("saved.bmp"));  // the grey frame, as it was loaded
         QCOMPARE(startName, "test");
-        QFile saved(file("saved.bmp")), loaded(file("second.bmp"));
-        QVERIFY(saved.open(QIODevice::ReadOnly) && loaded.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), loaded.readAll());
+        QCOMPARE(readFile(file("saved.bmp").toStdString()),
+                 readFile(file("second.bmp").toStdString()));
 
         // A colour picture of the same size replaces the grey frame on screen.
         QVERIFY(writeBmp(file("colour.bmp"), Bytes(grey.size() * 3, 90), 280, 24));
