@@ -1075,7 +1075,6 @@ class DialogTest : public QObject {
         setGreyFrame(320, 240, 90);
         act("Load calibration…", file("plane.json"));
         QCOMPARE(points() + rows(*dialog->homographyList), shown);
-        QCOMPARE(QSize(outputWidth, outputHeight), QSize(321, 221));
         std::mt19937 rng(4);
         QVERIFY(writeBmp(file("in.bmp"), randomBytes(320 * 240, rng), 320, 8));
         act("Load BMP", file("in.bmp"));
