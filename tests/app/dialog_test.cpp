@@ -626,8 +626,7 @@ class DialogTest : public QObject {
         const std::function<void()> changes[] = {
             [&] { act("Load BMP", file("p.bmp")); },
             [&] {
-                dialog->inputPointList->addItems(exampleInput);
-                dialog->outputPointList->addItems(exampleOutput);
+                addPoints(exampleInput, exampleOutput);
                 click(calibrationId);
             },
             [&] { click(clearInputId); },
@@ -1090,8 +1089,7 @@ class DialogTest : public QObject {
         restore();
         QCOMPARE(messages, QStringList{"No points have been kept yet: they are kept when the "
                                        "dialog closes with points in a list."});
-        dialog->inputPointList->addItems({"1,2", "5,6"});
-        dialog->outputPointList->addItem("3,4");
+        addPoints({"1,2", "5,6"}, {"3,4"});
         setGreyFrame(64, 48, 0);
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
         QVERIFY(QFile::exists(kept));
