@@ -1070,10 +1070,9 @@ class DialogTest : public QObject {
     // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else
     // ~/.local/state); Restore brings them back as one step, or says why not.
     void closingKeepsThePointsForRestore() {
-        const auto restore = [this] { act("Restore last points"); };
         const QString kept = file("state/plandis/lastPoints.json");
         QFile::remove(kept);
-        restore();
+        act("Restore last points");
         QCOMPARE(messages, QStringList{"No points have been kept yet: they are kept when the "
                                        "dialog closes with points in a list."});
         addPoints({"1,2", "5,6"}, {"3,4"});
@@ -1082,15 +1081,15 @@ class DialogTest : public QObject {
         QVERIFY(QFile::exists(kept));
         open();
         QCOMPARE(dialog->inputPointList->count(), 0);  // the program starts empty
-        restore();                                     // no frame known: taken as they are
+        act("Restore last points");                    // no frame known: taken as they are
         QCOMPARE(points(), QStringList({"1,2", "5,6", "3,4"}));
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(points(), QStringList());
         setGreyFrame(64, 24, 0);  // one side differing is enough
-        restore();
+        act("Restore last points");
         std::ofstream(kept.toStdString()) << "{\"version\": 1, \"inputPoints\": [7]}";
         setGreyFrame(64, 48, 0);
-        restore();
+        act("Restore last points");
         QCOMPARE(dialog->inputPointList->count(), 0);
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[0],
