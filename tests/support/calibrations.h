@@ -1,0 +1,34 @@
+// Calibrations of a 64 × 48 frame that the calibration-file and command-line tests share.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "calib/calibrationFile.h"
+#include "tests/support/lensScene.h"
+
+namespace samples {
+
+// Four pairs on a 64 × 48 frame with a plane in millimetres, seen so steeply that its horizon
+// crosses the frame near its top, aslant; laid out over the points and 5 mm at 2 mm a pixel.
+Calibration planeSample() {
+    Calibration c{64, 48, {{26, 28}, {38, 31}, {60, 46}, {4, 42}}, {}};
+    c.plane = {"mm", {{0, 0}, {0, 100}, {100, 100}, {100, 0}}, 2, PlaneExtent::points, 5, {}};
+    EXPECT_EQ(layOutPlane(c), "");
+    return c;
+}
+
+// A 64 × 48 calibration with a lens (the usual scene at a twentieth of its size, the
+// corners moved by 5 px) and a straight line.
+Calibration lensCalibration() {
+    lens::Truth truth;
+    truth.width = 64, truth.height = 48, truth.a1 = -0.08;
+    truth.planeToIdeal = chart::tiltedView(64, 48, 35, 50, 65, {32, 24}, 8);
+    const lens::Pairs s = lens::render(truth, 10, 8, 1, 0.0, 1);
+    Calibration c{64, 48, s.input, s.output};
+    c.lines = s.lines;
+    const LensEstimate e = estimateWithLens(c.input, c.output, c.lines, 64, 48);
+    c.H = e.homography.H, c.inverse = e.homography.inverse, c.lens = e.lens;
+    return c;
+}
+
+}  // namespace samples
