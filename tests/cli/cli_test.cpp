@@ -107,6 +107,13 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     std::filesystem::create_directory("sub");
     writeFile("sub/k0.bmp", kindFile(pictureKinds[0]));
     rectify.push_back("grey.jpg");
+    // Grey but for one pixel's green, or its red: colour.
+    for (const char* name : {"green.bmp", "red.bmp"}) {
+        Bytes almost(sample::W * sample::H * 3, 90);
+        almost[3 * 5 + (name[0] == 'g' ? 1 : 2)] = 91;
+        ASSERT_TRUE(Image().writeBmp(name, almost.data(), sample::W, sample::H, 24));
+        rectify.push_back(name);
+    }
     for (const auto& [name, problem] : failing)
         if (!name.starts_with('k'))
             rectify.push_back(name);
@@ -132,6 +139,8 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     }
     EXPECT_EQ(magic("out/grey.jpg"), "\xFF\xD8");
     EXPECT_EQ(QImageReader("out/grey.jpg").imageFormat(), QImage::Format_Grayscale8);
+    for (const char* name : {"out/green.bmp", "out/red.bmp"})
+        EXPECT_EQ(QImageReader(name).imageFormat(), QImage::Format_RGB32) << name;
 }
 
 // With one job the caller does all the work: each channel of a colour picture and the one
