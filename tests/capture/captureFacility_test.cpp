@@ -103,11 +103,12 @@ TEST(GstCamera, ASourceThatCannotOpenGivesNothing) {
 }
 
 // A source that breaks, ends or falls silent: frames stop without a hang, the cause is kept,
-// and a new connect brings them back.
+// and a new connect brings them back. The broken one runs 0.3 s first, so that a test thread
+// slowed by a busy machine still sees a frame before the error.
 TEST(GstCamera, ASourceThatFailsStopsWithItsCauseAndConnectsAgain) {
     using C = CaptureFailure::Cause;
     for (const auto& [source, cause] : std::vector<std::pair<std::string, C>>{
-             {bars("YUY2", 64) + " ! identity error-after=10", C::other},
+             {bars("YUY2", 64) + " ! identity error-after=30", C::other},
              {"videotestsrc num-buffers=10", C::ended},
              {"videotestsrc is-live=true ! valve drop=true", C::noSignal}}) {
         GstCamera camera = cameraOn(source);
