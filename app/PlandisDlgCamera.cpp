@@ -59,17 +59,21 @@ void PlandisDlg::fillCameraMenu(QMenu& menu) {
                    return d.path == source || d.name == source;
                });
     };
+    // Another camera keeps the mode asked for, and whether --size named its size.
+    const auto sameMode = [](const std::string& source) {
+        return CaptureChoice{source, captureChoice.mode, captureChoice.sizeGiven};
+    };
     const CameraDevice* chosenDevice = nullptr;
     for (const CameraDevice& device : devices) {
         const bool chosen = device.path == inUse || device.name == inUse;
         chosenDevice = chosen ? &device : chosenDevice;
-        choice(cameraText(device), chosen, {device.path, captureChoice.mode});
+        choice(cameraText(device), chosen, sameMode(device.path));
     }
-    choice(QStringLiteral("Virtual camera"), inUse == kVirtual, {kVirtual, captureChoice.mode});
+    choice(QStringLiteral("Virtual camera"), inUse == kVirtual, sameMode(kVirtual));
     namedSource = listed(inUse) ? namedSource : inUse;
     if (!namedSource.empty() && !listed(namedSource)) {
         QString text = shortened(namedSource);
-        choice(text.replace('&', "&&"), namedSource == inUse, {namedSource, captureChoice.mode})
+        choice(text.replace('&', "&&"), namedSource == inUse, sameMode(namedSource))
             ->setToolTip(QString::fromStdString(namedSource));
     }
     if (chosenDevice == nullptr || chosenDevice->modes.empty()) {

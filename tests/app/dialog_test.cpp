@@ -494,11 +494,13 @@ class DialogTest : public QObject {
         QVERIFY(log->calls.ends_with("start;stop;disconnect;connect 0;period 33333;start;"));
         const std::string named = "videotestsrc pattern=ball ! video/x-raw,width=1280,height=720";
         const QString shown = "videotestsrc pattern…dth=1280,height=720";
-        captureChoice.source = named;  // as --source names it
+        captureChoice.source = named;  // as --source names it, with --size
+        captureChoice.sizeGiven = true;
         const QStringList listed = {"Cam B (/dev/video2)", "Cam C (/dev/video4)", "Virtual camera"};
         QCOMPARE(cameraMenu("Virtual camera"), listed + QStringList{shown + "*"});
         QCOMPARE(cameraMenu(shown), QStringList({listed[0], listed[1], listed[2] + "*", shown}));
         QCOMPARE(captureChoice.source, named);
+        QVERIFY(captureChoice.sizeGiven);  // a calibration loaded now keeps the size named
         QCOMPARE(dialog->systemMenu().actions()[2]->menu()->actions().last()->toolTip(),
                  QString::fromStdString(named));
     }
