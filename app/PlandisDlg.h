@@ -198,6 +198,8 @@ class PlandisDlg : public QDialog {
     QListWidget* pickedList = nullptr;
     int pickedIndex = -1;
     QSize pointsFrame;
+    // The frame the points belong to: the one they were clicked in, else the current one.
+    QSize calibrationFrame() const;
     std::optional<PointLists> atPress;   // the lists when the button went down, until it is up
     std::optional<QPoint> addOnRelease;  // a press on a point, until it drags or is released
     std::vector<PointLists> undoSteps, redoSteps;

@@ -152,6 +152,10 @@ void PlandisDlg::notePointsFrame() {
     }
 }
 
+QSize PlandisDlg::calibrationFrame() const {
+    return pointsFrame.isEmpty() ? QSize(frameWidth, frameHeight) : pointsFrame;
+}
+
 bool PlandisDlg::pointsFitFrame() {
     if (pointsFrame.isEmpty() || pointsFrame == QSize(frameWidth, frameHeight)) {
         return true;
@@ -197,7 +201,9 @@ void PlandisDlg::addCalibrationCommands() {
 }
 
 void PlandisDlg::OnSaveCalibration() {
-    Calibration calibration{frameWidth, frameHeight, listedPoints(*inputPointList),
+    // The points' own frame: a picture of another size shown since does not change it.
+    const QSize frame = calibrationFrame();
+    Calibration calibration{frame.width(), frame.height(), listedPoints(*inputPointList),
                             listedPoints(*outputPointList)};
     const Estimate e = estimate(calibration.input, calibration.output);
     if (e.fit.homography.fault != PointSetFault::none) {
@@ -212,9 +218,9 @@ void PlandisDlg::OnSaveCalibration() {
         calibration.plane = plane;
         calibration.layout = e.layout;
     }
-    const auto outside = [](const std::vector<Point>& points) {
-        return std::any_of(points.begin(), points.end(), [](Point p) {
-            return p.x < 0 || p.y < 0 || p.x >= frameWidth || p.y >= frameHeight;
+    const auto outside = [&frame](const std::vector<Point>& points) {
+        return std::any_of(points.begin(), points.end(), [&frame](Point p) {
+            return p.x < 0 || p.y < 0 || p.x >= frame.width() || p.y >= frame.height();
         });
     };
     if (outside(calibration.input) || (plane.unit.empty() && outside(calibration.output))) {

@@ -83,7 +83,7 @@ void PlandisDlg::OnPlaneCoordinates() {
 PlandisDlg::Estimate PlandisDlg::estimate(std::span<const Point> input,
                                           std::span<const Point> output) const {
     Estimate e;
-    const QSize frame = pointsFrame.isEmpty() ? QSize(frameWidth, frameHeight) : pointsFrame;
+    const QSize frame = calibrationFrame();
     const bool lens = lensToggle->isChecked();
     if (!plane.unit.empty()) {
         if (plane.points.size() != input.size()) {
@@ -208,7 +208,7 @@ void PlandisDlg::addToolPoint(QPoint position) {
 void PlandisDlg::finishMeasurement() {
     const std::vector<Point> input = listedPoints(*inputPointList);
     const PlaneUnits measured = measuredPlane();
-    const QSize frame = pointsFrame.isEmpty() ? QSize(frameWidth, frameHeight) : pointsFrame;
+    const QSize frame = calibrationFrame();
     const PlaneCalibration c = calibratePlane(
         input, measured, straightLines, lensToggle->isChecked(), frame.width(), frame.height());
     if (!c.problem.empty() || (tool == Tool::area && toolPoints.size() < 3)) {

@@ -749,6 +749,11 @@ class DialogTest : public QObject {
         QCOMPARE(calibrationOn, 0);
         QCOMPARE(messages.size(), 4);
         QVERIFY(messages[2].contains("(64 x 48)"));
+        dialog->OnSaveCalibration();  // the points' frame, not the picture's
+        QCOMPARE(messages.size(), 4);
+        Calibration saved;
+        QCOMPARE(loadCalibration(file("c.json").toUtf8().constData(), saved), "");
+        QCOMPARE(saved.frameWidth, 800);
     }
 
     // One journey per frame size: a point landed on a chosen pixel with the loupe's help,
