@@ -67,24 +67,30 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
 }
 
 // fit: the whole frame's plane image (its border, by the truth) lies in the output, and
-// reaches its edges. Catches a box of the points only, or of the wrong side of the horizon.
+// reaches its edges; through a lens too, to within its fit's error at the border, beyond the
+// marks. Catches a box of the points only, of the wrong side of the horizon, or without the lens.
 TEST(PlaneUnits, FitShowsTheWholeFrame) {
-    const Target t = target(PlaneExtent::fit);
-    ASSERT_EQ(t.fit.problem, "");
-    const chart::Homography toPlane = chart::inverse(t.truth.planeToIdeal);
-    double low = INFINITY, high = -INFINITY;
-    for (int k = 0; k < 2 * (1920 + 1080); k += 3) {
-        const lens::Xy d = k < 3840 ? lens::Xy{k / 2.0, k % 2 * 1079.0}
-                                    : lens::Xy{(k - 3840) % 2 * 1919.0, (k - 3840) / 2.0};
-        const lens::Xy p = chart::apply(toPlane, d);
-        const double i = (p.x - t.fit.layout.shown.x) / 0.5, j = (p.y - t.fit.layout.shown.y) / 0.5;
-        EXPECT_TRUE(i > -1 && j > -1 && i < t.fit.layout.width && j < t.fit.layout.height)
-            << d.x << " " << d.y;
-        low = std::fmin(low, std::fmin(i, j));
-        high = std::fmax(high, i - t.fit.layout.width);
+    for (const double a1 : {0.0, -0.04}) {
+        const Target t = target(PlaneExtent::fit, 1, 40, {}, a1);
+        ASSERT_EQ(t.fit.problem, "");
+        const double slack = a1 == 0 ? 1 : 12;  // output pixels
+        const chart::Homography toPlane = chart::inverse(t.truth.planeToIdeal);
+        double low = INFINITY, high = -INFINITY;
+        for (int k = 0; k < 2 * (1920 + 1080); k += 3) {
+            const lens::Xy d = k < 3840 ? lens::Xy{k / 2.0, k % 2 * 1079.0}
+                                        : lens::Xy{(k - 3840) % 2 * 1919.0, (k - 3840) / 2.0};
+            const lens::Xy p = chart::apply(toPlane, lens::bend(t.truth, d, true));
+            const double i = (p.x - t.fit.layout.shown.x) / 0.5;
+            const double j = (p.y - t.fit.layout.shown.y) / 0.5;
+            EXPECT_TRUE(i > -slack && j > -slack && i < t.fit.layout.width - 1 + slack &&
+                        j < t.fit.layout.height - 1 + slack)
+                << d.x << " " << d.y;
+            low = std::fmin(low, std::fmin(i, j));
+            high = std::fmax(high, i - t.fit.layout.width);
+        }
+        EXPECT_LT(low, slack);
+        EXPECT_GT(high, -1 - slack);
     }
-    EXPECT_LT(low, 1);
-    EXPECT_GT(high, -2);
 }
 
 // points: the marks' box and the 20 mm margin, at 0.5 mm a pixel: 1281 × 881, all but 1 %
@@ -92,6 +98,7 @@ TEST(PlaneUnits, FitShowsTheWholeFrame) {
 TEST(PlaneUnits, PointsShowTheMarksAndTheMargin) {
     const Target t = target(PlaneExtent::points);
     EXPECT_EQ(t.fit.layout.width, 1281);  // 0 for any refusal
+    EXPECT_EQ(t.fit.errors.size(), 35u);  // one per pair, without a lens too
     EXPECT_EQ(t.fit.layout.height, 881);
     int empty = 0;
     for (int j = 0; j < 881; ++j)
