@@ -18,11 +18,19 @@ struct Target {
 
 // Through a lens bending the frame's corners by 44 px (a1 −0.04), fitted with the plane.
 Target target(PlaneExtent extent, unsigned seed = 1, double tilt = 40, PlaneRect rectangle = {},
-              double a1 = 0) {
+              double a1 = 0, bool corners = false) {
     Target t;
     t.truth = lens::targetView(tilt);
     t.truth.a1 = a1;
     t.pairs = lens::renderTarget(t.truth, 0.03, seed);
+    if (corners) {  // the four corner marks alone, clicked at whole pixels
+        lens::Pairs four;
+        for (int k : {0, 6, 34, 28}) {
+            four.output.push_back(t.pairs.output[k]);
+            four.input.push_back({std::round(t.pairs.input[k].x), std::round(t.pairs.input[k].y)});
+        }
+        t.pairs = four;
+    }
     t.plane = {"mm", t.pairs.output, 0.5, extent, 20, rectangle};
     t.fit = calibratePlane(t.pairs.input, t.plane, {}, a1 != 0, 1920, 1080);
     return t;
@@ -33,7 +41,8 @@ Point plane(const Target& t, double i, double j) {  // the plane point of output
 }
 
 // Catches a wrong plane point of a pixel (or one that skips the lens), a lost or swollen
-// uncertainty, the wrong σ.
+// uncertainty, the wrong σ (also with four whole-pixel clicks and none to spare: a refined
+// click's σ understates their rounding, one in the fit's units swells it).
 TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
     // Marks (column, row) and their true distance.
     const struct {
@@ -44,11 +53,13 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
                  {{0, 4}, {6, 4}, 600},
                  {{3, 0}, {3, 4}, 400},
                  {{0, 0}, {6, 4}, std::hypot(600, 400)}};
-    for (unsigned seed = 1; seed <= 3; ++seed) {
-        const Target t = target(PlaneExtent::points, seed, 40, {}, seed == 3 ? -0.04 : 0);
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        const Target t =
+            target(PlaneExtent::points, seed, 40, {}, seed == 3 ? -0.04 : 0, seed == 4);
         ASSERT_EQ(t.fit.problem, "");
         ASSERT_EQ(t.fit.lens.none(), seed != 3);
         const PlaneMeasure m(t.pairs.input, {}, t.plane, t.fit);
+        const double loose = seed == 4 ? 15 : 1;  // σ 0.5 px, as a click's, and no pair to spare
         const auto pixel = [&](int column, int row) {
             const lens::Xy d = lens::deliver(t.truth, {100.0 * column, 100.0 * row});
             return Point{d.x, d.y};
@@ -56,13 +67,13 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
         for (const auto& s : spans) {
             const Measurement d = m.distance(pixel(s.a[0], s.a[1]), pixel(s.b[0], s.b[1]));
             EXPECT_LE(std::fabs(d.value - s.mm), d.plusMinus) << s.mm;
-            EXPECT_LT(d.plusMinus, 0.2) << s.mm;
+            EXPECT_LT(d.plusMinus, 0.2 * loose) << s.mm;
         }
         const Point quad[] = {pixel(0, 0), pixel(6, 0), pixel(6, 4), pixel(0, 4)};
         const Measurement right = m.angle(quad[0], quad[1], quad[2]), area = m.area(quad);
         EXPECT_LE(std::fabs(right.value - 90), right.plusMinus);
         EXPECT_LE(std::fabs(area.value - 240000), area.plusMinus);
-        EXPECT_LT(area.plusMinus, 100);
+        EXPECT_LT(area.plusMinus, 100 * loose);
     }
 }
 
