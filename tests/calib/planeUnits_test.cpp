@@ -23,7 +23,7 @@ Target target(PlaneExtent extent, unsigned seed = 1, double tilt = 40, PlaneRect
     t.truth = lens::targetView(tilt);
     t.truth.a1 = a1;
     t.pairs = lens::renderTarget(t.truth, 0.03, seed);
-    if (corners) {  // the four corner marks alone, clicked at whole pixels
+    if (corners) {  // the four corner marks alone, clicked at whole pixels, the lens asked for
         lens::Pairs four;
         for (int k : {0, 6, 34, 28}) {
             four.output.push_back(t.pairs.output[k]);
@@ -32,7 +32,7 @@ Target target(PlaneExtent extent, unsigned seed = 1, double tilt = 40, PlaneRect
         t.pairs = four;
     }
     t.plane = {"mm", t.pairs.output, 0.5, extent, 20, rectangle};
-    t.fit = calibratePlane(t.pairs.input, t.plane, {}, a1 != 0, 1920, 1080);
+    t.fit = calibratePlane(t.pairs.input, t.plane, {}, a1 != 0 || corners, 1920, 1080);
     return t;
 }
 
@@ -58,6 +58,7 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
             target(PlaneExtent::points, seed, 40, {}, seed == 3 ? -0.04 : 0, seed == 4);
         ASSERT_EQ(t.fit.problem, "");
         ASSERT_EQ(t.fit.lens.none(), seed != 3);
+        EXPECT_EQ(t.fit.tooLittleEvidence, seed == 4);  // asked for a lens, given four pairs
         const PlaneMeasure m(t.pairs.input, {}, t.plane, t.fit);
         const double loose = seed == 4 ? 15 : 1;  // σ 0.5 px, as a click's, and no pair to spare
         const auto pixel = [&](int column, int row) {
