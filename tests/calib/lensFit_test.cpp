@@ -42,7 +42,8 @@ TEST(LensDistortion, InverseAndWarpTableFollowTheClosedForm) {
             EXPECT_NEAR(d->y, lens.cy + dy * rd / ru, 1e-7);
             const Point back = undistort(lens, *d);
             EXPECT_NEAR(back.x, u.x, 1e-7);
-            const double q = ru * ru * table.invStep;
+            const double tx = u.x - table.cx, ty = u.y - table.cy;  // about the table's centre
+            const double q = (tx * tx + ty * ty) * table.invStep;
             if (q >= 1023)
                 continue;
             const auto j = static_cast<std::size_t>(q);
