@@ -124,6 +124,9 @@ TEST(PlaneUnits, PointsShowTheMarksAndTheMargin) {
         }
     EXPECT_LE(empty, 1281 * 881 / 100);
     EXPECT_NEAR(plane(t, 40, 40).x, 0, 1e-9);
+    // A rectangle whose corner, (0, −5000) mm, lies beyond the horizon: w there has the other
+    // sign than at the marks, which are what is kept.
+    EXPECT_EQ(target(PlaneExtent::rectangle, 1, 40, {0, -5000, 700, 5500}).fit.horizon, -1);
 }
 
 // Hostile values get a message, never an output (nor the allocation of one).
@@ -152,6 +155,8 @@ TEST(PlaneUnits, RefusesWhatLaysOutNoUsableOutput) {
         EXPECT_NE(c.problem.find(row.problem), std::string::npos) << c.problem;
         EXPECT_EQ(c.layout.width, 0);
     }
+    // The largest side is still laid out.
+    EXPECT_EQ(target(PlaneExtent::rectangle, 1, 40, {0, 0, 8191.5, 10}).fit.layout.width, 16384);
 }
 
 }  // namespace
