@@ -94,6 +94,10 @@ TEST(CalibrationFile, RoundTripsBitForBitAndOpenCvReadsIt) {
     Calibration lensPlane = lensCalibration();  // not square, its lens fitted with the plane
     lensPlane.plane = {"mm", lensPlane.output, 2, PlaneExtent::rectangle, 0, {-10, -4, 120, 110}};
     ASSERT_EQ(layOutPlane(lensPlane), "");
+    Calibration plain = lensPlane;  // laid out without a lens, it gets none, 80 pairs or not
+    plain.lens = centredLens(64, 48);
+    ASSERT_EQ(layOutPlane(plain), "");
+    EXPECT_TRUE(plain.lens.none());
     const Calibration saved[] = {sample(), planeSample(), lensCalibration(), lensPlane};
     ASSERT_FALSE(saved[2].lens.none());
     ASSERT_FALSE(saved[3].lens.none());
