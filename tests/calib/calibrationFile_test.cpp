@@ -63,6 +63,8 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
         {[](json& f) { f = plane(); f["plane"]["extent"] = {{"kind", "rectangle"}, {"x", 0}, {"y", 0},
                        {"width", 1e300}, {"height", 1}, {"margin", 0}}; }, "too large"},
         {[](json& f) { f = plane(); f["plane"]["unit"] = 5; }, "unit of its plane is not a name"},
+        {[](json& f) { f = plane(); f["plane"]["unit"] = ""; }, "unit of its plane is not a name"},
+        {[](json& f) { f = plane(); f["plane"]["points"][1] = {0, 0}; }, "refused: the points do not give"},
         {[](json& f) { f = plane(); f["plane"]["points"][1][0] = 90; }, "does not match its points"},
         {[](json& f) { f = plane(); f["outputFrame"]["width"] = 57; }, "output frame does not match"},
         {[](json& f) { f = plane(); f["outputFrame"]["height"] = 57; }, "output frame does not match"},
