@@ -8,6 +8,7 @@
 
 #include "calib/homography.h"
 #include "calib/lensFit.h"
+#include "calib/planeUnits.h"
 #include "tests/support/lensScene.h"
 
 namespace {
@@ -87,8 +88,12 @@ TEST_P(LensFitTargets, MeetsItsAccuracy) {
     };
     const double worst = lens::worstPlaneError(truth, through(fit.homography.H, fit.lens));
     EXPECT_LE(fitOf(fit.errors).rms, c.rms);
-    // The lines' points lie as far from them as the 0.05 px noise puts them.
+    // The lines' points lie as far from them as the 0.05 px noise puts them, also as a plane
+    // laid out from the same pairs and lines states it.
     EXPECT_NEAR(fit.lineRms, c.lines > 0 ? 0.05 : 0, 0.02) << fit.lineRms;
+    const PlaneUnits plane{"px", s.output, 1, PlaneExtent::points, 0, {}};
+    const PlaneCalibration planar = calibratePlane(s.input, plane, s.lines, true, 1280, 720);
+    EXPECT_NEAR(planar.lineRms, c.lines > 0 ? 0.05 : 0, 0.02);
     if (c.worst > 0) {
         EXPECT_LE(worst, c.worst);
     } else {
