@@ -51,7 +51,9 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
         {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {31.5, 23.5}},
                                               {"radius", std::hypot(31.5, 23.5)}}; },
          "lens distortion does not match"},  // six pairs, no lines: no lens to estimate
-        {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {0, 0}},
+        {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {31.5, 0}},
+                                              {"radius", std::hypot(31.5, 23.5)}}; }, "not centred"},
+        {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {31.5, 23.5}},
                                               {"radius", 1}}; }, "not centred"},
         {[](json& f) { f["lensDistortion"] = {{"model", "polynomial"}, {"k", {0, 0}}}; }, "not a division model"},
         // A plane: its values, and its output frame and points as they follow from them.
@@ -61,10 +63,14 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
         {[](json& f) { f = plane(); f["plane"]["extent"] = {{"kind", "rectangle"}, {"x", 0}, {"y", 0},
                        {"width", 1e300}, {"height", 1}, {"margin", 0}}; }, "too large"},
         {[](json& f) { f = plane(); f["plane"]["unit"] = 5; }, "unit of its plane is not a name"},
+        {[](json& f) { f = plane(); f["plane"]["unit"] = ""; }, "unit of its plane is not a name"},
+        {[](json& f) { f = plane(); f["plane"]["points"][1] = {0, 0}; }, "refused: the points do not give"},
         {[](json& f) { f = plane(); f["plane"]["points"][1][0] = 90; }, "does not match its points"},
         {[](json& f) { f = plane(); f["outputFrame"]["width"] = 57; }, "output frame does not match"},
+        {[](json& f) { f = plane(); f["outputFrame"]["height"] = 57; }, "output frame does not match"},
         {[](json& f) { f = plane(); f["plane"]["planeToOutput"]["data"][2] = 2; }, "output frame does not match"},
         {[](json& f) { f = plane(); f["outputPoints"][1][0] = 52; }, "not its plane points laid out"},
+        {[](json& f) { f = plane(); f["outputPoints"][1][1] = 52; }, "not its plane points laid out"},
         {[](json& f) { f = plane(); f["outputPoints"][1][0] = 56; }, "outside the 56 x 56 frame"}};
     // clang-format on
     for (const BadFile& bad : files) {
@@ -81,13 +87,22 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
     }
 }
 
-// The same text means the same frame, lists, H and inverse, plane, lens and line, bit for
-// bit: each double is written in a form that reads back to itself. OpenCV reads H and the
-// errors (how far H sends each output point from its input point), the plane's layout, and
-// the lens: its undistortion with the file's cameraMatrix and distCoeffs agrees with ours.
+// The same text means the same frame, lists, H and inverse, plane, lens and line (a plane
+// with a lens too), bit for bit: each double is written in a form that reads back to itself.
+// OpenCV reads H and the errors (how far H sends each output point from its input point), the
+// plane's layout, and the lens: its undistortion with the file's cameraMatrix and distCoeffs
+// agrees with ours.
 TEST(CalibrationFile, RoundTripsBitForBitAndOpenCvReadsIt) {
-    const Calibration saved[] = {sample(), planeSample(), lensCalibration()};
+    Calibration lensPlane = lensCalibration();  // not square, its lens fitted with the plane
+    lensPlane.plane = {"mm", lensPlane.output, 2, PlaneExtent::rectangle, 0, {-10, -4, 120, 110}};
+    ASSERT_EQ(layOutPlane(lensPlane), "");
+    Calibration plain = lensPlane;  // laid out without a lens, it gets none, 80 pairs or not
+    plain.lens = centredLens(64, 48);
+    ASSERT_EQ(layOutPlane(plain), "");
+    EXPECT_TRUE(plain.lens.none());
+    const Calibration saved[] = {sample(), planeSample(), lensCalibration(), lensPlane};
     ASSERT_FALSE(saved[2].lens.none());
+    ASSERT_FALSE(saved[3].lens.none());
     const auto path = [](std::size_t i) { return scratch.file(std::to_string(i) + ".json"); };
     for (std::size_t i = 0; i < std::size(saved); ++i) {
         ASSERT_TRUE(saveCalibration(path(i).c_str(), saved[i]));
@@ -112,6 +127,10 @@ TEST(CalibrationFile, RoundTripsBitForBitAndOpenCvReadsIt) {
     EXPECT_EQ(std::string(planeFile["plane"]["unit"]), "mm");
     EXPECT_EQ(std::string(planeFile["plane"]["extent"]["kind"]), "points");
     EXPECT_EQ(int(planeFile["outputFrame"]["width"]), 56);  // (100 + 2 · 5) / 2 + 1
+    const cv::FileStorage wide(path(3), cv::FileStorage::READ);
+    wide["plane"]["planeToOutput"] >> S;
+    EXPECT_EQ(S.at<double>(1, 2), 2);                  // its top 4 mm above y = 0
+    EXPECT_EQ(int(wide["outputFrame"]["width"]), 61);  // 120 / 2 + 1
     const cv::FileStorage lensFile(path(2), cv::FileStorage::READ);
     cv::Mat K, D;
     lensFile["cameraMatrix"] >> K;

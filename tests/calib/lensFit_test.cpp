@@ -8,6 +8,7 @@
 
 #include "calib/homography.h"
 #include "calib/lensFit.h"
+#include "calib/planeUnits.h"
 #include "tests/support/lensScene.h"
 
 namespace {
@@ -28,6 +29,8 @@ TEST(LensDistortion, InverseAndWarpTableFollowTheClosedForm) {
         EXPECT_NEAR(cornerShift(lens), R * std::fabs(1 / (1 + lens.k1) - 1), 1e-9);
         const RadialTable table = radialTableOf(lens);
         ASSERT_EQ(table.factor.size(), 1024u);
+        // The last entry reaches 2 px beyond the corners, for the border pixels' neighbours.
+        EXPECT_NEAR(std::sqrt(1023 / table.invStep) * table.factor[1023], R + 2, 1e-6);
         for (int i = 0; i < 20; ++i) {
             const Point u{at(rng), at(rng) * 0.6};
             const double dx = u.x - lens.cx, dy = u.y - lens.cy, ru = std::hypot(dx, dy);
@@ -40,7 +43,8 @@ TEST(LensDistortion, InverseAndWarpTableFollowTheClosedForm) {
             EXPECT_NEAR(d->y, lens.cy + dy * rd / ru, 1e-7);
             const Point back = undistort(lens, *d);
             EXPECT_NEAR(back.x, u.x, 1e-7);
-            const double q = ru * ru * table.invStep;
+            const double tx = u.x - table.cx, ty = u.y - table.cy;  // about the table's centre
+            const double q = (tx * tx + ty * ty) * table.invStep;
             if (q >= 1023)
                 continue;
             const auto j = static_cast<std::size_t>(q);
@@ -84,6 +88,12 @@ TEST_P(LensFitTargets, MeetsItsAccuracy) {
     };
     const double worst = lens::worstPlaneError(truth, through(fit.homography.H, fit.lens));
     EXPECT_LE(fitOf(fit.errors).rms, c.rms);
+    // The lines' points lie as far from them as the 0.05 px noise puts them, also as a plane
+    // laid out from the same pairs and lines states it.
+    EXPECT_NEAR(fit.lineRms, c.lines > 0 ? 0.05 : 0, 0.02) << fit.lineRms;
+    const PlaneUnits plane{"px", s.output, 1, PlaneExtent::points, 0, {}};
+    const PlaneCalibration planar = calibratePlane(s.input, plane, s.lines, true, 1280, 720);
+    EXPECT_NEAR(planar.lineRms, c.lines > 0 ? 0.05 : 0, 0.02);
     if (c.worst > 0) {
         EXPECT_LE(worst, c.worst);
     } else {
@@ -103,12 +113,16 @@ INSTANTIATE_TEST_SUITE_P(Rendered, LensFitTargets, testing::Values(
 
 TEST(LensFit, SaysWhenTheEvidenceIsTooLittle) {
     const lens::Truth truth{.a1 = -0.0263};
-    const lens::Pairs s = lens::render(truth, 3, 2, 1, 0.05, 1);
-    const std::vector<StraightLine> twoPoints = {{{10, 10}, {50, 12}}};
-    const LensEstimate fit = estimateWithLens(s.input, s.output, twoPoints, 1280, 720);
+    lens::Pairs s = lens::render(truth, 4, 2, 0, 0.05, 1);
+    s.input.pop_back();  // 7 pairs, one short
+    s.output.pop_back();
+    std::vector<StraightLine> line = {{{10, 10}, {50, 12}}};
+    const LensEstimate fit = estimateWithLens(s.input, s.output, line, 1280, 720);
     EXPECT_TRUE(fit.tooLittleEvidence);
     EXPECT_TRUE(fit.lens.none());
-    EXPECT_EQ(fit.errors.size(), 6u);
+    EXPECT_EQ(fit.errors.size(), 7u);
+    line[0].push_back({90, 15});  // a third point makes it count
+    EXPECT_FALSE(estimateWithLens(s.input, s.output, line, 1280, 720).tooLittleEvidence);
 }
 
 }  // namespace

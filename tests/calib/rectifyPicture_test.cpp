@@ -12,8 +12,9 @@ TEST(RectifyPicture, CutsEveryPixelBeyondTheHorizonAndNoOther) {
     std::mt19937 rng(3);
     Bytes source = randomBytes(64 * 48, rng);
     source[7 * 64 + 10] = 200;  // never 0, as the cut pixels are
-    // w = x − 20.5 + y / 2, its negative, and w = y − 3.5 (constant along each row).
-    const double ws[][3] = {{1, 0.5, -20.5}, {-1, -0.5, 20.5}, {0, 1, -3.5}};
+    // w = x − 20.5 + y / 2, its negative, w = y − 3.5 (constant along each row), and
+    // w = x / 8 + y − 6.5, whose rows up to 1 and from 7 lie wholly on one side.
+    const double ws[][3] = {{1, 0.5, -20.5}, {-1, -0.5, 20.5}, {0, 1, -3.5}, {0.125, 1, -6.5}};
     for (const auto& w : ws)
         for (const int horizon : {1, -1}) {
             HomographyTable h;

@@ -23,12 +23,22 @@ struct Truth {
     chart::Homography planeToIdeal = chart::tiltedView(1280, 720, 35, 1000, 1300, {640, 360}, 8);
 };
 
-inline Xy deliver(const Truth& t, Xy plane) {
-    const Xy u = chart::apply(t.planeToIdeal, plane);
+// The delivered point of ideal point u; with `back`, the ideal point of delivered point u
+// (by fixed-point iteration, for the mild lenses here).
+inline Xy bend(const Truth& t, Xy u, bool back = false) {
     const double cx = (t.width - 1) / 2.0, cy = (t.height - 1) / 2.0;
-    const double p = ((u.x - cx) * (u.x - cx) + (u.y - cy) * (u.y - cy)) / (cx * cx + cy * cy);
-    const double f = 1 + t.a1 * p + t.a2 * p * p;
-    return {cx + (u.x - cx) * f, cy + (u.y - cy) * f};
+    Xy v = u;
+    for (int i = 0; i < (back ? 60 : 1); ++i) {
+        const double p = ((v.x - cx) * (v.x - cx) + (v.y - cy) * (v.y - cy)) / (cx * cx + cy * cy);
+        const double f = 1 + t.a1 * p + t.a2 * p * p;
+        v = back ? Xy{cx + (u.x - cx) / f, cy + (u.y - cy) / f}
+                 : Xy{cx + (u.x - cx) * f, cy + (u.y - cy) * f};
+    }
+    return v;
+}
+
+inline Xy deliver(const Truth& t, Xy plane) {
+    return bend(t, chart::apply(t.planeToIdeal, plane));
 }
 
 inline bool inFrame(const Truth& t, Xy d) {
