@@ -102,8 +102,7 @@ PlaneCalibration calibratePlane(std::span<const Point> input, const PlaneUnits& 
     // In double before any int: a hostile size must give this message, not an allocation.
     const double width = std::floor(shown.width / plane.scale) + 1;
     const double height = std::floor(shown.height / plane.scale) + 1;
-    if (!(width <= largestPlaneSide && height <= largestPlaneSide &&
-          width * height <= largestPlaneBytes)) {
+    if (!(width <= largestPlaneSide && height <= largestPlaneSide)) {
         c.problem = "the output would be too large (" + std::to_string(width) + " x " +
                     std::to_string(height) + " pixels); choose a larger scale or a smaller part";
         return c;

@@ -27,9 +27,8 @@ struct PlaneUnits {
     PlaneRect rectangle;  // for PlaneExtent::rectangle
 };
 
-// The largest output calibratePlane lays out: a side, and width × height bytes.
+// The largest side of an output calibratePlane lays out (a frame of at most 256 MiB).
 inline constexpr double largestPlaneSide = 16384;
-inline constexpr double largestPlaneBytes = 256.0 * 1024 * 1024;
 
 // The output frame over the plane: output pixel (i, j) is the plane point
 // (shown.x + i·scale, shown.y + j·scale), planeToOutput the 3 × 3 matrix taking plane points to
@@ -62,8 +61,8 @@ struct PlaneCalibration {
 // G estimated as the pixel calibration estimates H (estimateHomography, or estimateWithLens
 // when withLens, the plane points as output points), then the layout of `plane` over an input
 // frame of inputWidth × inputHeight delivered pixels. Refuses (problem) rather than lays out an
-// output that is not finite, empty, over largestPlaneSide pixels a side or over
-// largestPlaneBytes, and a fit extent whose frame reaches the horizon.
+// output that is not finite, empty or over largestPlaneSide pixels a side, and a fit extent
+// whose frame reaches the horizon.
 PlaneCalibration calibratePlane(std::span<const Point> input, const PlaneUnits& plane,
                                 std::span<const StraightLine> lines, bool withLens, int inputWidth,
                                 int inputHeight);
