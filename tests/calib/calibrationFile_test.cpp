@@ -51,6 +51,8 @@ TEST(CalibrationFile, RefusesEachBadFileByName) {
         {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {31.5, 23.5}},
                                               {"radius", std::hypot(31.5, 23.5)}}; },
          "lens distortion does not match"},  // six pairs, no lines: no lens to estimate
+        {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {0, 23.5}},
+                                              {"radius", std::hypot(31.5, 23.5)}}; }, "not centred"},
         {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {31.5, 0}},
                                               {"radius", std::hypot(31.5, 23.5)}}; }, "not centred"},
         {[](json& f) { f["lensDistortion"] = {{"model", "division"}, {"k", {-0.01, 0}}, {"centre", {31.5, 23.5}},
