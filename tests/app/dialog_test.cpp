@@ -939,6 +939,19 @@ class DialogTest : public QObject {
             QVERIFY(near(k, k) &&
                     dialog->outputPointList->item(k)->text() ==
                         QString("%1,%2").arg(27 + 33 * (k % 9)).arg(37 + 33 * (k / 9)));
+        QStringList filled;  // corner 13 of the 9 × 6 found: 4 squares across, 1 down
+        QTimer::singleShot(0, [&filled] {
+            auto* d = QApplication::activeModalWidget();
+            d->findChild<QLineEdit*>("square")->setText("10");
+            for (auto* b : d->findChildren<QAbstractButton*>())
+                if (b->text() == "Fill from chart")
+                    b->click();
+            auto* table = d->findChild<QTableWidget*>();
+            filled = {table->item(13, 1)->text(), table->item(13, 2)->text()};
+            d->close();
+        });
+        act("Plane coordinates…");
+        QCOMPARE(filled, QStringList({"40", "10"}));
         const QStringList found = points();
         act("Save calibration…", file("chart.json"));
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step
@@ -1015,11 +1028,13 @@ class DialogTest : public QObject {
     // plane kept; a distance, an angle and an area measured are drawn, listed, copied and
     // cleared; the plane is saved and loaded back.
     void planeInMillimetresMeasuredSavedLoaded() {
-        const auto typePlane = [this](const QString& scale) {
-            QTimer::singleShot(0, [scale] {
+        QStringList opened;  // what the dialog opens with: the plane taken last
+        const auto typePlane = [this, &opened](const QString& scale) {
+            QTimer::singleShot(0, [scale, &opened] {
                 auto* d = QApplication::activeModalWidget();
                 const QStringList xy = {"0", "0", "600", "0", "600", "400", "0", "400"};
                 auto* table = d->findChild<QTableWidget*>();
+                opened = {table->item(2, 1)->text(), d->findChild<QComboBox*>()->currentText()};
                 for (int i = 0; i < 8; ++i)
                     table->item(i / 2, 1 + i % 2)->setText(xy[i]);
                 d->findChild<QLineEdit*>("scale")->setText(scale);
@@ -1047,6 +1062,7 @@ class DialogTest : public QObject {
         act("Correct lens distortion");
         typePlane("1e-9");  // refused: the plane measured on stays the one taken before
         QVERIFY(messages.size() == 1 && messages[0].contains("too large"));
+        QCOMPARE(opened, QStringList({"600", "points"}));
         QTest::keyClick(dialog.get(), Qt::Key_D);
         // Output pixels 10 and 310 of 321 in the 243-wide view; Enter ends only an area.
         QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(8, 12));
