@@ -285,7 +285,9 @@ TEST(CommandLine, ChartIsAPrintableChessboard) {
     EXPECT_EQ(darks, 20);
     EXPECT_LT(page.find("x=\"27.5\" y=\"27.5\""), page.find("x=\"15\" y=\"27.5\""));
     EXPECT_NE(page.find("width=\"130mm\" height=\"92.5mm\""), std::string::npos);
-    EXPECT_NE(page.find(">7 x 4 inner corners, squares 12.5 mm"), std::string::npos);
+    EXPECT_NE(page.find("y=\"85\" font-family=\"sans-serif\" font-size=\"4\">7 x 4 inner corners, "
+                        "squares 12.5 mm: print at 100 %</text>"),
+              std::string::npos);
 }
 
 TEST(CommandLine, HelpAndVersion) {
@@ -310,7 +312,9 @@ TEST(CommandLine, MisuseGetsOneLineAndStatusTwo) {
           Args{"chart", "--square", "0.9", "--output", "c.svg"},
           Args{"chart", "--output", "/dev/null"}, Args{"chart"}, Args{"chart", "--corners", "1x6"},
           Args{"measure", "--calibration", "c.json", "1,2,3"}, Args{"measure", "1,2"},
-          Args{"rectify", "--scale", "x"}, Args{"rectify", "--extent", "1,2,3"}}) {
+          Args{"rectify", "--scale", "x"}, Args{"rectify", "--extent", "1,2,3"},
+          Args{"rectify", "--output"}, Args{"rectify", "--calibration", "c.json", "--output", "o"},
+          Args{"rectify", "--calibration", "c.json", "--frob", "--output", "o"}}) {
         // clang-format on
         SCOPED_TRACE(bad[0] + " " + (bad.size() > 1 ? bad[1] : ""));
         std::string text;
