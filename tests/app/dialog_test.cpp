@@ -983,6 +983,14 @@ class DialogTest : public QObject {
                 dialog->homographyList->count() == 6);  // no lines: no lines' row
         QVERIFY(dialog->homographyList->item(5)->text().contains(
             QRegularExpression("^k -0\\.02\\d, corner shift 2\\d\\.\\d px$")));
+        QTest::keyClick(dialog.get(), Qt::Key_D);  // output pixels (210, 110) and (1053, 609)
+        for (QPoint at : {QPoint(40, 40), QPoint(200, 220)})
+            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);
+        act("Measurements…");
+        act("Copy");  // in pixels without a plane, through the lens and back
+        const QStringList cells = QGuiApplication::clipboard()->text().split('\n')[1].split('\t');
+        QVERIFY(cells[3] == "px" && std::fabs(cells[1].toDouble() - std::hypot(843, 499)) < 0.5);
+        QVERIFY(cells[2].toDouble() > 0.01 && cells[2].toDouble() < 0.3);  // noise, no lens left
         act("Correct lens distortion");
         QCOMPARE(dialog->homographyList->count(), 5);
 
