@@ -1123,6 +1123,13 @@ class DialogTest : public QObject {
         QVERIFY(writeBmp(file("in.bmp"), randomBytes(320 * 240, rng), 320, 8));
         act("Load BMP", file("in.bmp"));
         savedAsRectifyMakes(file("plane.json"), file("in.bmp"));
+        QTimer::singleShot(0, [] {  // no unit: pixels again, without the plane's output rows
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            d->findChild<QLineEdit*>("unit")->clear();
+            d->accept();
+        });
+        act("Plane coordinates…");
+        QVERIFY(dialog->outputPointList->count() == 0 && outputWidth == 0);
     }
 
     // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else
