@@ -959,6 +959,8 @@ class DialogTest : public QObject {
         open();
         act("Load calibration…", file("chart.json"));
         QCOMPARE(points(), found);
+        QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step too
+        QCOMPARE(points(), QStringList());
         setGreyFrame(320, 240, 128);
         act("Find chart…");
         QTRY_COMPARE(messages, QStringList{"chart not found"});
