@@ -1044,7 +1044,10 @@ class DialogTest : public QObject {
                 auto* d = QApplication::activeModalWidget();
                 const QStringList xy = {"0", "0", "600", "0", "600", "400", "0", "400"};
                 auto* table = d->findChild<QTableWidget*>();
-                opened = {table->item(2, 1)->text(), d->findChild<QComboBox*>()->currentText()};
+                auto* rectangle = d->findChild<QLineEdit*>("rectangle");
+                opened = {table->item(2, 1)->text(), d->findChild<QComboBox*>()->currentText(),
+                          rectangle->text()};
+                rectangle->setText("-20,-20,640,440");  // kept, though points are shown
                 for (int i = 0; i < 8; ++i)
                     table->item(i / 2, 1 + i % 2)->setText(xy[i]);
                 d->findChild<QLineEdit*>("scale")->setText(scale);
@@ -1072,7 +1075,7 @@ class DialogTest : public QObject {
         act("Correct lens distortion");
         typePlane("1e-9");  // refused: the plane measured on stays the one taken before
         QVERIFY(messages.size() == 1 && messages[0].contains("too large"));
-        QCOMPARE(opened, QStringList({"600", "points"}));
+        QCOMPARE(opened, QStringList({"600", "points", "-20,-20,640,440"}));
         QTest::keyClick(dialog.get(), Qt::Key_D);
         // Output pixels 10 and 310 of 321 in the 243-wide view; Enter ends only an area.
         QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(8, 12));
