@@ -329,7 +329,8 @@ class DialogTest : public QObject {
         setGreyFrame(280, 24, 0);  // one side differing is enough
         act("Load calibration…", file("cal.json"));
         QCOMPARE(messages.size(), 6);  // three of them Load BMP's
-        QVERIFY(messages[4].startsWith("The calibration cannot be loaded: it is not valid JSON"));
+        QVERIFY(messages[4].startsWith("The calibration cannot be loaded: it is not valid JSON") &&
+                messages[4].endsWith("."));
         QCOMPARE(messages[5],
                  "The calibration is for a 280 x 240 frame, but the current frame is 280 x 24.");
         QCOMPARE(rows(*dialog->inputPointList), exampleInput);
@@ -1009,7 +1010,8 @@ class DialogTest : public QObject {
                               QPoint(x, x == 120 ? 134 : 130));
         QTest::keyClick(dialog->inputView, Qt::Key_Escape);
         QVERIFY(dialog->isVisible() && dialog->inputPointList->count() == 4);
-        QVERIFY(dialog->homographyList->item(3)->text().startsWith("k "));
+        QVERIFY(dialog->homographyList->item(3)->text().startsWith("k ") &&
+                dialog->homographyList->item(4)->text().startsWith("lines RMS "));
         const QImage drawn = grabbed(*dialog->inputView);
         int cyan = 0;
         for (int i = 0; i < drawn.width() * drawn.height(); ++i)
@@ -1074,7 +1076,10 @@ class DialogTest : public QObject {
                  "lens: 8 pairs or a straight line of 3 points needed");
         act("Correct lens distortion");
         typePlane("1e-9");  // refused: the plane measured on stays the one taken before
-        QVERIFY(messages.size() == 1 && messages[0].contains("too large"));
+        typePlane("x");
+        QVERIFY(messages.size() == 2 && messages[0].startsWith("The plane cannot be shown: ") &&
+                messages[0].contains("too large") && messages[0].endsWith("."));
+        QCOMPARE(messages[1], "The scale, the margin and the rectangle must be numbers.");
         QCOMPARE(opened, QStringList({"600", "points", "-20,-20,640,440"}));
         QTest::keyClick(dialog.get(), Qt::Key_D);
         // Output pixels 10 and 310 of 321 in the 243-wide view; Enter ends only an area.
