@@ -329,7 +329,8 @@ class DialogTest : public QObject {
         setGreyFrame(280, 24, 0);  // one side differing is enough
         act("Load calibration…", file("cal.json"));
         QCOMPARE(messages.size(), 6);  // three of them Load BMP's
-        QVERIFY(messages[4].startsWith("The calibration cannot be loaded: it is not valid JSON"));
+        QVERIFY(messages[4].startsWith("The calibration cannot be loaded: it is not valid JSON") &&
+                messages[4].endsWith("."));
         QCOMPARE(messages[5],
                  "The calibration is for a 280 x 240 frame, but the current frame is 280 x 24.");
         QCOMPARE(rows(*dialog->inputPointList), exampleInput);
@@ -388,6 +389,12 @@ class DialogTest : public QObject {
         row("unreadable file", "Load BMP", square, {}, "파일을 읽을 수 없습니다.");
         row("unwritable place", "Save BMP", square, {}, "파일을 저장할 수 없습니다.");
         row("no frame size to save", "Save BMP", {}, {}, "Can not create image!");
+        row("measuring uncalibrated", "Measure distance", square, {},
+            "Measuring needs a calibration: turn Calibration on.");
+        row("a point beyond the frame", "Save calibration…", {"0,0", "8,0", "7,3", "0,3"},
+            {"0,0", "7,0", "7,3", "0,3"},
+            "The calibration cannot be saved: a point lies outside the frame, or no frame size "
+            "is known yet.");
         row("no rectified picture", "Save rectified picture…", square, {},
             "There is no rectified picture yet: turn Calibration on.");
         row("camera not permitted", "Start Capture", {}, {},
@@ -933,6 +940,19 @@ class DialogTest : public QObject {
             QVERIFY(near(k, k) &&
                     dialog->outputPointList->item(k)->text() ==
                         QString("%1,%2").arg(27 + 33 * (k % 9)).arg(37 + 33 * (k / 9)));
+        QStringList filled;  // corner 13 of the 9 × 6 found: 4 squares across, 1 down
+        QTimer::singleShot(0, [&filled] {
+            auto* d = QApplication::activeModalWidget();
+            d->findChild<QLineEdit*>("square")->setText("10");
+            for (auto* b : d->findChildren<QAbstractButton*>())
+                if (b->text() == "Fill from chart")
+                    b->click();
+            auto* table = d->findChild<QTableWidget*>();
+            filled = {table->item(13, 1)->text(), table->item(13, 2)->text()};
+            d->close();
+        });
+        act("Plane coordinates…");
+        QCOMPARE(filled, QStringList({"40", "10"}));
         const QStringList found = points();
         act("Save calibration…", file("chart.json"));
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step
@@ -940,6 +960,8 @@ class DialogTest : public QObject {
         open();
         act("Load calibration…", file("chart.json"));
         QCOMPARE(points(), found);
+        QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step too
+        QCOMPARE(points(), QStringList());
         setGreyFrame(320, 240, 128);
         act("Find chart…");
         QTRY_COMPARE(messages, QStringList{"chart not found"});
@@ -960,9 +982,18 @@ class DialogTest : public QObject {
         QVERIFY(rmsRow().startsWith("RMS 1.") && dialog->homographyList->count() == 5);
         QVERIFY(lensTable.empty());
         act("Correct lens distortion");
-        QVERIFY(rmsRow().startsWith("RMS 0.0") && !lensTable.empty());
+        QVERIFY(rmsRow().startsWith("RMS 0.0") && !lensTable.empty() &&
+                dialog->homographyList->count() == 6);  // no lines: no lines' row
         QVERIFY(dialog->homographyList->item(5)->text().contains(
             QRegularExpression("^k -0\\.02\\d, corner shift 2\\d\\.\\d px$")));
+        QTest::keyClick(dialog.get(), Qt::Key_D);  // output pixels (210, 110) and (1053, 609)
+        for (QPoint at : {QPoint(40, 40), QPoint(200, 220)})
+            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);
+        act("Measurements…");
+        act("Copy");  // px without a plane, through the lens and back, to full precision
+        const QStringList cells = QGuiApplication::clipboard()->text().split('\n')[1].split('\t');
+        QVERIFY(cells[3] == "px" && std::fabs(cells[1].toDouble() - std::hypot(843, 499)) < 1e-6);
+        QVERIFY(cells[2].toDouble() > 0.01 && cells[2].toDouble() < 0.3);  // noise, no lens left
         act("Correct lens distortion");
         QCOMPARE(dialog->homographyList->count(), 5);
 
@@ -979,7 +1010,8 @@ class DialogTest : public QObject {
                               QPoint(x, x == 120 ? 134 : 130));
         QTest::keyClick(dialog->inputView, Qt::Key_Escape);
         QVERIFY(dialog->isVisible() && dialog->inputPointList->count() == 4);
-        QVERIFY(dialog->homographyList->item(3)->text().startsWith("k "));
+        QVERIFY(dialog->homographyList->item(3)->text().startsWith("k ") &&
+                dialog->homographyList->item(4)->text().startsWith("lines RMS "));
         const QImage drawn = grabbed(*dialog->inputView);
         int cyan = 0;
         for (int i = 0; i < drawn.width() * drawn.height(); ++i)
@@ -998,18 +1030,26 @@ class DialogTest : public QObject {
         QVERIFY(writeBmp(file("lensed.bmp"), randomBytes(320 * 240, rng), 320, 8));
         act("Load BMP", file("lensed.bmp"));
         savedAsRectifyMakes(file("lens.json"), file("lensed.bmp"));
+        act("Clear straight lines");
+        QCOMPARE(rows(*dialog->homographyList).last(),
+                 "lens: 8 pairs or a straight line of 3 points needed");
         act("Correct lens distortion");  // off again for the other tests
     }
 
-    // A plane typed in millimetres lays the output frame out; a hostile scale is refused;
-    // a distance measured with D and two clicks is listed and copied; the plane is saved and
-    // loaded back.
+    // A plane typed in millimetres lays the output frame out; a hostile scale is refused, the
+    // plane kept; a distance, an angle and an area measured are drawn, listed, copied and
+    // cleared; the plane is saved and loaded back.
     void planeInMillimetresMeasuredSavedLoaded() {
-        const auto typePlane = [this](const QString& scale) {
-            QTimer::singleShot(0, [scale] {
+        QStringList opened;  // what the dialog opens with: the plane taken last
+        const auto typePlane = [this, &opened](const QString& scale) {
+            QTimer::singleShot(0, [scale, &opened] {
                 auto* d = QApplication::activeModalWidget();
                 const QStringList xy = {"0", "0", "600", "0", "600", "400", "0", "400"};
                 auto* table = d->findChild<QTableWidget*>();
+                auto* rectangle = d->findChild<QLineEdit*>("rectangle");
+                opened = {table->item(2, 1)->text(), d->findChild<QComboBox*>()->currentText(),
+                          rectangle->text()};
+                rectangle->setText("-20,-20,640,440");  // kept, though points are shown
                 for (int i = 0; i < 8; ++i)
                     table->item(i / 2, 1 + i % 2)->setText(xy[i]);
                 d->findChild<QLineEdit*>("scale")->setText(scale);
@@ -1022,19 +1062,30 @@ class DialogTest : public QObject {
                 qobject_cast<QDialog*>(d)->accept();
             });
             act("Plane coordinates…");
+            QCoreApplication::processEvents();  // no close left over for the next dialog
         };
         addPoints(exampleInput, {});
         setGreyFrame(320, 240, 90);
-        typePlane("1e-9");
-        QVERIFY(messages.size() == 1 && messages[0].contains("too large"));
         typePlane("2");
         click(calibrationId);
         QCOMPARE(QSize(outputWidth, outputHeight), QSize(321, 221));  // 640 / 2 + 1, 440 / 2 + 1
         QCOMPARE(rows(*dialog->outputPointList),
                  QStringList({"10.00,10.00", "310.00,10.00", "310.00,210.00", "10.00,210.00"}));
+        act("Correct lens distortion");  // the plane's fit takes the lens too
+        QCOMPARE(rows(*dialog->homographyList).last(),
+                 "lens: 8 pairs or a straight line of 3 points needed");
+        act("Correct lens distortion");
+        typePlane("1e-9");  // refused: the plane measured on stays the one taken before
+        typePlane("x");
+        QVERIFY(messages.size() == 2 && messages[0].startsWith("The plane cannot be shown: ") &&
+                messages[0].contains("too large") && messages[0].endsWith("."));
+        QCOMPARE(messages[1], "The scale, the margin and the rectangle must be numbers.");
+        QCOMPARE(opened, QStringList({"600", "points", "-20,-20,640,440"}));
         QTest::keyClick(dialog.get(), Qt::Key_D);
-        for (int x : {8, 234})  // output pixels 10 and 310 of 321 in the 243-wide view
-            QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(x, 12));
+        // Output pixels 10 and 310 of 321 in the 243-wide view; Enter ends only an area.
+        QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(8, 12));
+        QTest::keyClick(dialog->outputView, Qt::Key_Return);
+        QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, QPoint(234, 12));
         QTest::keyClick(dialog->outputView, Qt::Key_A);  // the corner at output (310, 10)
         for (QPoint at : {QPoint(8, 12), QPoint(234, 12), QPoint(234, 140)})
             QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);
@@ -1043,11 +1094,17 @@ class DialogTest : public QObject {
             QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);
         QTest::keyClick(dialog->outputView, Qt::Key_Return);
         QTest::keyClick(dialog->outputView, Qt::Key_Escape);
-        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->isVisible() && !dialog->outputView->testAttribute(Qt::WA_SetCursor));
+        const QImage drawn = grabbed(*dialog->outputView);
+        int yellow = 0;  // the angle's and the area's right side, the area's closing side
+        for (int x = 0; x < drawn.width(); ++x)
+            yellow += drawn.pixel(x, 80) == qRgb(255, 220, 0);
+        QVERIFY(yellow >= 2);
         act("Measurements…");
         act("Copy");
         QStringList copied = QGuiApplication::clipboard()->text().split('\n');
         QCOMPARE(copied.size(), 5);  // a header, three measurements, the last newline
+        QCOMPARE(copied[0], "measure\tvalue\tplusMinus\tunit");
         QStringList cells[3];
         for (int i = 0; i < 3; ++i)
             cells[i] = copied[i + 1].split('\t');
@@ -1055,12 +1112,17 @@ class DialogTest : public QObject {
         QVERIFY(std::fabs(cells[0][1].toDouble() - 600) < 4);
         QVERIFY(cells[1][0] == "angle" && cells[1][3] == "°" &&
                 std::fabs(cells[1][1].toDouble() - 90) < 1);
-        QVERIFY(cells[2][0] == "area" && cells[2][3] == "mm²");
+        QVERIFY(cells[2][0] == "area" && cells[2][3] == "mm²" &&
+                std::fabs(cells[2][1].toDouble() - 65400) < 1000);  // 600 · 218 / 2
         act("Export CSV…", file("m.csv"));
         const Bytes csv = readFile(file("m.csv").toStdString());
         QCOMPARE(
             QString::fromUtf8(reinterpret_cast<const char*>(csv.data()), qsizetype(csv.size())),
             copied.join('\n').replace('\t', ','));
+        auto* table = dialog->findChild<QTableWidget*>();  // to three decimals, then cleared
+        QCOMPARE(table->item(0, 2)->text(), QString::number(cells[0][2].toDouble(), 'f', 3));
+        act("Clear");
+        QCOMPARE(table->rowCount(), 0);
         const QStringList shown = points() + rows(*dialog->homographyList);
         act("Save calibration…", file("plane.json"));
         open();
@@ -1071,6 +1133,13 @@ class DialogTest : public QObject {
         QVERIFY(writeBmp(file("in.bmp"), randomBytes(320 * 240, rng), 320, 8));
         act("Load BMP", file("in.bmp"));
         savedAsRectifyMakes(file("plane.json"), file("in.bmp"));
+        QTimer::singleShot(0, [] {  // no unit: pixels again, without the plane's output rows
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            d->findChild<QLineEdit*>("unit")->clear();
+            d->accept();
+        });
+        act("Plane coordinates…");
+        QVERIFY(dialog->outputPointList->count() == 0 && outputWidth == 0);
     }
 
     // Closing with points keeps them in the state folder ($XDG_STATE_HOME, else

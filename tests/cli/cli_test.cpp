@@ -191,7 +191,7 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
     std::string text;
     const Args rectify = {"rectify", "--calibration", "plane.json", "in.bmp", "--output", "out"};
     Args laidOut = rectify;
-    laidOut.insert(laidOut.end(), {"--scale", "5", "--extent", "-100,-200,500,500"});
+    laidOut.insert(laidOut.end(), {"--scale", "5", "--extent", "-100,-200,500,400"});
     ASSERT_EQ(run(laidOut, text), 0) << text;
     linal::Matrix outputToPlane(3, 3, 0.0);  // pixel (i, j) is (−100 + 5i, −200 + 5j)
     outputToPlane(1, 1) = outputToPlane(2, 2) = 5, outputToPlane(3, 3) = 1;
@@ -200,9 +200,9 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
     const HomographyRows h = rowsOf(H, H(3, 3));
     const auto w = [&](int x, int y) { return h[2][0] * x + h[2][1] * y + h[2][2] * 1.0; };
     const QImage out = QImage("out/in.bmp").convertToFormat(QImage::Format_Grayscale8);
-    ASSERT_EQ(out.size(), QSize(101, 101));
+    ASSERT_EQ(out.size(), QSize(101, 81));
     int differ = 0, cut = 0;
-    for (int y = 0; y < 101; ++y)
+    for (int y = 0; y < 81; ++y)
         for (int x = 0; x < 101; ++x) {
             const unsigned char uncut = referenceWarpPixel(picture.data(), 64, 48, 64, h, x, y);
             const bool beyond = !(w(x, y) * w(20, 40) > 0);  // plane (0, 0) is pixel (20, 40)
@@ -218,10 +218,13 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
         EXPECT_EQ(run(bad, text), 2) << extra[1];
         EXPECT_EQ(lines(text), 1) << text;
     }
-    Args pixels = laidOut;
-    pixels[2] = "pixels.json";
-    EXPECT_EQ(run(pixels, text), 2);
-    EXPECT_NE(text.find("need a calibration with a plane"), std::string::npos) << text;
+    for (const Args& extra : {Args{"--scale", "5"}, Args{"--extent", "points"}}) {
+        Args pixels = rectify;
+        pixels[2] = "pixels.json";
+        pixels.insert(pixels.end(), extra.begin(), extra.end());
+        EXPECT_EQ(run(pixels, text), 2);
+        EXPECT_NE(text.find("need a calibration with a plane"), std::string::npos) << text;
+    }
 }
 
 // measure: each input pixel's plane point (four pairs: exactly the typed ones), or for a
@@ -244,7 +247,14 @@ TEST(CommandLine, MeasurePrintsPlanePoints) {
     ASSERT_EQ(run({"measure", "--calibration", "pixels.json", "1,0"}, text), 0);
     ASSERT_EQ(std::sscanf(text.c_str(), "1,0 -> %lf %lf %3s", p, p + 1, unit), 3) << text;
     EXPECT_STREQ(unit, "px");
-    EXPECT_LT(std::hypot(p[0], p[1]), 1e-9);  // its moved corner
+    EXPECT_LT(std::hypot(p[0], p[1]), 1e-9);       // its moved corner
+    const Calibration lensed = lensCalibration();  // its first pair, 1.5 px off without the lens
+    ASSERT_TRUE(saveCalibration("lens.json", lensed));
+    const Point in = lensed.input[0];
+    const std::string xy = std::to_string(in.x) + "," + std::to_string(in.y);
+    ASSERT_EQ(run({"measure", "--calibration", "lens.json", xy}, text), 0);
+    ASSERT_EQ(std::sscanf(text.c_str(), "%*s -> %lf %lf", p, p + 1), 2) << text;
+    EXPECT_LT(std::hypot(p[0] - lensed.output[0].x, p[1] - lensed.output[0].y), 0.1) << text;
 }
 
 // An output over an input, here through another name for the same folder: nothing is done,
@@ -275,7 +285,9 @@ TEST(CommandLine, ChartIsAPrintableChessboard) {
     EXPECT_EQ(darks, 20);
     EXPECT_LT(page.find("x=\"27.5\" y=\"27.5\""), page.find("x=\"15\" y=\"27.5\""));
     EXPECT_NE(page.find("width=\"130mm\" height=\"92.5mm\""), std::string::npos);
-    EXPECT_NE(page.find(">7 x 4 inner corners, squares 12.5 mm"), std::string::npos);
+    EXPECT_NE(page.find("y=\"85\" font-family=\"sans-serif\" font-size=\"4\">7 x 4 inner corners, "
+                        "squares 12.5 mm: print at 100 %</text>"),
+              std::string::npos);
 }
 
 TEST(CommandLine, HelpAndVersion) {
@@ -290,6 +302,7 @@ TEST(CommandLine, HelpAndVersion) {
 
 // Misuse: one line and status 2.
 TEST(CommandLine, MisuseGetsOneLineAndStatusTwo) {
+    // clang-format off
     for (const Args& bad :
          {Args{"--frob"}, Args{"rectify", "--jobs", "0", "a", "--output", "o"},
           Args{"--size", "640"}, Args{"--size", "0x480"}, Args{"--size", "64x4o"},
@@ -297,9 +310,13 @@ TEST(CommandLine, MisuseGetsOneLineAndStatusTwo) {
           Args{"--fps", "1001"}, Args{"--source"}, Args{"--source", "a", "b"},
           Args{"chart", "--corners", "101x6", "--output", "c.svg"},
           Args{"chart", "--square", "0.9", "--output", "c.svg"},
-          Args{"chart", "--output", "/dev/null"}, Args{"chart"},
+          Args{"chart", "--output", "/dev/null"}, Args{"chart"}, Args{"chart", "--corners", "1x6"},
           Args{"measure", "--calibration", "c.json", "1,2,3"}, Args{"measure", "1,2"},
-          Args{"rectify", "--scale", "x"}, Args{"rectify", "--extent", "1,2,3"}}) {
+          Args{"measure", "--calibration"},
+          Args{"rectify", "--scale", "x"}, Args{"rectify", "--extent", "1,2,3"},
+          Args{"rectify", "--output"}, Args{"rectify", "--calibration", "c.json", "--output", "o"},
+          Args{"rectify", "--calibration", "c.json", "--frob", "--output", "o"}}) {
+        // clang-format on
         SCOPED_TRACE(bad[0] + " " + (bad.size() > 1 ? bad[1] : ""));
         std::string text;
         EXPECT_EQ(run(bad, text), 2);
