@@ -181,14 +181,14 @@ TEST(Linal, LUfactorPivotsSolvesAndInverts) {
 
 TEST(Linal, TriangularSolvesPermutationsAndColumns) {
     Vector<double> out(0, 0, 0.0), wide(0, 0, 0.0), b = vec<double>({7, 4});
-    Usolve(mat(2, 2, {1, 2, 0, 0}), vec<double>({1, 0}), out, 0.0);  // a zero skips its pivot
-    EXPECT_EQ(elementsOf(out), (Doubles{1, 0}));
-    Usolve(mat(2, 2, {9, 1, 0, 9}), b, b, 2.0);  // in place, a fixed divisor
+    Usolve(mat(2, 4, {1, 2, 0, 0}), vec<double>({1, 0}), out, 0.0);  // a zero skips its pivot
+    EXPECT_EQ(elementsOf(out), (Doubles{1, 0, 0, 0}));               // resized to n
+    Usolve(mat(2, 2, {9, 1, 0, 9}), b, b, 2.0);                      // in place, a fixed divisor
     EXPECT_EQ(elementsOf(b), (Doubles{2.5, 2}));
     Usolve(mat(2, 3, {2, 1, 5, 0, 4, 5}), vec<double>({4, 8}), out, 0.0);
-    EXPECT_EQ(elementsOf(out), (Doubles{1, 2}));  // long enough already: not resized
+    EXPECT_EQ(elementsOf(out), (Doubles{1, 2, 0, 0}));  // long enough already: not resized
     Lsolve(mat(2, 2, {0, 0, 2, 0}), vec<double>({1, 3}), out, 1.0);
-    EXPECT_EQ(elementsOf(out), (Doubles{1, 1}));
+    EXPECT_EQ(elementsOf(out), (Doubles{1, 1, 0, 0}));
     b = vec<double>({0, 2, 9});
     Lsolve(mat(3, 3, {0, 0, 0, 5, 2, 0, 1, 3, 3}), b, b, 0.0);
     EXPECT_EQ(elementsOf(b), (Doubles{0, 1, 2}));
@@ -244,9 +244,10 @@ TEST(Linal, DiesWithTheExactMessageAndStatus) {
         {[] { Lsolve(mat(2, 2, {0, 0, 1, 1}), vec<double>({1, 1}), out, 0.0); }, exits, singular},
         {[] { m_inverse(Matrix(2, 3, 1.0), square); }, exits, "ERROR: matrix not square\n"},
         {[] { LUsolve(Matrix(3, 3, 1.0), Permutation(3, 0, 1), Vector<double>(2, 0, 1.0), out); }, exits, sizes},
+        {[] { LUsolve(Matrix(2, 3, 1.0), Permutation(2, 0, 1), Vector<double>(3, 0, 1.0), out); }, exits, sizes},
         {[] { Usolve(Matrix(3, 3, 1.0), Vector<double>(2, 0, 1.0), out, 0.0); }, exits, sizes},
         {[] { px_vec(vec<int>({1, 2, 3}), vec<double>({1, 2}), out); }, exits, sizes},
-        {[] { px_vec(vec<int>({2, 4, 1}), vec<double>({1, 2, 3}), out); }, exits, "ERROR: index out of bounds\n"},
+        {[] { px_vec(vec<int>({3, 1}), vec<double>({1, 2, 3}), out); }, exits, "ERROR: index out of bounds\n"},
         {[] { out = vec<double>({1, 2, 3}); px_vec(vec<int>({2, 4, 1}), out, out); }, exits, "ERROR: index out of bounds\n"},
         {[] { fatal_error(30); }, exits, "ERROR: insufficient precision \\(use double precision\\)\n"},
         {[] { fatal_error(31); }, exits, "ERROR: unknown error\n"},
