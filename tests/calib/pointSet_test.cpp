@@ -43,6 +43,9 @@ TEST(EstimateHomography, FindsTheFaultAndNeverEndsTheProcess) {
     for (const PairCase& c : cases)
         EXPECT_EQ(estimateHomography(c.input, c.output.empty() ? c.input : c.output).fault, c.fault)
             << c.name;
+    // 1 apart in 2^64, which double cannot tell; a finite matrix whose inverse overflows.
+    EXPECT_FALSE(collinear({lo, lo}, {hi, hi - 1}, {hi - 1, hi - 2}));
+    EXPECT_FALSE(safeInverse(linal::Matrix(1, 1, 1e-310)));
     // Random sets of 4 to 6 clicks inside pictures up to 8192 pixels wide are never unstable.
     std::mt19937 random(7);
     std::uniform_int_distribution<int> pick(0, 8191);
@@ -110,15 +113,16 @@ TEST(PointPicking, ClickToEntryAndBack) {
     EXPECT_EQ(formatPoint(framePixelToView({-3, -1}, 200, 300, 640, 480)), "0,0");
     EXPECT_EQ(formatPoint(framePixelToView({-4, -2}, 200, 300, 640, 480)), "-1,-1");
     Point back{7, 7};
-    EXPECT_TRUE(parsePoint(formatPoint({INT_MIN, -3}), back));
-    EXPECT_EQ(std::tuple(back.x, back.y), std::tuple(INT_MIN, -3.0));
+    bool refined = true;
+    EXPECT_TRUE(parsePoint(formatPoint({INT_MIN, -3}), back, &refined));
+    EXPECT_EQ(std::tuple(back.x, back.y, refined), std::tuple(INT_MIN, -3.0, false));
     EXPECT_EQ(formatPoint({INT_MIN, -3}), "-2147483648,-3");
     // Refined entries: two decimals, whatever the value; read back with their fractions.
-    EXPECT_EQ(formatRefined({153, -0.5}) + " " + formatPoint({1.5, 2}), "153.00,-0.50 1.50,2.00");
-    bool refined = false;
+    EXPECT_EQ(formatPoint({153, -0.5}) + " " + formatPoint({1.5, 2}), "153.00,-0.50 1.50,2.00");
     EXPECT_TRUE(parsePoint("153.27,119.8", back, &refined) && refined && back.x == 153.27 &&
                 back.y == 119.8);
-    for (const char* bad : {"", "12", "12;4", "a,b", "1.257,2", "1.,2", "2147483648,0"})
+    for (const char* bad :
+         {"", "12", "12;4", "a,b", "1.257,2", "1.,2", ".50,2", "2147483648,0", "0,-2147483649"})
         EXPECT_FALSE(parsePoint(bad, back)) << bad;
 }
 
