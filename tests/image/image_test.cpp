@@ -94,6 +94,8 @@ TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
     EXPECT_FALSE(image.setData(nullptr, 8, 8, 24));
     EXPECT_EQ(image.pixels.get(), pixels);
     EXPECT_EQ(packedCopy(image), grey);
+    ASSERT_TRUE(image.setData(grey.data(), 6, 4, 8));  // one line fewer: a new geometry
+    EXPECT_EQ(packedCopy(image), Bytes(6 * 4, 1));
     ASSERT_TRUE(image.setData(colour.data(), 6, 5, 24));
     EXPECT_EQ(image.bitmapInfoBytes, 40u);
     EXPECT_EQ(+image.fileHeader.offBits, 54u);
@@ -190,7 +192,7 @@ bool save(const std::string& path) {
 TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
     for (const std::string place :
          {"read-only folder", "read-only file", "full disk", "fifo", "folder", "device",
-          "missing folder", "folder that is a file", "fsync", "rename"}) {
+          "missing folder", "folder that is a file", "fsync", "rename", "link loop"}) {
         SCOPED_TRACE(place);
         TempDir dir;
         writeFile(dir.file("kept.bmp"), kept);
@@ -203,10 +205,12 @@ TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
             continue;
         if (place == "folder")
             std::filesystem::create_directory(target = dir.file("folder.bmp"));
+        if (place == "link loop")  // a link to itself: no file to replace
+            std::filesystem::create_symlink("loop.bmp", target = dir.file("loop.bmp"));
         if (place == "missing folder" || place == "folder that is a file")
             target = dir.file(place == "missing folder" ? "none/new.bmp" : "kept.bmp/new.bmp");
         const auto entries = dir.entries();
-        const auto type = std::filesystem::status(target).type();
+        const auto type = std::filesystem::symlink_status(target).type();
         std::optional<ReadOnlyPlace> readOnly;
         std::optional<FullDisk> full;
         if (place.starts_with("read-only"))
@@ -223,7 +227,7 @@ TEST(ImageBmp, FailedSavesLeaveEverythingAsItWas) {
         readOnly.reset(), full.reset();
         EXPECT_EQ(readFile(dir.file("kept.bmp")), kept);
         EXPECT_EQ(dir.entries(), entries);
-        EXPECT_EQ(std::filesystem::status(target).type(), type);
+        EXPECT_EQ(std::filesystem::symlink_status(target).type(), type);
     }
 }
 
