@@ -61,18 +61,25 @@ std::string kindName(const testing::TestParamInfo<PictureKind>& info) {
 INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(pictureKinds), kindName);
 
 // Refused: what no reader decodes, an impossible bit count, a bit field that is not one run
-// of bits, and a tiny file that declares a huge picture.
+// of bits or wider than its pixel, masks that overlap the rows, a top-down RLE file, and a
+// tiny file that declares a huge picture.
 TEST(BmpKind, WhatCannotBeDecodedIsRefused) {
     Bytes odd = kindFile({24, 0, 40, 0, 0}), huge = kindFile({1, 0, 40, 0, 0}), got;
-    Bytes gap = kindFile({16, 3, 40, 0, 0, 0, {5, 5, 5}});
+    Bytes gap = kindFile({16, 3, 40, 0, 0, 0, {5, 5, 5}}), wide = gap, inRows = gap;
     std::string header;
     odd[28] = 7;
     huge[18] = huge[19] = huge[22] = huge[23] = 0x1F;  // 7967 × 7967
     gap[54] = 0x05;                                    // red mask 0x7C05
+    wide[55] = 0xFC, wide[56] = 1;                     // red mask 0x1FC00: past 16 bits
+    put32(inRows, 10, 54);                             // the masks where the rows start
     for (const auto& [name, file] : {std::pair{"noReaderDecodes", Bytes(64, 'x')},
                                      {"bitCount7", odd},
                                      {"huge", huge},
-                                     {"maskWithAGap", gap}})
+                                     {"maskWithAGap", gap},
+                                     {"maskPast16Bits", wide},
+                                     {"masksInTheRows", inRows},
+                                     {"rle8TopDown", kindFile({8, 1, 40, 1, 1})},
+                                     {"rle4TopDown", kindFile({4, 2, 40, 1, 0})}})
         EXPECT_FALSE(load(file, got, header)) << name;
 }
 
