@@ -75,7 +75,10 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
         {"fifo.bmp", "not a regular file"},
         {"broken.png", "not a picture"},
         {"cut.png", "the file ends before"},
+        {"stopped.gif", "the file ends before"},
         {"wide.bmp", "the picture is 6 x 2"},
+        {"wide.png", "the picture is 6 x 2"},
+        {"tall.bmp", "the picture is 5 x 3"},
         {"tall.png", "the picture is 5 x 3"},
         {"sub/k0.bmp", "another input has the same file name"}};
     for (std::size_t i = 0; i < std::size(pictureKinds); ++i) {
@@ -92,13 +95,15 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     }
     const Bytes png = readFile("k13.png");
     writeFile("cut.png", Bytes(png.begin(), png.end() - 12));
+    writeFile("stopped.gif", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0});  // no closing mark
     std::ofstream("broken.png") << "not a picture";
     ASSERT_EQ(::mkfifo("fifo.bmp", 0600), 0);
     writeFile("wide.bmp",
               buildBmp(sample::W + 1, sample::H, 8, greyRamp(256), Bytes(8 * sample::H, 0)));
     QImage tall(sample::W, sample::H + 1, QImage::Format_Grayscale8);
     tall.fill(90);
-    ASSERT_TRUE(tall.save("tall.png"));
+    ASSERT_TRUE(tall.save("tall.png") && tall.save("tall.bmp"));
+    ASSERT_TRUE(tall.copy(0, 0, sample::W + 1, sample::H).save("wide.png"));
     ASSERT_TRUE(tall.copy(0, 0, sample::W, sample::H).save("grey.jpg"));
     std::filesystem::create_directory("sub");
     writeFile("sub/k0.bmp", kindFile(pictureKinds[0]));
@@ -149,16 +154,16 @@ TEST(Rectify, WarpsEachChannelThroughTheCalibrationsLens) {
     ASSERT_TRUE(saveCalibration("lens.json", c));
     std::mt19937 rng(5);
     const Bytes colour = randomBytes(64 * 48 * 3, rng), grey = randomBytes(64 * 48, rng);
-    ASSERT_TRUE(Image().writeBmp("colour.bmp", colour.data(), 64, 48, 24));
+    ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888).save("colour.png"));
     ASSERT_TRUE(Image().writeBmp("grey.bmp", grey.data(), 64, 48, 8));
     std::string text;
-    const Args rectify = {"rectify",  "--jobs",   "1",  "--calibration", "lens.json", "colour.bmp",
+    const Args rectify = {"rectify",  "--jobs",   "1",  "--calibration", "lens.json", "colour.png",
                           "grey.bmp", "--output", "out"};
     ASSERT_EQ(run(rectify, text), 0) << text;
     const RadialTable table = radialTableOf(c.lens);
     const ReferenceLens ref{table.factor, table.cx, table.cy, table.invStep};
     for (const auto& [name, in, channels] :
-         {std::tuple{"colour.bmp", &colour, 3}, {"grey.bmp", &grey, 1}}) {
+         {std::tuple{"colour.png", &colour, 3}, {"grey.bmp", &grey, 1}}) {
         const QImage out = QImage(QString("out/") + name).convertToFormat(QImage::Format_BGR888);
         ASSERT_EQ(out.size(), QSize(64, 48)) << name;
         for (int channel = 0; channel < 3; ++channel) {
