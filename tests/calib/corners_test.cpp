@@ -97,8 +97,9 @@ TEST(Chessboard, FoundInOrder) {
 }
 
 // Catches growth that gives up at a damaged border row, and one that accepts a grid of the
-// wrong size or texture: the last row's outer squares covered 0.7 squares deep over four
-// squares, in several greys; no board, noise, a board of other counts.
+// wrong size or texture or with a hole: the last row's outer squares covered 0.7 squares deep
+// over four squares, in several greys; no board, noise, a board of other counts, one inner
+// corner covered.
 TEST(Chessboard, FoundOccludedNotFoundWithout) {
     for (unsigned seed = 1; seed <= 3; ++seed) {
         const double grey = 60.0 * seed;
@@ -112,6 +113,8 @@ TEST(Chessboard, FoundOccludedNotFoundWithout) {
     EXPECT_TRUE(findChessboard({noise.data(), 1280, 720, 1280}, 9, 6).empty());
     EXPECT_TRUE(findChessboard(planeOf(board(20, 3, 1)), 9, 5).empty());
     EXPECT_TRUE(findChessboard(planeOf(board(20, 3, 1)), 10, 6).empty());
+    const chart::Occluder hole{{{3.6, 2.6}, {4.4, 2.6}, {4.4, 3.4}, {3.6, 3.4}}, 128};
+    EXPECT_TRUE(findChessboard(planeOf(board(20, 3, 1, 9, 6, {hole})), 9, 6).empty());
 }
 
 }  // namespace
