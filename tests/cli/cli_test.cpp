@@ -74,6 +74,7 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     std::vector<std::pair<std::string, std::string>> failing = {
         {"fifo.bmp", "not a regular file"},
         {"broken.png", "not a picture"},
+        {"huge.bmp", "not a picture"},
         {"cut.png", "the file ends before"},
         {"stopped.gif", "the file ends before"},
         {"wide.bmp", "the picture is 6 x 2"},
@@ -97,6 +98,8 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     writeFile("cut.png", Bytes(png.begin(), png.end() - 12));
     writeFile("stopped.gif", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0});  // no closing mark
     std::ofstream("broken.png") << "not a picture";
+    std::ofstream("huge.bmp") << "BM";
+    std::filesystem::resize_file("huge.bmp", std::uintmax_t{1} << 29);  // sparse, beyond any BMP
     ASSERT_EQ(::mkfifo("fifo.bmp", 0600), 0);
     writeFile("wide.bmp",
               buildBmp(sample::W + 1, sample::H, 8, greyRamp(256), Bytes(8 * sample::H, 0)));
