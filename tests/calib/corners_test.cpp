@@ -97,9 +97,8 @@ TEST(Chessboard, FoundInOrder) {
 }
 
 // Catches growth that gives up at a damaged border row, and one that accepts a grid of the
-// wrong size or texture or with a hole: the last row's outer squares covered 0.7 squares deep
-// over four squares, in several greys; no board, noise, a board of other counts, one inner
-// corner covered.
+// wrong size, texture or with a hole: the last row's outer squares covered 0.7 squares deep
+// over four squares, in several greys; no board, noise, other counts, an inner corner covered.
 TEST(Chessboard, FoundOccludedNotFoundWithout) {
     for (unsigned seed = 1; seed <= 3; ++seed) {
         const double grey = 60.0 * seed;

@@ -43,9 +43,8 @@ TEST(EstimateHomography, FindsTheFaultAndNeverEndsTheProcess) {
     for (const PairCase& c : cases)
         EXPECT_EQ(estimateHomography(c.input, c.output.empty() ? c.input : c.output).fault, c.fault)
             << c.name;
-    // 1 apart in 2^64, which double cannot tell; a finite matrix whose inverse overflows.
-    EXPECT_FALSE(collinear({lo, lo}, {hi, hi - 1}, {hi - 1, hi - 2}));
-    EXPECT_FALSE(safeInverse(linal::Matrix(1, 1, 1e-310)));
+    EXPECT_FALSE(collinear({lo, lo}, {hi, hi - 1}, {hi - 1, hi - 2}));  // 1 in 2^64: not in double
+    EXPECT_FALSE(safeInverse(linal::Matrix(1, 1, 1e-310)));             // the inverse overflows
     // Random sets of 4 to 6 clicks inside pictures up to 8192 pixels wide are never unstable.
     std::mt19937 random(7);
     std::uniform_int_distribution<int> pick(0, 8191);

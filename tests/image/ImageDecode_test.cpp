@@ -60,9 +60,8 @@ std::string kindName(const testing::TestParamInfo<PictureKind>& info) {
 }
 INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(pictureKinds), kindName);
 
-// Refused: what no reader decodes, an impossible bit count, a bit field that is not one run
-// of bits or wider than its pixel, masks that overlap the rows, a top-down RLE file, and a
-// tiny file that declares a huge picture.
+// Refused: what no reader decodes, an impossible bit count, a bit field not one run of bits or
+// past 16 bits, masks in the rows, top-down RLE, a tiny file that declares a huge picture.
 TEST(BmpKind, WhatCannotBeDecodedIsRefused) {
     Bytes odd = kindFile({24, 0, 40, 0, 0}), huge = kindFile({1, 0, 40, 0, 0}), got;
     Bytes gap = kindFile({16, 3, 40, 0, 0, 0, {5, 5, 5}}), wide = gap, inRows = gap;
