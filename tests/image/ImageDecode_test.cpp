@@ -80,6 +80,9 @@ TEST(BmpKind, WhatCannotBeDecodedIsRefused) {
                                      {"rle8TopDown", kindFile({8, 1, 40, 1, 1})},
                                      {"rle4TopDown", kindFile({4, 2, 40, 1, 0})}})
         EXPECT_FALSE(load(file, got, header)) << name;
+    Bytes overlong = kindFile({8, 1, 40, 0, 0, 1});
+    overlong[72] = 3;  // the bottom line's last run goes 2 pixels past its end: clipped
+    EXPECT_TRUE(load(overlong, got, header) && got == kindPicture({8, 1, 40, 0, 0, 1}));
 }
 
 }  // namespace
