@@ -126,13 +126,13 @@ TEST(GstCamera, ASourceThatFailsStopsWithItsCauseAndConnectsAgain) {
     }
 }
 
-// A recorded video plays at its own size, not the mode asked, and starts over at its end.
+// A recorded video plays at its own size and rate, not the mode asked, and starts over at its end.
 TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     const std::string path = testing::TempDir() + "plandis-" + std::to_string(getpid()) + ".avi";
     ASSERT_TRUE(initGStreamer());
     const GstPipelineRef writer(gst_parse_launch(
-        ("videotestsrc num-buffers=6 ! video/x-raw,width=320,height=240 ! jpegenc ! avimux ! "
-         "filesink location=" +
+        ("videotestsrc num-buffers=6 ! video/x-raw,width=320,height=240,framerate=45/2 ! "
+         "jpegenc ! avimux ! filesink location=" +
          path)
             .c_str(),
         nullptr));
@@ -143,7 +143,9 @@ TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     const auto video = makeCaptureDriver({"file://" + path, {640, 480, 0}});
     VideoFormat format;
     ASSERT_TRUE(video->connect(0) && video->format(format));
-    EXPECT_EQ(std::pair(format.width, format.height), std::pair(320, 240));
+    EXPECT_EQ(
+        std::tuple(format.width, format.height, dynamic_cast<GstCamera&>(*video).framePeriod()),
+        std::tuple(320, 240, 43478u));  // 22.5 frames a second rounded to 23
     video->start();
     int frames = 0;
     for (int tick = 0; tick < 300; ++tick, std::this_thread::sleep_for(5ms))
@@ -166,6 +168,7 @@ TEST(SourceFailure, EachErrorGetsItsCause) {
         {r, GST_RESOURCE_ERROR_FAILED, "Device or resource busy", false, C::busy},
         {r, GST_RESOURCE_ERROR_NOT_AUTHORIZED, "", false, C::permissionDenied},
         {r, GST_RESOURCE_ERROR_OPEN_READ, "Permission denied", true, C::permissionDenied},
+        {r, GST_RESOURCE_ERROR_OPEN_WRITE, "Operation not permitted", false, C::permissionDenied},
         {r, GST_RESOURCE_ERROR_READ, "poll error 1: No such device (19)", false, C::unplugged},
         {r, GST_RESOURCE_ERROR_OPEN_READ, "Could not connect", true, C::unreachable},
         {r, GST_RESOURCE_ERROR_NOT_FOUND, "", false, C::noDevice},
@@ -186,15 +189,15 @@ TEST(SourceFailure, EachErrorGetsItsCause) {
 TEST(CameraMonitor, ModesAreTheFixedSizesWithEachRateLargestFirst) {
     ASSERT_TRUE(initGStreamer());
     const GstCapsRef caps(gst_caps_from_string(
-        "video/x-raw,format=YUY2,width=640,height=480,framerate={15/1,30/1};"
-        "image/jpeg,width=1920,height=1080,framerate=30/1;"
+        "video/x-raw,format=YUY2,width=640,height=480,framerate={15/1,30000/1001};"
+        "image/jpeg,width=1080,height=1920,framerate=30/1;"
         "video/x-raw,format=YUY2,width=1920,height=1080,framerate=[1/1,5/1];"
         "video/x-raw,format=NV12,width=640,height=480,framerate=30/1;"
         "video/x-raw,width=1080,height=1920;video/x-raw,width=[16,4096],height=[16,2160]"));
     EXPECT_TRUE(
         modesOffered(caps.get()) ==
         (std::vector<CaptureMode>{
-            {1920, 1080, 30}, {1920, 1080, 5}, {1080, 1920, 0}, {640, 480, 30}, {640, 480, 15}}));
+            {1920, 1080, 5}, {1080, 1920, 30}, {1080, 1920, 0}, {640, 480, 30}, {640, 480, 15}}));
 }
 
 // The mode nearest the one asked for, YUY2 first, at the period of the window's or the mode's
