@@ -232,6 +232,14 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
     ASSERT_TRUE(chart.connect(0) && chart.format(format));
     EXPECT_EQ(std::tuple(format.width, format.height, format.bitCount, chart.framePeriod()),
               std::tuple(640, 480, 16, 33333u));
+    // A new period moves the rate only within the layout chosen at connect: 15, not 60.
+    GstCamera two = cameraOn(
+        "videotestsrc ! capsfilter caps=\"video/x-raw,format=YUY2,width=64,"
+        "height=48,framerate=15/1;video/x-raw,format=YUY2,framerate=60/1\"",
+        {64, 48, 0});
+    ASSERT_TRUE(two.connect(0));
+    two.setFramePeriod(16667);
+    EXPECT_EQ(two.framePeriod(), 66667u);
 }
 
 // What --source names becomes the description GStreamer parses; a device also by its name.
