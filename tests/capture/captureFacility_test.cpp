@@ -126,29 +126,38 @@ TEST(GstCamera, ASourceThatFailsStopsWithItsCauseAndConnectsAgain) {
     }
 }
 
-// A recorded video plays at its own size, not the mode asked, and starts over at its end.
+// A recorded video plays at its own size and rate, not the mode asked, and starts over at its end.
 TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     const std::string path = testing::TempDir() + "plandis-" + std::to_string(getpid()) + ".avi";
     ASSERT_TRUE(initGStreamer());
-    const GstPipelineRef writer(gst_parse_launch(
-        ("videotestsrc num-buffers=6 ! video/x-raw,width=320,height=240 ! jpegenc ! avimux ! "
-         "filesink location=" +
-         path)
-            .c_str(),
-        nullptr));
-    gst_element_set_state(writer.get(), GST_STATE_PLAYING);
-    gst_message_unref(gst_bus_timed_pop_filtered(
-        GstRef<GstBus>(gst_element_get_bus(writer.get())).get(), 5 * GST_SECOND, GST_MESSAGE_EOS));
+    const auto write = [&path](const std::string& elements) {
+        const GstPipelineRef writer(
+            gst_parse_launch((elements + " ! filesink location=" + path).c_str(), nullptr));
+        gst_element_set_state(writer.get(), GST_STATE_PLAYING);
+        gst_message_unref(
+            gst_bus_timed_pop_filtered(GstRef<GstBus>(gst_element_get_bus(writer.get())).get(),
+                                       5 * GST_SECOND, GST_MESSAGE_EOS));
+    };
+    write(
+        "videotestsrc num-buffers=6 ! video/x-raw,width=320,height=240,framerate=45/2 ! jpegenc ! "
+        "avimux");
     Frame frame;
     const auto video = makeCaptureDriver({"file://" + path, {640, 480, 0}});
     VideoFormat format;
     ASSERT_TRUE(video->connect(0) && video->format(format));
-    EXPECT_EQ(std::pair(format.width, format.height), std::pair(320, 240));
+    EXPECT_EQ(
+        std::tuple(format.width, format.height, dynamic_cast<GstCamera&>(*video).framePeriod()),
+        std::tuple(320, 240, 43478u));  // 22.5 frames a second rounded to 23
     video->start();
     int frames = 0;
     for (int tick = 0; tick < 300; ++tick, std::this_thread::sleep_for(5ms))
         frames += video->takeFrame(frame);
     EXPECT_GT(frames, 6 * 2);
+    std::remove(path.c_str());                     // a new file, not the one still playing
+    write("audiotestsrc num-buffers=2 ! wavenc");  // a file that answers but holds no video
+    const auto silent = makeCaptureDriver({"file://" + path, {}});
+    EXPECT_TRUE(!silent->connect(0) &&
+                silent->failure().detail == "no video this program can decode");
     std::remove(path.c_str());
     const auto dead = makeCaptureDriver({"http://127.0.0.1:9/none.mjpg", {}});
     EXPECT_TRUE(!dead->connect(0) && dead->failure().cause == CaptureFailure::Cause::unreachable);
@@ -166,6 +175,7 @@ TEST(SourceFailure, EachErrorGetsItsCause) {
         {r, GST_RESOURCE_ERROR_FAILED, "Device or resource busy", false, C::busy},
         {r, GST_RESOURCE_ERROR_NOT_AUTHORIZED, "", false, C::permissionDenied},
         {r, GST_RESOURCE_ERROR_OPEN_READ, "Permission denied", true, C::permissionDenied},
+        {r, GST_RESOURCE_ERROR_OPEN_WRITE, "Operation not permitted", false, C::permissionDenied},
         {r, GST_RESOURCE_ERROR_READ, "poll error 1: No such device (19)", false, C::unplugged},
         {r, GST_RESOURCE_ERROR_OPEN_READ, "Could not connect", true, C::unreachable},
         {r, GST_RESOURCE_ERROR_NOT_FOUND, "", false, C::noDevice},
@@ -186,15 +196,15 @@ TEST(SourceFailure, EachErrorGetsItsCause) {
 TEST(CameraMonitor, ModesAreTheFixedSizesWithEachRateLargestFirst) {
     ASSERT_TRUE(initGStreamer());
     const GstCapsRef caps(gst_caps_from_string(
-        "video/x-raw,format=YUY2,width=640,height=480,framerate={15/1,30/1};"
-        "image/jpeg,width=1920,height=1080,framerate=30/1;"
+        "video/x-raw,format=YUY2,width=640,height=480,framerate={15/1,30000/1001};"
+        "image/jpeg,width=1080,height=1920,framerate=30/1;"
         "video/x-raw,format=YUY2,width=1920,height=1080,framerate=[1/1,5/1];"
         "video/x-raw,format=NV12,width=640,height=480,framerate=30/1;"
         "video/x-raw,width=1080,height=1920;video/x-raw,width=[16,4096],height=[16,2160]"));
     EXPECT_TRUE(
         modesOffered(caps.get()) ==
         (std::vector<CaptureMode>{
-            {1920, 1080, 30}, {1920, 1080, 5}, {1080, 1920, 0}, {640, 480, 30}, {640, 480, 15}}));
+            {1920, 1080, 5}, {1080, 1920, 30}, {1080, 1920, 0}, {640, 480, 30}, {640, 480, 15}}));
 }
 
 // The mode nearest the one asked for, YUY2 first, at the period of the window's or the mode's
@@ -203,8 +213,9 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
     for (const auto& [w, h, fps, period] :
          {std::tuple{640, 480, 0, 40000u}, {1920, 1080, 15, 66667u}, {3840, 2160, 15, 66667u}}) {
         GstCamera camera = cameraOn(
-            "videotestsrc ! capsfilter caps=video/x-raw,format={I420,YUY2},width=[16,4000],"
-            "height=[16,4000],framerate={15/1,25/1,60/1}",
+            "videotestsrc ! capsfilter caps=\"video/x-raw,format=YUY2,width=16,height=[16,4000];"
+            "video/x-raw,format=YUY2,width=[16,4000],height=16;video/x-raw,format={I420,YUY2},"
+            "width=[16,4000],height=[16,4000],framerate={15/1,25/1,60/1}\"",
             {w, h, fps});
         camera.setFramePeriod(33333);
         VideoFormat format;
@@ -228,6 +239,14 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
     ASSERT_TRUE(chart.connect(0) && chart.format(format));
     EXPECT_EQ(std::tuple(format.width, format.height, format.bitCount, chart.framePeriod()),
               std::tuple(640, 480, 16, 33333u));
+    // A new period moves the rate only within the layout chosen at connect: 15, not 60.
+    GstCamera two = cameraOn(
+        "videotestsrc ! capsfilter caps=\"video/x-raw,format=YUY2,width=64,"
+        "height=48,framerate=15/1;video/x-raw,format=YUY2,framerate=60/1\"",
+        {64, 48, 0});
+    ASSERT_TRUE(two.connect(0));
+    two.setFramePeriod(16667);
+    EXPECT_EQ(two.framePeriod(), 66667u);
 }
 
 // What --source names becomes the description GStreamer parses; a device also by its name.
@@ -277,7 +296,7 @@ TEST(CaptureWindow, PreviewSamplesTheConvertedFrame) {
         window.setScale(scaled);
         window.setCallbackFrame([](CaptureWindow*, VideoHeader* header) {
             makeFrameBuffer(rgbFrame, rgbFrameBytes, header->bytesUsed);
-            return std::copy_n(header->data, header->bytesUsed, rgbFrame), 1;
+            return std::copy_n(header->data, header->bytesUsed, rgbFrame), int(frameWidth > 50);
         });
         resetFrameState();
         frameWidth = w, frameHeight = h;
@@ -286,7 +305,7 @@ TEST(CaptureWindow, PreviewSamplesTheConvertedFrame) {
         log->frames = {bgr};
         EXPECT_FALSE(window.driverConnect(0) && window.previewTick());  // not previewing yet
         window.setPreview(true);
-        ASSERT_TRUE(window.previewTick());
+        ASSERT_EQ(window.previewTick(), scaled);  // unscaled, the callback drops the frame
         for (int p = 0; p < 80 * 60 * 3; ++p) {
             const int x = scaled ? (2 * (p / 3 % 80) + 1) * w / 160 : p / 3 % 80;
             const int y = scaled ? (2 * (p / 240) + 1) * h / 120 : p / 240;

@@ -16,6 +16,8 @@ TEST(ParallelPipeline, ThePoolsThreadsEndWithTheCapture) {
     };
     CaptureWindow({}, nullptr).driverDisconnect();
     const auto alone = threads();
+    setRowThreads(2);
+    runRowBands(9, [](int, int) {});
     setRowThreads(3);
     runRowBands(9, [](int, int) {});
     EXPECT_EQ(threads(), alone + 2);
