@@ -130,9 +130,9 @@ TEST(GstCamera, ASourceThatFailsStopsWithItsCauseAndConnectsAgain) {
 TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     const std::string path = testing::TempDir() + "plandis-" + std::to_string(getpid()) + ".avi";
     ASSERT_TRUE(initGStreamer());
-    const auto write = [&path](const std::string& elements) {
+    const auto write = [](const std::string& elements, const std::string& file) {
         const GstPipelineRef writer(
-            gst_parse_launch((elements + " ! filesink location=" + path).c_str(), nullptr));
+            gst_parse_launch((elements + " ! filesink location=" + file).c_str(), nullptr));
         gst_element_set_state(writer.get(), GST_STATE_PLAYING);
         gst_message_unref(
             gst_bus_timed_pop_filtered(GstRef<GstBus>(gst_element_get_bus(writer.get())).get(),
@@ -140,7 +140,8 @@ TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     };
     write(
         "videotestsrc num-buffers=6 ! video/x-raw,width=320,height=240,framerate=45/2 ! jpegenc ! "
-        "avimux");
+        "avimux",
+        path);
     Frame frame;
     const auto video = makeCaptureDriver({"file://" + path, {640, 480, 0}});
     VideoFormat format;
@@ -153,12 +154,14 @@ TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     for (int tick = 0; tick < 300; ++tick, std::this_thread::sleep_for(5ms))
         frames += video->takeFrame(frame);
     EXPECT_GT(frames, 6 * 2);
-    std::remove(path.c_str());                     // a new file, not the one still playing
-    write("audiotestsrc num-buffers=2 ! wavenc");  // a file that answers but holds no video
-    const auto silent = makeCaptureDriver({"file://" + path, {}});
-    EXPECT_TRUE(!silent->connect(0) &&
-                silent->failure().detail == "no video this program can decode");
+    video->stop();
     std::remove(path.c_str());
+    const std::string sound = path + ".wav";  // a file that answers but holds no video
+    write("audiotestsrc num-buffers=2 ! wavenc", sound);
+    const auto silent = makeCaptureDriver({"file://" + sound, {}});
+    EXPECT_TRUE(!silent->connect(0)) << silent->failure().detail;
+    EXPECT_EQ(silent->failure().detail, "no video this program can decode");
+    std::remove(sound.c_str());
     const auto dead = makeCaptureDriver({"http://127.0.0.1:9/none.mjpg", {}});
     EXPECT_TRUE(!dead->connect(0) && dead->failure().cause == CaptureFailure::Cause::unreachable);
     // H.264 cameras and streams need the decoder install-deps brings.
