@@ -105,14 +105,7 @@ PlandisDlg::Estimate PlandisDlg::estimate(std::span<const Point> input,
         e.output = c.output;
         return e;
     }
-    if (lens) {
-        e.fit = estimateWithLens(input, output, straightLines, frame.width(), frame.height());
-    } else {
-        e.fit.homography = estimateHomography(input, output);
-        if (e.fit.homography.fault == PointSetFault::none) {
-            e.fit.errors = reprojectionErrors(e.fit.homography.H, output, input);
-        }
-    }
+    e.fit = estimateFit(input, output, straightLines, lens, frame.width(), frame.height());
     return e;
 }
 

@@ -248,11 +248,9 @@ Calibration parse(const std::string& text) {
         estimate.homography.H = planar.H;
         estimate.homography.inverse = planar.inverse;
         estimate.lens = planar.lens;
-    } else if (lens.none()) {
-        estimate.homography = estimateHomography(c.input, c.output);
-        estimate.lens = lens;
     } else {
-        estimate = estimateWithLens(c.input, c.output, c.lines, c.frameWidth, c.frameHeight);
+        estimate =
+            estimateFit(c.input, c.output, c.lines, !lens.none(), c.frameWidth, c.frameHeight);
     }
     if (estimate.homography.fault != PointSetFault::none) {
         throw BadFile("its points do not give a homography");

@@ -294,6 +294,21 @@ LensEstimate estimateWithLens(std::span<const Point> input, std::span<const Poin
     return result;
 }
 
+LensEstimate estimateFit(std::span<const Point> input, std::span<const Point> output,
+                         std::span<const StraightLine> lines, bool withLens, int frameWidth,
+                         int frameHeight) {
+    if (withLens) {
+        return estimateWithLens(input, output, lines, frameWidth, frameHeight);
+    }
+    LensEstimate result;
+    result.homography = estimateHomography(input, output);
+    result.lens = centredLens(frameWidth, frameHeight);
+    if (result.homography.fault == PointSetFault::none) {
+        result.errors = reprojectionErrors(result.homography.H, output, input);
+    }
+    return result;
+}
+
 struct FitProblem : Problem {};
 
 namespace {

@@ -36,6 +36,12 @@ bool solveSmall(std::vector<double> a, std::vector<double>& b, int n);
 LensEstimate estimateWithLens(std::span<const Point> input, std::span<const Point> output,
                               std::span<const StraightLine> lines, int frameWidth, int frameHeight);
 
+// What Calibration fits: H and the lens together when withLens, else H alone with each pair's
+// error and no distortion about the frame centre.
+LensEstimate estimateFit(std::span<const Point> input, std::span<const Point> output,
+                         std::span<const StraightLine> lines, bool withLens, int frameWidth,
+                         int frameHeight);
+
 // The fit as a function of its parameters, for how uncertain what is measured through it is:
 // H's eight free entries in the fit's normalised coordinates, then k1 and k2 when the lens is
 // not none (the lines count only then, as in the fit).

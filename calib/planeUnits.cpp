@@ -60,15 +60,8 @@ PlaneCalibration calibratePlane(std::span<const Point> input, const PlaneUnits& 
         c.problem = "the scale must be a number of units per pixel above 0";
         return c;
     }
-    LensEstimate estimate;
-    if (withLens) {
-        estimate = estimateWithLens(input, plane.points, lines, inputWidth, inputHeight);
-    } else {
-        estimate.homography = estimateHomography(input, plane.points);
-        estimate.lens = centredLens(inputWidth, inputHeight);
-        if (estimate.homography.fault == PointSetFault::none)
-            estimate.errors = reprojectionErrors(estimate.homography.H, plane.points, input);
-    }
+    const LensEstimate estimate =
+        estimateFit(input, plane.points, lines, withLens, inputWidth, inputHeight);
     if (estimate.homography.fault != PointSetFault::none) {
         c.problem = "the points do not give a homography";
         return c;
