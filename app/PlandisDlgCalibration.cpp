@@ -41,9 +41,13 @@ const FileDialogSettings rectifiedFileDialog = {
     "Image (*.BMP;*.PNG)|*.BMP;*.PNG|All Files(*.*)|*.*||",
 };
 
-// Why the points cannot be used, as the user is told: lists of four or more points that
-// differ in length are told apart from too few points.
-QString refusal(PointSetFault fault, std::size_t inputs, std::size_t outputs) {
+// Why the points cannot be used, as the user is told: a plane that cannot be laid out says
+// why; lists of four or more points that differ in length are told apart from too few points.
+QString refusal(const PlandisDlg::Estimate& e, std::size_t inputs, std::size_t outputs) {
+    if (!e.problem.isEmpty()) {
+        return "The plane cannot be shown: " + e.problem + ".";
+    }
+    const PointSetFault fault = e.fit.homography.fault;
     if (fault == PointSetFault::wrongCount && std::min(inputs, outputs) >= 4) {
         return QString::fromUtf8(
                    "입력 영상과 출력 영상의 점 개수가 같아야 합니다. (입력 %1개, 출력 %2개)")
@@ -109,8 +113,7 @@ void PlandisDlg::OnCalibration() {
     } else if (fault != PointSetFault::none) {
         calibrationBox->setChecked(false);
         calibrationOn = 0;
-        messageBox(this, e.problem.isEmpty() ? refusal(fault, input.size(), output.size())
-                                             : "The plane cannot be shown: " + e.problem + ".");
+        messageBox(this, refusal(e, input.size(), output.size()));
         return;
     } else {
         calibrationOn = 1;
@@ -207,10 +210,7 @@ void PlandisDlg::OnSaveCalibration() {
                             listedPoints(*outputPointList)};
     const Estimate e = estimate(calibration.input, calibration.output);
     if (e.fit.homography.fault != PointSetFault::none) {
-        messageBox(this, e.problem.isEmpty()
-                             ? refusal(e.fit.homography.fault, calibration.input.size(),
-                                       calibration.output.size())
-                             : "The plane cannot be shown: " + e.problem + ".");
+        messageBox(this, refusal(e, calibration.input.size(), calibration.output.size()));
         return;
     }
     if (!plane.unit.empty()) {
