@@ -163,6 +163,16 @@ bool solveSmall(std::vector<double> a, std::vector<double>& b, int n) {
     return true;
 }
 
+std::vector<double> normalMatrix(const std::vector<std::vector<double>>& columns) {
+    const std::size_t n = columns.size();
+    std::vector<double> normal(n * n);
+    for (std::size_t a = 0; a < n; ++a)
+        for (std::size_t b = 0; b < n; ++b)
+            normal[a * n + b] =
+                std::inner_product(columns[a].begin(), columns[a].end(), columns[b].begin(), 0.0);
+    return normal;
+}
+
 namespace {
 
 // Levenberg–Marquardt over the first 8 + terms parameters, the Jacobian by central
@@ -173,25 +183,13 @@ double minimise(const Problem& p, Parameters& theta) {
     double cost = squares(r);
     double lambda = 1e-3;
     for (int iteration = 0; iteration < 200 && lambda < 1e12; ++iteration) {
-        std::vector<std::vector<double>> columns(n);
-        for (int j = 0; j < n; ++j) {
-            const double h = 1e-7 * std::fmax(1.0, std::fabs(theta[j]));
-            Parameters plus = theta, minus = theta;
-            plus[j] += h;
-            minus[j] -= h;
-            const std::vector<double> rp = residuals(p, plus), rm = residuals(p, minus);
-            columns[j].resize(r.size());
-            for (std::size_t i = 0; i < r.size(); ++i)
-                columns[j][i] = (rp[i] - rm[i]) / (2 * h);
-        }
-        std::vector<double> normal(n * n), gradient(n);
+        const std::vector<std::vector<double>> columns =
+            jacobianColumns(theta, n, 1e-7, [&p](const Parameters& t) { return residuals(p, t); });
+        const std::vector<double> normal = normalMatrix(columns);
+        std::vector<double> gradient(n);
         for (int a = 0; a < n; ++a) {
             gradient[a] = std::inner_product(columns[a].begin(), columns[a].end(), r.begin(), 0.0);
         }
-        for (int a = 0; a < n; ++a)
-            for (int b = 0; b < n; ++b)
-                normal[a * n + b] = std::inner_product(columns[a].begin(), columns[a].end(),
-                                                       columns[b].begin(), 0.0);
         bool improved = false;
         while (!improved && lambda < 1e12) {
             std::vector<double> damped = normal, step(gradient);

@@ -5,6 +5,7 @@
 // distortion (Levenberg–Marquardt).
 #pragma once
 
+#include <cmath>
 #include <memory>
 #include <span>
 #include <vector>
@@ -28,6 +29,27 @@ struct LensEstimate {
 // Solves A·x = b in place of b for a small square A (n × n, row by row): Gaussian
 // elimination with partial pivoting. False when a pivot vanishes.
 bool solveSmall(std::vector<double> a, std::vector<double>& b, int n);
+
+// The first n columns of the Jacobian of residuals(θ) at θ by central differences, column j
+// with the step relativeStep·max(1, |θj|).
+template <typename Theta, typename Residuals>
+std::vector<std::vector<double>> jacobianColumns(const Theta& theta, int n, double relativeStep,
+                                                 const Residuals& residuals) {
+    std::vector<std::vector<double>> columns(static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        const double h = relativeStep * std::fmax(1.0, std::fabs(theta[j]));
+        Theta plus = theta, minus = theta;
+        plus[j] += h;
+        minus[j] -= h;
+        const std::vector<double> rp = residuals(plus), rm = residuals(minus);
+        for (std::size_t i = 0; i < rp.size(); ++i)
+            columns[j].push_back((rp[i] - rm[i]) / (2 * h));
+    }
+    return columns;
+}
+
+// JᵀJ of those columns, n × n row by row.
+std::vector<double> normalMatrix(const std::vector<std::vector<double>>& columns);
 
 // The distortion needs 8 pairs, or 4 pairs and a straight line of 3 points or more. One term
 // (k1) is fitted; with evidence to spare a second (k2) too, kept when it leaves less than

@@ -24,10 +24,6 @@ std::vector<double> inverted(const std::vector<double>& a, int n) {
     return inverse;
 }
 
-double step(double theta) {
-    return 1e-6 * std::fmax(1.0, std::fabs(theta));
-}
-
 double distanceOf(const std::vector<Point>& p) {
     return std::hypot(p[1].x - p[0].x, p[1].y - p[0].y);
 }
@@ -61,16 +57,8 @@ PlaneMeasure::PlaneMeasure(std::span<const Point> input, std::span<const Straigh
     const std::vector<double> r = model.residuals(theta);
     const int n = int(theta.size());
     const int m = int(r.size());
-    std::vector<std::vector<double>> columns;
-    for (int j = 0; j < n; ++j) {
-        std::vector<double> plus = theta, minus = theta;
-        plus[j] += step(theta[j]);
-        minus[j] -= step(theta[j]);
-        const std::vector<double> rp = model.residuals(plus), rm = model.residuals(minus);
-        columns.emplace_back(std::size_t(m));
-        for (int i = 0; i < m; ++i)
-            columns.back()[i] = (rp[i] - rm[i]) / (plus[j] - minus[j]);
-    }
+    const std::vector<std::vector<double>> columns = jacobianColumns(
+        theta, n, 1e-6, [this](const std::vector<double>& t) { return model.residuals(t); });
     double sigma2 = 0;
     if (m > n) {
         for (double v : r)
@@ -81,12 +69,7 @@ PlaneMeasure::PlaneMeasure(std::span<const Point> input, std::span<const Straigh
             whole = whole && p.x == std::floor(p.x) && p.y == std::floor(p.y);
         sigma2 = whole ? 0.25 : 0.0025;
     }
-    std::vector<double> normal(std::size_t(n * n), 0.0);
-    for (int a = 0; a < n; ++a)
-        for (int b = 0; b < n; ++b)
-            for (int i = 0; i < m; ++i)
-                normal[a * n + b] += columns[a][i] * columns[b][i];
-    covariance = inverted(normal, n);
+    covariance = inverted(normalMatrix(columns), n);
     for (double& c : covariance)
         c *= sigma2;
 }
@@ -100,25 +83,20 @@ Measurement PlaneMeasure::measure(std::span<const Point> pixels, F f) const {
     Points on;
     for (Point d : pixels)
         on.push_back(planePoint(d));
+    // The value through the fit's parameters, as a one-row residual for its gradient.
     const auto through = [&](const std::vector<double>& theta) {
         Points q;
         for (Point d : pixels)
             q.push_back(model.outputPoint(theta, d));
-        return f(q);
+        return std::vector<double>{f(q)};
     };
-    const std::vector<double>& theta = model.parameters;
-    const std::size_t n = theta.size();
-    std::vector<double> gradient(n);
-    for (std::size_t j = 0; j < n; ++j) {
-        std::vector<double> plus = theta, minus = theta;
-        plus[j] += step(theta[j]);
-        minus[j] -= step(theta[j]);
-        gradient[j] = (through(plus) - through(minus)) / (plus[j] - minus[j]);
-    }
+    const std::size_t n = model.parameters.size();
+    const std::vector<std::vector<double>> gradient =
+        jacobianColumns(model.parameters, int(n), 1e-6, through);
     double variance = 0;
     for (std::size_t a = 0; a < n; ++a)
         for (std::size_t b = 0; b < n; ++b)
-            variance += gradient[a] * covariance[a * n + b] * gradient[b];
+            variance += gradient[a][0] * covariance[a * n + b] * gradient[b][0];
     return {f(on), 3 * std::sqrt(std::fmax(variance, 0.0))};
 }
 
