@@ -1,12 +1,14 @@
-// Image and its BMP files: geometry and its limits, round trips byte for byte against the
-// test's own BMP builder, the pinned outcome of each hostile file, and saves that are
-// atomic: a failed save leaves what was there and no temporary file.
+// Image and its picture files: geometry and its limits, round trips byte for byte against the
+// test's own BMP builder, each kind of BMP file and a PNG against the picture it was made from,
+// the pinned outcome of each hostile file, and atomic saves: a failed save leaves what was there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <QBuffer>
+#include <QImage>
 #include <cerrno>
 #include <climits>
 #include <optional>
@@ -48,21 +50,10 @@ Bytes packedCopy(const Image& image) {
     return delete[] buffer, bytes;
 }
 
-// Every depth and width 1 to 9 writes the builder's file; bad geometry is refused by create
-// (the image kept) and by setData (the image emptied).
-TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
+// Bad geometry is refused by create (the image kept) and by setData (the image emptied).
+TEST(Image, CreateAndSetDataRefuseBadGeometry) {
     TempDir dir;
     const std::string path = dir.file("a.bmp");
-    for (int bits : {1, 4, 8, 24, 32})
-        for (int width = 1; width <= 9; ++width) {
-            Image image;
-            ASSERT_TRUE(image.create(width, 2, bits));
-            EXPECT_EQ(image.rowBytes, width * bits / 8);
-            ASSERT_TRUE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));  // zero pixels
-            EXPECT_EQ(readFile(path), buildBmp(width, 2, bits, greyRamp(bits <= 8 ? 1u << bits : 0),
-                                               Bytes(bmpStride(width, bits) * 2, 0)))
-                << width << "x" << bits;
-        }
     const int bad[][3] = {
         {0, 4, 8},  {4, 0, 8},     {4, 4, 0},        {-4, 4, 8},        {4, -4, 8},
         {4, 4, -8}, {1, 1, 65536}, {INT_MAX, 1, 24}, {16384, 16385, 8}, {INT_MAX, INT_MAX, 8}};
@@ -105,22 +96,30 @@ TEST(Image, CreateAndSetDataWriteTheBuilderLayoutAndRefuseBadGeometry) {
     delete[] buffer;
 }
 
-// Widths 1 to 9 and a camera frame, both depths, both row orders: what is saved is the
+// Every depth, widths 1 to 9 and a camera frame: a created image saves the builder's file
+// with zero pixels. Both depths Load BMP keeps, in both row orders: what is saved is the
 // builder's file; what Load BMP reads gives the picture back and is saved as it was.
 TEST(ImageBmp, RoundTripsByteForByte) {
     TempDir dir;
     const std::string path = dir.file("p.bmp"), again = dir.file("q.bmp");
-    for (int bits : {8, 24})
+    for (int bits : {1, 4, 8, 24, 32})
         for (int width = 1; width <= 10; ++width) {
             const int w = width == 10 ? 320 : width, h = width == 10 ? 240 : 1 + width % 3;
             SCOPED_TRACE(testing::Message() << w << "x" << h << "x" << bits);
+            const auto palette = greyRamp(bits <= 8 ? 1u << bits : 0);
+            Image image;
+            ASSERT_TRUE(image.create(w, h, bits));
+            EXPECT_EQ(image.rowBytes, w * bits / 8);
+            ASSERT_TRUE(image.writeBmp(path.c_str(), nullptr, 0, 0, 0));
+            EXPECT_EQ(readFile(path),
+                      buildBmp(w, h, bits, palette, Bytes(bmpStride(w, bits) * h, 0)));
+            if (bits != 8 && bits != 24)
+                continue;
             const Bytes picture = randomBytes(std::size_t(w * h * bits / 8), rng);
-            const auto palette = greyRamp(bits == 8 ? 256 : 0);
             const Bytes bottomUp =
                 buildBmp(w, h, bits, palette, fileRows(picture, w, h, bits, false));
             const Bytes topDown =
                 buildBmp(w, -h, bits, palette, fileRows(picture, w, h, bits, true));
-            Image image;
             ASSERT_TRUE(image.writeBmp(path.c_str(), picture.data(), w, h, bits));
             ASSERT_EQ(readFile(path), bottomUp);
             for (const bool top : {false, true}) {
@@ -254,6 +253,77 @@ TEST(ImageBmp, SavesGoThroughLinksKeepModesAndFollowTheUmask) {
     }
     EXPECT_EQ(dir.entries(),
               (std::vector<std::string>{"link.bmp", "new.bmp", "new2.bmp", "real.bmp"}));
+}
+
+// loadPicture of a file with these bytes; the picture packed top line first.
+bool load(const Bytes& file, Bytes& packed, std::string& header) {
+    TempDir dir;  // one file per process: ctest runs the rows side by side
+    writeFile(dir.file("p"), file);
+    Image picture;
+    const bool ok = loadPicture(dir.file("p").c_str(), picture, header);
+    packed = packedCopy(picture);
+    return ok;
+}
+
+class BmpKind : public testing::TestWithParam<PictureKind> {};
+
+TEST_P(BmpKind, ShowsThePictureItWasMadeFrom) {
+    const PictureKind k = GetParam();
+    Bytes got, want = kindPicture(k);  // 8-bit grey levels as stored, else 24-bit B,G,R
+    std::string header;
+    QByteArray png;  // as Qt writes it, from the 24-bit picture
+    QBuffer buffer(&png);
+    if (k.compression < 0)
+        QImage(want.data(), sample::W, sample::H, sample::W * 3, QImage::Format_BGR888)
+            .save(&buffer, "PNG");
+    if (k.ramp == 1 && k.compression == 0)
+        for (std::size_t i = 0; i < want.size() / 3; ++i)
+            want[i] = want[3 * i];
+    want.resize(k.ramp == 1 && k.compression == 0 ? want.size() / 3 : want.size());
+    ASSERT_TRUE(load(k.compression < 0 ? Bytes(png.begin(), png.end()) : kindFile(k), got, header));
+    EXPECT_NE(header.find("bitCount = " + std::to_string(k.bits)), std::string::npos);
+    EXPECT_EQ(got, want);
+}
+
+// A row's name from its fields: bmp8Grey, bmp4Rle4Cut, bmp16Fields_5_6_5, png24…
+std::string kindName(const testing::TestParamInfo<PictureKind>& info) {
+    const PictureKind& k = info.param;
+    const char* compressions[] = {"", "Rle8", "Rle4", "Fields", "", "", "FieldsAlpha"};
+    const char* ramps[] = {"", "Grey", "BlueRamp"};
+    const char* variants[] = {"", k.compression > 0 ? "Delta" : "TwoEntries", "Cut", "Absolute"};
+    std::string name = (k.compression < 0 ? "png" : "bmp") + std::to_string(k.bits) +
+                       compressions[std::max(k.compression, 0)];
+    name += k.headerSize == 12 ? "Os2" : k.headerSize == 124 ? "V5" : "";
+    name += (k.topDown ? "TopDown" : "") + std::string(ramps[k.ramp]) + variants[k.variant];
+    for (int f = 0; f < 4 && k.fields[std::size_t(f)] > 0; ++f)
+        name += "_" + std::to_string(k.fields[std::size_t(f)]);
+    return name;
+}
+INSTANTIATE_TEST_SUITE_P(Kinds, BmpKind, testing::ValuesIn(pictureKinds), kindName);
+
+// Refused: what no reader decodes, an impossible bit count, a bit field not one run of bits or
+// past 16 bits, masks in the rows, top-down RLE, a tiny file that declares a huge picture.
+TEST(BmpKind, WhatCannotBeDecodedIsRefused) {
+    Bytes odd = kindFile({24, 0, 40, 0, 0}), huge = kindFile({1, 0, 40, 0, 0}), got;
+    Bytes gap = kindFile({16, 3, 40, 0, 0, 0, {5, 5, 5}}), wide = gap, inRows = gap;
+    std::string header;
+    odd[28] = 7;
+    huge[18] = huge[19] = huge[22] = huge[23] = 0x1F;  // 7967 × 7967
+    gap[54] = 0x05;                                    // red mask 0x7C05
+    wide[55] = 0xFC, wide[56] = 1;                     // red mask 0x1FC00: past 16 bits
+    put32(inRows, 10, 54);                             // the masks where the rows start
+    for (const auto& [name, file] : {std::pair{"noReaderDecodes", Bytes(64, 'x')},
+                                     {"bitCount7", odd},
+                                     {"huge", huge},
+                                     {"maskWithAGap", gap},
+                                     {"maskPast16Bits", wide},
+                                     {"masksInTheRows", inRows},
+                                     {"rle8TopDown", kindFile({8, 1, 40, 1, 1})},
+                                     {"rle4TopDown", kindFile({4, 2, 40, 1, 0})}})
+        EXPECT_FALSE(load(file, got, header)) << name;
+    Bytes overlong = kindFile({8, 1, 40, 0, 0, 1});
+    overlong[72] = 3;  // the bottom line's last run goes 2 pixels past its end: clipped
+    EXPECT_TRUE(load(overlong, got, header) && got == kindPicture({8, 1, 40, 0, 0, 1}));
 }
 
 }  // namespace
