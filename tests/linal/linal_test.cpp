@@ -41,14 +41,12 @@ std::vector<T> elementsOf(const Vector<T>& v) {
 // matrix is well conditioned and the pivot search has work to do.
 Matrix randomMatrix(int m, int n, std::mt19937& rng, bool dominant = false) {
     std::uniform_real_distribution<double> entry(-1.0, 1.0);
-    std::vector<int> order(std::size_t(m) + 1);
-    std::iota(order.begin(), order.end(), 0);
-    if (dominant)
-        std::shuffle(order.begin() + 1, order.end(), rng);
     Matrix A(m, n, 0.0);
     for (int i = 1; i <= m; ++i)
         for (int j = 1; j <= n; ++j)
-            A(order[std::size_t(i)], j) = entry(rng) + (dominant && i == j ? n : 0);
+            A(i, j) = entry(rng) + (dominant && i == j ? n : 0);
+    if (dominant)
+        std::shuffle(A.rows.data.begin() + 1, A.rows.data.end(), rng);
     return A;
 }
 
