@@ -99,16 +99,11 @@ TEST(Linal, ProductSumsInOrderAndKeepsTheIdentities) {
     expectNear(mat(2, 3, {1.0, 1e16, -1e16, 1, 2, 3}) * mat(3, 1, {1, 1, 1}), mat(2, 1, {0, 6}));
     expectNear(Matrix(3, 0, 0.0) * Matrix(0, 2, 0.0), Matrix(3, 2, 0.0));
     std::mt19937 rng(11);
-    auto integers = [&](int m, int n) {  // exact products: any order gives the same sums
-        Doubles entries(std::size_t(m * n));
-        for (double& e : entries)
-            e = double(rng() % 19) - 9;
-        return mat(m, n, entries);
-    };
     for (int m = 0; m <= 4; ++m)
         for (int k = 0; k <= 4; ++k) {
-            const Matrix A = integers(m, k), B = integers(k, 3);
+            const Matrix A = randomMatrix(m, k, rng), B = randomMatrix(k, 3, rng);
             expectNear(A * identity(k), A);
+            // Exact: both sides add the same products in the same order.
             expectNear(Transpose(A * B), Transpose(B) * Transpose(A));
         }
     Matrix A = randomMatrix(10, 8, rng), T = A.transpose();
