@@ -186,9 +186,9 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
     const Bytes picture = randomBytes(64 * 48, rng);
     ASSERT_TRUE(Image().writeBmp("in.bmp", picture.data(), 64, 48, 8));
     std::string text;
-    const Args rectify = {"rectify", "--calibration", "plane.json", "in.bmp", "--output", "out"};
-    Args laidOut = rectify;
-    laidOut.insert(laidOut.end(), {"--scale", "5", "--extent", "-100,-200,500,400"});
+    const Args laidOut = {
+        "rectify", "--calibration", "plane.json", "in.bmp",   "--output",
+        "out",     "--scale",       "5",          "--extent", "-100,-200,500,400"};
     ASSERT_EQ(run(laidOut, text), 0) << text;
     linal::Matrix outputToPlane(3, 3, 0.0);  // pixel (i, j) is (−100 + 5i, −200 + 5j)
     outputToPlane(1, 1) = outputToPlane(2, 2) = 5, outputToPlane(3, 3) = 1;
@@ -208,10 +208,9 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
         }
     EXPECT_EQ(differ, 0);
     EXPECT_GT(cut, 100) << "the horizon does not cross the output";
-    for (const Args& extra : {Args{"--scale", "5"}, Args{"--extent", "points"}}) {
-        Args pixels = rectify;
-        pixels[2] = "pixels.json";
-        pixels.insert(pixels.end(), extra.begin(), extra.end());
+    for (const auto& [option, value] : {std::pair{"--scale", "5"}, {"--extent", "points"}}) {
+        const Args pixels = {"rectify", "--calibration", "pixels.json", option,
+                             value,     "in.bmp",        "--output",    "out"};
         EXPECT_EQ(run(pixels, text), 2);
         EXPECT_NE(text.find("need a calibration with a plane"), std::string::npos) << text;
     }
