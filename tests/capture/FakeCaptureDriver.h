@@ -48,9 +48,7 @@ struct FakeCaptureDriver final : CaptureDriver {
     }
 
     std::shared_ptr<FakeDriverLog> log;
-    bool open = false;
-    bool running = false;
-    bool failed = false;
+    bool open = false, running = false, failed = false;
 };
 
 inline std::shared_ptr<FakeDriverLog> useFakeDriver(int opensOn, VideoFormat format,

@@ -11,12 +11,10 @@
 #include "capture/TestChart.h"
 #include "capture/VirtualCamera.h"
 #include "capture/cameraMonitor.h"
-#include "capture/framePipeline.h"
 #include "capture/namedSource.h"
 #include "capture/sourceFailure.h"
 #include "tests/capture/FakeCaptureDriver.h"
 #include "tests/support/frameStateReset.h"
-#include "tests/support/naiveReference.h"
 
 namespace {
 

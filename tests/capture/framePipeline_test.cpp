@@ -8,7 +8,6 @@
 
 #include "capture/framePipeline.h"
 #include "cpu/rowPool.h"
-#include "frame/frameState.h"
 #include "tests/support/frameStateReset.h"
 #include "tests/support/naiveReference.h"
 

@@ -20,8 +20,6 @@ namespace {
 using samples::lensCalibration;
 using samples::planeSample;
 
-const TempDir scratch;
-
 // The command line as main runs it: the exit status, with what it wrote.
 using Args = std::vector<std::string>;
 int run(Args args, std::string& text, CommandLine* line = nullptr) {
@@ -38,15 +36,21 @@ long lines(const std::string& text) {
     return std::count(text.begin(), text.end(), '\n');
 }
 
-// A calibration file of the sample picture's size whose homography moves one corner.
-void writeCalibration(const char* path) {
+// Every test works in one folder, naming files as a user types them, with three calibrations
+// there: pixels.json of the sample picture's size whose homography moves one corner,
+// plane.json and lens.json.
+const TempDir scratch;
+const bool calibrated = [] {
+    std::filesystem::current_path(scratch.path);
     const std::vector<Point> corners = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
     const std::vector<Point> moved = {{1, 0}, {4, 0}, {4, 1}, {0, 1}};
     const HomographyEstimate e = estimateHomography(moved, corners);
     std::string file = calibrationJson({sample::W, sample::H, moved, corners, e.H, e.inverse}, "");
     file.replace(file.find("\"version\": 2"), 12, "\"version\": 1");  // version 1 files still load
-    std::ofstream(path) << file;
-}
+    std::ofstream("pixels.json") << file;
+    return saveCalibration("plane.json", planeSample()) &&
+           saveCalibration("lens.json", lensCalibration());
+}();
 
 // H's rows, each entry divided by `scale`.
 HomographyRows rowsOf(const linal::Matrix& H, double scale = 1) {
@@ -67,10 +71,8 @@ std::string magic(const std::string& path) {
 // broken file, pictures of another width or height and a second input of an earlier one's
 // file name fail alone, one line each.
 TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
-    TempDir dir;
-    std::filesystem::current_path(dir.path);  // files named as a user types them
-    writeCalibration("cal.json");
-    Args rectify = {"rectify", "--jobs", "2", "--calibration", "cal.json", "--output", "out"};
+    ASSERT_TRUE(calibrated);
+    Args rectify = {"rectify", "--jobs", "2", "--calibration", "pixels.json", "--output", "out"};
     std::vector<std::pair<std::string, std::string>> failing = {
         {"fifo.bmp", "not a regular file"},
         {"broken.png", "not a picture"},
@@ -82,17 +84,25 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
         {"tall.bmp", "the picture is 5 x 3"},
         {"tall.png", "the picture is 5 x 3"},
         {"sub/k0.bmp", "another input has the same file name"}};
+    // Each output's first two bytes and whether it is grey.
+    std::vector<std::tuple<std::string, std::string, bool>> outputs = {
+        {"grey.jpg", "\xFF\xD8", true}, {"green.bmp", "BM", false}, {"red.bmp", "BM", false}};
     for (std::size_t i = 0; i < std::size(pictureKinds); ++i) {
         const PictureKind& k = pictureKinds[i];
+        const Bytes picture = kindPicture(k);
         rectify.push_back("k" + std::to_string(i) + (k.compression < 0 ? ".png" : ".bmp"));
         if (k.compression < 0)
-            QImage(kindPicture(k).data(), sample::W, sample::H, sample::W * 3,
-                   QImage::Format_BGR888)
+            QImage(picture.data(), sample::W, sample::H, sample::W * 3, QImage::Format_BGR888)
                 .save(rectify.back().c_str());
         else
             writeFile(rectify.back(), kindFile(k));
+        bool grey = true;
+        for (std::size_t p = 0; p < picture.size(); p += 3)
+            grey = grey && picture[p] == picture[p + 1] && picture[p] == picture[p + 2];
         if (k.variant == 2)
             failing.emplace_back(rectify.back(), "the file ends before");
+        else
+            outputs.emplace_back(rectify.back(), k.compression < 0 ? "\x89P" : "BM", grey);
     }
     const Bytes png = readFile("k13.png");
     writeFile("cut.png", Bytes(png.begin(), png.end() - 12));
@@ -101,12 +111,11 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     std::ofstream("huge.bmp") << "BM";
     std::filesystem::resize_file("huge.bmp", std::uintmax_t{1} << 29);  // sparse, beyond any BMP
     ASSERT_EQ(::mkfifo("fifo.bmp", 0600), 0);
-    writeFile("wide.bmp",
-              buildBmp(sample::W + 1, sample::H, 8, greyRamp(256), Bytes(8 * sample::H, 0)));
     QImage tall(sample::W, sample::H + 1, QImage::Format_Grayscale8);
     tall.fill(90);
     ASSERT_TRUE(tall.save("tall.png") && tall.save("tall.bmp"));
-    ASSERT_TRUE(tall.copy(0, 0, sample::W + 1, sample::H).save("wide.png"));
+    const QImage wide = tall.copy(0, 0, sample::W + 1, sample::H);
+    ASSERT_TRUE(wide.save("wide.png") && wide.save("wide.bmp"));
     ASSERT_TRUE(tall.copy(0, 0, sample::W, sample::H).save("grey.jpg"));
     std::filesystem::create_directory("sub");
     writeFile("sub/k0.bmp", kindFile(pictureKinds[0]));
@@ -126,35 +135,18 @@ TEST(Rectify, KeepsEachPicturesFormatAndGreynessAndFailsFilesAlone) {
     EXPECT_EQ(lines(text), long(failing.size())) << text;
     for (const auto& [name, problem] : failing)
         EXPECT_NE(text.find("plandis: " + name + ": " + problem), std::string::npos) << name;
-    for (std::size_t i = 0; i < std::size(pictureKinds); ++i) {
-        const std::string name = rectify[7 + i];
-        if (pictureKinds[i].variant == 2)
-            continue;
-        const Bytes want = kindPicture(pictureKinds[i]);
-        bool allGrey = true;
-        for (std::size_t p = 0; p < want.size(); p += 3)
-            allGrey = allGrey && want[p] == want[p + 1] && want[p] == want[p + 2];
-        QImageReader reader(QString::fromStdString("out/" + name));
-        EXPECT_EQ(magic("out/" + name), name.ends_with("png") ? "\x89P" : "BM") << name;
-        EXPECT_EQ(reader.imageFormat() == QImage::Format_Grayscale8 ||
-                      reader.imageFormat() == QImage::Format_Indexed8,
-                  allGrey)
-            << name;
+    for (const auto& [name, format, grey] : outputs) {
+        const QImage::Format f = QImageReader(QString::fromStdString("out/" + name)).imageFormat();
+        EXPECT_EQ(magic("out/" + name), format) << name;
+        EXPECT_EQ(f == QImage::Format_Grayscale8 || f == QImage::Format_Indexed8, grey) << name;
     }
-    EXPECT_EQ(magic("out/grey.jpg"), "\xFF\xD8");
-    EXPECT_EQ(QImageReader("out/grey.jpg").imageFormat(), QImage::Format_Grayscale8);
-    for (const char* name : {"out/green.bmp", "out/red.bmp"})
-        EXPECT_EQ(QImageReader(name).imageFormat(), QImage::Format_RGB32) << name;
 }
 
 // With one job the caller does all the work: each channel of a colour picture and the one
 // of a grey picture come out as the warp of that channel of the input, each output pixel
 // through H and then the calibration's lens.
 TEST(Rectify, WarpsEachChannelThroughTheCalibrationsLens) {
-    TempDir dir;
-    std::filesystem::current_path(dir.path);
     const Calibration c = lensCalibration();
-    ASSERT_TRUE(saveCalibration("lens.json", c));
     std::mt19937 rng(5);
     const Bytes colour = randomBytes(64 * 48 * 3, rng), grey = randomBytes(64 * 48, rng);
     ASSERT_TRUE(QImage(colour.data(), 64, 48, 64 * 3, QImage::Format_BGR888).save("colour.png"));
@@ -185,21 +177,17 @@ TEST(Rectify, WarpsEachChannelThroughTheCalibrationsLens) {
 
 // --scale and --extent lay the plane out again: the output is the rectangle asked for, warped
 // through G · S⁻¹, with the pixels beyond the horizon 0 (their plane lies behind the camera,
-// and the uncut warp would show the frame's sky there). Hostile values and a calibration
-// without a plane are misuse.
+// and the uncut warp would show the frame's sky there). A calibration without a plane is
+// misuse.
 TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
-    TempDir dir;
-    std::filesystem::current_path(dir.path);
     const Calibration c = planeSample();
-    ASSERT_TRUE(saveCalibration("plane.json", c));
-    writeCalibration("pixels.json");
     std::mt19937 rng(7);
     const Bytes picture = randomBytes(64 * 48, rng);
     ASSERT_TRUE(Image().writeBmp("in.bmp", picture.data(), 64, 48, 8));
     std::string text;
-    const Args rectify = {"rectify", "--calibration", "plane.json", "in.bmp", "--output", "out"};
-    Args laidOut = rectify;
-    laidOut.insert(laidOut.end(), {"--scale", "5", "--extent", "-100,-200,500,400"});
+    const Args laidOut = {
+        "rectify", "--calibration", "plane.json", "in.bmp",   "--output",
+        "out",     "--scale",       "5",          "--extent", "-100,-200,500,400"};
     ASSERT_EQ(run(laidOut, text), 0) << text;
     linal::Matrix outputToPlane(3, 3, 0.0);  // pixel (i, j) is (−100 + 5i, −200 + 5j)
     outputToPlane(1, 1) = outputToPlane(2, 2) = 5, outputToPlane(3, 3) = 1;
@@ -219,17 +207,9 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
         }
     EXPECT_EQ(differ, 0);
     EXPECT_GT(cut, 100) << "the horizon does not cross the output";
-    for (const Args& extra :
-         {Args{"--scale", "0"}, Args{"--extent", "0,0,1e9,1e9"}, Args{"--extent", "fit"}}) {
-        Args bad = rectify;
-        bad.insert(bad.end(), extra.begin(), extra.end());
-        EXPECT_EQ(run(bad, text), 2) << extra[1];
-        EXPECT_EQ(lines(text), 1) << text;
-    }
-    for (const Args& extra : {Args{"--scale", "5"}, Args{"--extent", "points"}}) {
-        Args pixels = rectify;
-        pixels[2] = "pixels.json";
-        pixels.insert(pixels.end(), extra.begin(), extra.end());
+    for (const auto& [option, value] : {std::pair{"--scale", "5"}, {"--extent", "points"}}) {
+        const Args pixels = {"rectify", "--calibration", "pixels.json", option,
+                             value,     "in.bmp",        "--output",    "out"};
         EXPECT_EQ(run(pixels, text), 2);
         EXPECT_NE(text.find("need a calibration with a plane"), std::string::npos) << text;
     }
@@ -238,10 +218,6 @@ TEST(Rectify, LaysThePlaneOutAndCutsAtTheHorizon) {
 // measure: each input pixel's plane point (four pairs: exactly the typed ones), or for a
 // calibration without a plane its output pixel, in "px".
 TEST(CommandLine, MeasurePrintsPlanePoints) {
-    TempDir dir;
-    std::filesystem::current_path(dir.path);
-    ASSERT_TRUE(saveCalibration("plane.json", planeSample()));
-    writeCalibration("pixels.json");
     std::string text;
     double p[4];  // two plane points, then an output point
     char unit[4] = "";
@@ -257,7 +233,6 @@ TEST(CommandLine, MeasurePrintsPlanePoints) {
     EXPECT_STREQ(unit, "px");
     EXPECT_LT(std::hypot(p[0], p[1]), 1e-9);       // its moved corner
     const Calibration lensed = lensCalibration();  // its first pair, 1.5 px off without the lens
-    ASSERT_TRUE(saveCalibration("lens.json", lensed));
     const Point in = lensed.input[0];
     const std::string xy = std::to_string(in.x) + "," + std::to_string(in.y);
     ASSERT_EQ(run({"measure", "--calibration", "lens.json", xy}, text), 0);
@@ -268,12 +243,9 @@ TEST(CommandLine, MeasurePrintsPlanePoints) {
 // An output over an input, here through another name for the same folder: nothing is done,
 // one line names both.
 TEST(Rectify, NeverWritesOverAnInput) {
-    TempDir dir;
-    std::filesystem::current_path(dir.path);
-    writeCalibration("cal.json");
     writeFile("k.bmp", kindFile(pictureKinds[2]));
     std::string text;
-    EXPECT_EQ(run({"rectify", "--calibration", "cal.json", "k.bmp", "--output", "."}, text), 2);
+    EXPECT_EQ(run({"rectify", "--calibration", "pixels.json", "k.bmp", "--output", "."}, text), 2);
     EXPECT_NE(text.find("./k.bmp would be written over the input k.bmp"), std::string::npos)
         << text;
     EXPECT_EQ(lines(text), 1) << text;
@@ -282,10 +254,9 @@ TEST(Rectify, NeverWritesOverAnInput) {
 
 // A chessboard of 8 × 5 squares of 12.5 mm, alternating dark, within margins of 15 mm.
 TEST(CommandLine, ChartIsAPrintableChessboard) {
-    const std::string path = scratch.file("c.svg");
     std::string text;
-    EXPECT_EQ(run({"chart", "--corners", "7x4", "--square", "12.5", "--output", path}, text), 0);
-    const std::string page = (std::ostringstream() << std::ifstream(path).rdbuf()).str();
+    EXPECT_EQ(run({"chart", "--corners", "7x4", "--square", "12.5", "--output", "c.svg"}, text), 0);
+    const std::string page = (std::ostringstream() << std::ifstream("c.svg").rdbuf()).str();
     const std::string dark = "width=\"12.5\" height=\"12.5\" fill=\"black\"";
     int darks = 0;
     for (auto at = page.find(dark); at != std::string::npos; at = page.find(dark, at + 1))
@@ -308,7 +279,7 @@ TEST(CommandLine, HelpAndVersion) {
     EXPECT_EQ(text, "plandis 1.0.0.1\n");
 }
 
-// Misuse: one line and status 2.
+// Misuse, hostile layouts of plane.json among it: one line and status 2.
 TEST(CommandLine, MisuseGetsOneLineAndStatusTwo) {
     // clang-format off
     for (const Args& bad :
@@ -323,9 +294,12 @@ TEST(CommandLine, MisuseGetsOneLineAndStatusTwo) {
           Args{"measure", "--calibration"},
           Args{"rectify", "--scale", "x"}, Args{"rectify", "--extent", "1,2,3"},
           Args{"rectify", "--output"}, Args{"rectify", "--calibration", "c.json", "--output", "o"},
-          Args{"rectify", "--calibration", "c.json", "--frob", "--output", "o"}}) {
+          Args{"rectify", "--calibration", "c.json", "--frob", "--output", "o"},
+          Args{"rectify", "--calibration", "plane.json", "--scale", "0", "a", "--output", "o"},
+          Args{"rectify", "--calibration", "plane.json", "--extent", "fit", "a", "--output", "o"},
+          Args{"rectify", "--calibration", "plane.json", "--extent", "0,0,1e9,1e9", "a", "--output", "o"}}) {
         // clang-format on
-        SCOPED_TRACE(bad[0] + " " + (bad.size() > 1 ? bad[1] : ""));
+        SCOPED_TRACE(testing::PrintToString(bad));
         std::string text;
         EXPECT_EQ(run(bad, text), 2);
         EXPECT_EQ(lines(text), 1) << text;
