@@ -79,14 +79,11 @@ TEST_P(LensFitTargets, MeetsItsAccuracy) {
     ASSERT_EQ(fit.homography.fault, PointSetFault::none);
     ASSERT_FALSE(fit.tooLittleEvidence);
     EXPECT_EQ(fit.lens.k2 != 0, c.terms == 2);
-    const auto through = [](const linal::Matrix& H, const LensDistortion& lens) {
-        return [&H, &lens](Point p) {
-            const double w = H(3, 1) * p.x + H(3, 2) * p.y + H(3, 3);
-            return distort(lens, {(H(1, 1) * p.x + H(1, 2) * p.y + H(1, 3)) / w,
-                                  (H(2, 1) * p.x + H(2, 2) * p.y + H(2, 3)) / w});
-        };
+    const auto worstThrough = [&truth](const linal::Matrix& H, const LensDistortion& distortion) {
+        return lens::worstPlaneError(truth,
+                                     [&](Point p) { return deliveredPointOf(H, distortion, p); });
     };
-    const double worst = lens::worstPlaneError(truth, through(fit.homography.H, fit.lens));
+    const double worst = worstThrough(fit.homography.H, fit.lens);
     EXPECT_LE(fitOf(fit.errors).rms, c.rms);
     // The lines' points lie as far from them as the 0.05 px noise puts them, also as a plane
     // laid out from the same pairs and lines states it.
@@ -98,7 +95,7 @@ TEST_P(LensFitTargets, MeetsItsAccuracy) {
         EXPECT_LE(worst, c.worst);
     } else {
         const linal::Matrix plain = estimateHomography(s.input, s.output).H;
-        EXPECT_LE(worst, lens::worstPlaneError(truth, through(plain, LensDistortion{})) - c.worst);
+        EXPECT_LE(worst, worstThrough(plain, LensDistortion{}) - c.worst);
     }
 }
 

@@ -37,23 +37,16 @@ Target target(PlaneExtent extent, unsigned seed = 1, double tilt = 40, PlaneRect
     return t;
 }
 
-Point plane(const Target& t, double i, double j) {  // the plane point of output pixel (i, j)
-    return {t.fit.layout.shown.x + i * 0.5, t.fit.layout.shown.y + j * 0.5};
-}
-
 // Catches a wrong plane point of a pixel (or one that skips the lens), a lost or swollen
 // uncertainty, the wrong σ (also with four whole-pixel clicks and none to spare: a refined
 // click's σ understates their rounding, one in the fit's units swells it).
 TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
     // Marks (column, row) and their true distance.
-    const struct {
-        int a[2], b[2];
-        double mm;
-    } spans[] = {{{0, 0}, {1, 0}, 100},
-                 {{0, 0}, {0, 1}, 100},
-                 {{0, 4}, {6, 4}, 600},
-                 {{3, 0}, {3, 4}, 400},
-                 {{0, 0}, {6, 4}, std::hypot(600, 400)}};
+    const std::tuple<int, int, int, int, double> spans[] = {{0, 0, 1, 0, 100},
+                                                            {0, 0, 0, 1, 100},
+                                                            {0, 4, 6, 4, 600},
+                                                            {3, 0, 3, 4, 400},
+                                                            {0, 0, 6, 4, std::hypot(600, 400)}};
     for (unsigned seed = 1; seed <= 4; ++seed) {
         const Target t =
             target(PlaneExtent::points, seed, 40, {}, seed == 3 ? -0.04 : 0, seed == 4);
@@ -66,10 +59,10 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
             const lens::Xy d = lens::deliver(t.truth, {100.0 * column, 100.0 * row});
             return Point{d.x, d.y};
         };
-        for (const auto& s : spans) {
-            const Measurement d = m.distance(pixel(s.a[0], s.a[1]), pixel(s.b[0], s.b[1]));
-            EXPECT_LE(std::fabs(d.value - s.mm), d.plusMinus) << s.mm;
-            EXPECT_LT(d.plusMinus, 0.2 * loose) << s.mm;
+        for (const auto& [ai, aj, bi, bj, mm] : spans) {
+            const Measurement d = m.distance(pixel(ai, aj), pixel(bi, bj));
+            EXPECT_LE(std::fabs(d.value - mm), d.plusMinus) << mm;
+            EXPECT_LT(d.plusMinus, 0.2 * loose) << mm;
         }
         const Point quad[] = {pixel(0, 0), pixel(6, 0), pixel(6, 4), pixel(0, 4)};
         // At (600, 400) mm, from (300, 0) to (0, 0): the arms differ in x and y and turn the
@@ -119,12 +112,12 @@ TEST(PlaneUnits, PointsShowTheMarksAndTheMargin) {
     EXPECT_EQ(t.fit.layout.height, 881);
     int empty = 0;
     for (int j = 0; j < 881; ++j)
-        for (int i = 0; i < 1281; ++i) {
-            const Point p = plane(t, i, j);
-            empty += !lens::inFrame(t.truth, lens::deliver(t.truth, {p.x, p.y}));
-        }
+        for (int i = 0; i < 1281; ++i)  // the plane point of output pixel (i, j), seen or not
+            empty +=
+                !lens::inFrame(t.truth, lens::deliver(t.truth, {t.fit.layout.shown.x + i * 0.5,
+                                                                t.fit.layout.shown.y + j * 0.5}));
     EXPECT_LE(empty, 1281 * 881 / 100);
-    EXPECT_NEAR(plane(t, 40, 40).x, 0, 1e-9);
+    EXPECT_NEAR(t.fit.layout.shown.x, -20, 1e-9);  // the marks' left edge at output pixel 40
     // A rectangle whose corner, (0, −5000) mm, lies beyond the horizon: w there has the other
     // sign than at the marks, which are what is kept.
     EXPECT_EQ(target(PlaneExtent::rectangle, 1, 40, {0, -5000, 700, 5500}).fit.horizon, -1);
@@ -132,28 +125,22 @@ TEST(PlaneUnits, PointsShowTheMarksAndTheMargin) {
 
 // Hostile values get a message, never an output (nor the allocation of one).
 TEST(PlaneUnits, RefusesWhatLaysOutNoUsableOutput) {
-    const struct {
-        double scale;
-        PlaneExtent extent;
-        PlaneRect rectangle;
-        double tilt;
-        const char* problem;
-    } rows[] = {{0, PlaneExtent::points, {}, 40, "scale"},
-                {-1, PlaneExtent::points, {}, 40, "scale"},
-                {NAN, PlaneExtent::points, {}, 40, "scale"},
-                {INFINITY, PlaneExtent::points, {}, 40, "scale"},
-                {1e-9, PlaneExtent::points, {}, 40, "too large"},
-                {0.5, PlaneExtent::rectangle, {0, 0, 1e9, 1e9}, 40, "too large"},
-                {0.5, PlaneExtent::rectangle, {0, 0, 8192, 10}, 40, "too large"},  // 16 385 wide
-                {0.5, PlaneExtent::rectangle, {0, 0, 0, 10}, 40, "size above 0"},
-                {0.5, PlaneExtent::rectangle, {NAN, 0, 10, 10}, 40, "finite"},
-                {0.5, PlaneExtent::fit, {}, 70, "horizon crosses the frame"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.problem);
-        const lens::Pairs pairs = lens::renderTarget(lens::targetView(row.tilt), 0.03, 1);
-        const PlaneUnits plane{"mm", pairs.output, row.scale, row.extent, 0, row.rectangle};
+    for (const auto& [scale, extent, rectangle, tilt, problem] :
+         {std::tuple{0.0, PlaneExtent::points, PlaneRect{}, 40, "scale"},
+          {-1.0, PlaneExtent::points, {}, 40, "scale"},
+          {NAN, PlaneExtent::points, {}, 40, "scale"},
+          {INFINITY, PlaneExtent::points, {}, 40, "scale"},
+          {1e-9, PlaneExtent::points, {}, 40, "too large"},
+          {0.5, PlaneExtent::rectangle, {0, 0, 1e9, 1e9}, 40, "too large"},
+          {0.5, PlaneExtent::rectangle, {0, 0, 8192, 10}, 40, "too large"},  // 16 385 wide
+          {0.5, PlaneExtent::rectangle, {0, 0, 0, 10}, 40, "size above 0"},
+          {0.5, PlaneExtent::rectangle, {NAN, 0, 10, 10}, 40, "finite"},
+          {0.5, PlaneExtent::fit, {}, 70, "horizon crosses the frame"}}) {
+        SCOPED_TRACE(problem);
+        const lens::Pairs pairs = lens::renderTarget(lens::targetView(tilt), 0.03, 1);
+        const PlaneUnits plane{"mm", pairs.output, scale, extent, 0, rectangle};
         const PlaneCalibration c = calibratePlane(pairs.input, plane, {}, false, 1920, 1080);
-        EXPECT_NE(c.problem.find(row.problem), std::string::npos) << c.problem;
+        EXPECT_NE(c.problem.find(problem), std::string::npos) << c.problem;
         EXPECT_EQ(c.layout.width, 0);
     }
     // The largest side is still laid out.

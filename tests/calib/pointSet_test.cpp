@@ -48,12 +48,11 @@ TEST(EstimateHomography, FindsTheFaultAndNeverEndsTheProcess) {
     // Random sets of 4 to 6 clicks inside pictures up to 8192 pixels wide are never unstable.
     std::mt19937 random(7);
     std::uniform_int_distribution<int> pick(0, 8191);
+    const auto click = [&] { return Point{double(pick(random)), double(pick(random))}; };
     for (int n = 0; n < 3000; ++n) {
         Points input(4 + n % 3), output(input.size());
-        for (std::size_t i = 0; i < input.size(); ++i) {
-            input[i] = {double(pick(random)), double(pick(random))};
-            output[i] = {double(pick(random)), double(pick(random))};
-        }
+        std::generate(input.begin(), input.end(), click);
+        std::generate(output.begin(), output.end(), click);
         ASSERT_NE(estimateHomography(input, output).fault, F::unstable) << "set " << n;
     }
 }

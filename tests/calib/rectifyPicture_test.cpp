@@ -17,13 +17,9 @@ TEST(RectifyPicture, CutsEveryPixelBeyondTheHorizonAndNoOther) {
     const double ws[][3] = {{1, 0.5, -20.5}, {-1, -0.5, 20.5}, {0, 1, -3.5}, {0.125, 1, -6.5}};
     for (const auto& w : ws)
         for (const int horizon : {1, -1}) {
-            HomographyTable h;
-            HomographyRows rows;
-            for (int c = 0; c < 3; ++c) {
-                rows[0][c] = h[0][c] = 10 * w[c];
-                rows[1][c] = h[1][c] = 7 * w[c];
-                rows[2][c] = h[2][c] = w[c];
-            }
+            const HomographyTable h = {{10 * w[0], 10 * w[1], 10 * w[2]},
+                                       {7 * w[0], 7 * w[1], 7 * w[2]},
+                                       {w[0], w[1], w[2]}};
             Bytes out(40 * 9, 0xA5);
             rectifyPicture(h, {}, source.data(), 64, 48, out.data(), 40, 9, 1, horizon);
             int cut = 0;
@@ -31,9 +27,8 @@ TEST(RectifyPicture, CutsEveryPixelBeyondTheHorizonAndNoOther) {
                 for (int x = 0; x < 40; ++x) {
                     const bool beyond = !(horizon * (w[0] * x + w[1] * y + w[2]) > 0);
                     cut += beyond;
-                    EXPECT_EQ(
-                        out[y * 40 + x],
-                        beyond ? 0 : referenceWarpPixel(source.data(), 64, 48, 64, rows, x, y))
+                    EXPECT_EQ(out[y * 40 + x],
+                              beyond ? 0 : referenceWarpPixel(source.data(), 64, 48, 64, h, x, y))
                         << "w " << w[0] << " horizon " << horizon << " at " << x << "," << y;
                 }
             EXPECT_GT(cut, 0);

@@ -35,8 +35,7 @@ ReferenceLens randomLens(int width, int height, std::mt19937& rng) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     ReferenceLens lens{std::vector<double>(2 + rng() % 63), (2 * unit(rng) - 0.5) * width,
                        (2 * unit(rng) - 0.5) * height, 0};
-    for (double& f : lens.factor)
-        f = 0.8 + 0.5 * unit(rng);
+    std::generate(lens.factor.begin(), lens.factor.end(), [&] { return 0.8 + 0.5 * unit(rng); });
     // Roughly covering the source from the centre, some points beyond.
     const double reach = std::max(std::abs(lens.cx), std::abs(width - lens.cx)) +
                          std::max(std::abs(lens.cy), std::abs(height - lens.cy));
@@ -48,11 +47,10 @@ ReferenceLens randomLens(int width, int height, std::mt19937& rng) {
 void warp(KernelPath path, const HomographyRows& rows, ConstPlane from, Plane to, int y0, int y1,
           const ReferenceLens* lens = nullptr) {
     HomographyTable h;
-    for (int i = 0; i < 9; ++i)
-        h[i / 3][i % 3] = rows[i / 3][i % 3];
-    const RadialTable table =
-        lens ? RadialTable{lens->factor, lens->cx, lens->cy, lens->invStep} : RadialTable{};
-    warpRows(path, h, table, from, to, y0, y1);
+    std::copy_n(&rows[0][0], 9, &h[0][0]);
+    warpRows(path, h,
+             lens ? RadialTable{lens->factor, lens->cx, lens->cy, lens->invStep} : RadialTable{},
+             from, to, y0, y1);
 }
 
 TEST(WarpKernels, EveryPathMatchesTheReference) {

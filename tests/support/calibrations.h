@@ -20,15 +20,10 @@ Calibration planeSample() {
 // A 64 × 48 calibration with a lens (the usual scene at a twentieth of its size, the
 // corners moved by 5 px) and a straight line.
 Calibration lensCalibration() {
-    lens::Truth truth;
-    truth.width = 64, truth.height = 48, truth.a1 = -0.08;
-    truth.planeToIdeal = chart::tiltedView(64, 48, 35, 50, 65, {32, 24}, 8);
+    const lens::Truth truth{64, 48, -0.08, 0, chart::tiltedView(64, 48, 35, 50, 65, {32, 24}, 8)};
     const lens::Pairs s = lens::render(truth, 10, 8, 1, 0.0, 1);
-    Calibration c{64, 48, s.input, s.output};
-    c.lines = s.lines;
-    const LensEstimate e = estimateWithLens(c.input, c.output, c.lines, 64, 48);
-    c.H = e.homography.H, c.inverse = e.homography.inverse, c.lens = e.lens;
-    return c;
+    const LensEstimate e = estimateWithLens(s.input, s.output, s.lines, 64, 48);
+    return {64, 48, s.input, s.output, e.homography.H, e.homography.inverse, e.lens, s.lines};
 }
 
 }  // namespace samples

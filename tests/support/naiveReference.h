@@ -47,10 +47,9 @@ template <typename Rows>  // any 3 × 3 table indexed h[row][column]
 unsigned char referenceWarpPixel(const unsigned char* src, int width, int height,
                                  std::ptrdiff_t stride, const Rows& h, int x, int y,
                                  const ReferenceLens* lens = nullptr) {
-    const double px = x, py = y;
-    const double w = h[2][0] * px + h[2][1] * py + h[2][2] * 1.0;
-    double u = (h[0][0] * px + h[0][1] * py + h[0][2] * 1.0) / w;
-    double v = (h[1][0] * px + h[1][1] * py + h[1][2] * 1.0) / w;
+    const double w = h[2][0] * x + h[2][1] * y + h[2][2] * 1.0;
+    double u = (h[0][0] * x + h[0][1] * y + h[0][2] * 1.0) / w;
+    double v = (h[1][0] * x + h[1][1] * y + h[1][2] * 1.0) / w;
     if (lens != nullptr) {
         const double dx = u - lens->cx, dy = v - lens->cy;
         const double q = (dx * dx + dy * dy) * lens->invStep;

@@ -31,7 +31,7 @@ struct Scene {
     double square = 1.0, margin = 0.5;
     Homography planeToFrame{};
     int width = 1280, height = 720;
-    double blur = 0.8, noise = 2.0;  // σ in pixels and in grey levels
+    double blur = 0.8, noise = 2.0;  // σ in pixels and in grey levels, above 0
     unsigned seed = 1;
     double dark = 30, light = 220, background = 90;
     std::vector<Occluder> occluders;
@@ -121,8 +121,7 @@ inline Frame render(const Scene& s) {
     std::vector<double> kernel(2 * radius + 1);
     double total = 0;
     for (int k = -radius; k <= radius; ++k)
-        total += kernel[k + radius] =
-            s.blur > 0 ? std::exp(-k * k / (2 * s.blur * s.blur)) : k == 0;
+        total += kernel[k + radius] = std::exp(-k * k / (2 * s.blur * s.blur));
     const auto blurred = [&](const std::vector<double>& in, bool down) {
         std::vector<double> out(w * h);
         for (int y = 0; y < h; ++y)
@@ -139,7 +138,7 @@ inline Frame render(const Scene& s) {
     const std::vector<double> smooth = blurred(blurred(image, false), true);
     for (std::size_t i = 0; i < smooth.size(); ++i)
         frame.grey[i] = static_cast<unsigned char>(
-            std::clamp(std::lround(smooth[i] + (s.noise > 0 ? noise(random) : 0)), 0L, 255L));
+            std::clamp(std::lround(smooth[i] + noise(random)), 0L, 255L));
     for (int j = 0; j < s.rows; ++j)
         for (int i = 0; i < s.cols; ++i)
             frame.corners.push_back(apply(s.planeToFrame, {i * s.square, j * s.square}));
