@@ -372,10 +372,11 @@ class DialogTest : public QObject {
         QTest::addColumn<QString>("message");
         const char* count = "입력 영상과 출력 영상에 점을 4개씩 찍어야 합니다.";
         const char* degenerate = "두 점이 겹치거나 세 점이 한 직선 위에 있어 보정할 수 없습니다.";
-        const char* camera = "카메라를 열 수 없습니다: /dev/video7\n";
+        const QString camera = "카메라를 열 수 없습니다: /dev/video7\n";
         const QStringList square = {"0,0", "100,0", "100,100", "0,100"};
+        using C = CaptureFailure::Cause;
         const auto row = [](const char* name, const char* command, QStringList in, QStringList out,
-                            QString message, CaptureFailure::Cause cause = {}) {
+                            QString message, C cause = {}) {
             QTest::newRow(name) << QString::fromUtf8(command) << in << out << int(cause) << message;
         };
         row("no points", "Calibration", {}, {}, count);
@@ -400,16 +401,13 @@ class DialogTest : public QObject {
         row("no rectified picture", "Save rectified picture…", square, {},
             "There is no rectified picture yet: turn Calibration on.");
         row("camera not permitted", "Start Capture", {}, {},
-            QString::fromUtf8(camera) +
-                "권한이 없습니다. video 그룹에 가입한 뒤 다시 로그인하십시오.",
-            CaptureFailure::Cause::permissionDenied);
+            camera + "권한이 없습니다. video 그룹에 가입한 뒤 다시 로그인하십시오.",
+            C::permissionDenied);
         row("camera busy", "Start Capture", {}, {},
-            QString::fromUtf8(camera) + "다른 프로그램이 사용 중입니다. 그 프로그램을 닫으십시오.",
-            CaptureFailure::Cause::busy);
+            camera + "다른 프로그램이 사용 중입니다. 그 프로그램을 닫으십시오.", C::busy);
         row("no such camera", "Start Capture", {}, {},
-            QString::fromUtf8(camera) + "장치가 없습니다.\n연결된 카메라: Cam A (/dev/video0)",
-            CaptureFailure::Cause::noDevice);
-        row("no camera at all", "Start Capture", {}, {}, {}, CaptureFailure::Cause::other);
+            camera + "장치가 없습니다.\n연결된 카메라: Cam A (/dev/video0)", C::noDevice);
+        row("no camera at all", "Start Capture", {}, {}, {}, C::other);
     }
     void eachRefusalSaysWhyAndChangesNothing() {
         QFETCH(QString, command);
