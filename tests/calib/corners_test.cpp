@@ -48,7 +48,8 @@ TEST_P(Corners, RefinedSnappedAndNothingElseAwayFromXCorners) {
     EXPECT_LE(std::abs(sy / n), 0.01);
     // Catches a snap that takes a flat area or a straight edge for a corner (the white margin,
     // the board's outer edge midway between two corners), and an L-corner (the margin's outer
-    // corners) snapped short of the truth or not at all; in plane units, on an unturned board.
+    // corners) snapped short of the truth or not at all, and a refinement that takes any of
+    // them for an X-corner; in plane units, on an unturned board.
     const chart::Frame upright = board(tilt, 0, seed);
     const chart::Homography h = chart::tiltedView(1280, 720, tilt, 900, 12, {4, 2.5});
     const chart::Xy places[] = {{-1.25, 2.5}, {-1, 2.5},  {-1.5, -1.5},
@@ -58,6 +59,7 @@ TEST_P(Corners, RefinedSnappedAndNothingElseAwayFromXCorners) {
         const auto p = snapToCorner(planeOf(upright), {std::round(t.x) + 2, std::round(t.y) - 2});
         EXPECT_EQ(bool(p), plane.x != -1.25 && plane.x != -1) << plane.x << "," << plane.y;
         EXPECT_LT(p ? std::hypot(p->x - t.x, p->y - t.y) : 0, 0.25) << plane.x << "," << plane.y;
+        EXPECT_FALSE(refineCorner(planeOf(upright), {std::round(t.x), std::round(t.y)})) << plane.x;
     }
 }
 
