@@ -35,6 +35,7 @@
 #include "app/dialogBuilder.h"
 #include "app/resource.h"
 #include "app/windowServices.h"
+#include "calib/lastPoints.h"
 #include "capture/CaptureWindow.h"
 #include "cli/batchRectify.h"
 #include "image/Image.h"
@@ -1159,10 +1160,19 @@ class DialogTest : public QObject {
                  "The last points are for a 64 x 48 frame, but the current frame "
                  "is 64 x 24.");
         QVERIFY(messages[1].startsWith("The last points cannot be restored: " + kept));
+        std::ofstream(kept.toStdString()) << "{\"version\": 2}";
+        act("Restore last points");
+        QCOMPARE(messages.last(), "The last points cannot be restored: " + kept +
+                                      " has a format version other than 1.");
         const QByteArray home = qgetenv("HOME");
         qunsetenv("XDG_STATE_HOME"), qputenv("HOME", QFile::encodeName(file("home")));
         dialog->inputPointList->addItem("1,1");
         dialog->systemMenu().actions().first()->trigger();
+        qputenv("XDG_STATE_HOME", "state");  // not absolute: the home folder's as well
+        QCOMPARE(QString::fromStdString(lastPointsPath()),
+                 file("home/.local/state/plandis/lastPoints.json"));
+        qputenv("HOME", "");
+        QVERIFY(lastPointsPath().empty());
         qputenv("HOME", home), initTestCase();
         QVERIFY(QFile::exists(file("home/.local/state/plandis/lastPoints.json")));
     }
