@@ -72,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Tilts, Corners,
 
 // The order rule: truth index (i, j) expected at each output place, for a board seen
 // upright, upside down, turned a quarter (rows then run down the frame), and a square board
-// turned a quarter (rows run along the side nearer +x). Catches a flipped or transposed order.
+// turned a quarter (rows run along the side nearer +x). Catches a flipped or transposed order,
+// and corners left as first found, without the last refinement sized to the squares.
 TEST(Chessboard, FoundInOrder) {
     // Truth (i, j) of place (r, c) from (c, r): swapped, then mirrored in i, in j.
     for (const auto& [roll, cols, rows, swap, flipI, flipJ] :
@@ -83,6 +84,7 @@ TEST(Chessboard, FoundInOrder) {
         const chart::Frame f = board(20, roll, 4, cols, rows);
         const std::vector<PointD> found = findChessboard(planeOf(f), cols, rows);
         ASSERT_EQ(found.size(), f.corners.size()) << roll;
+        double squares = 0;
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < cols; ++c) {
                 const int i = (swap ? r : c), j = (swap ? c : r);
@@ -90,7 +92,9 @@ TEST(Chessboard, FoundInOrder) {
                     f.corners[(flipJ ? rows - 1 - j : j) * cols + (flipI ? cols - 1 - i : i)];
                 const PointD p = found[r * cols + c];
                 EXPECT_LT(std::hypot(p.x - t.x, p.y - t.y), 0.15) << roll << ": " << r << "," << c;
+                squares += std::pow(p.x - t.x, 2) + std::pow(p.y - t.y, 2);
             }
+        EXPECT_LE(std::sqrt(squares / double(found.size())), 0.04) << roll;
     }
 }
 
