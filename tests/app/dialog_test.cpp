@@ -1141,8 +1141,11 @@ class DialogTest : public QObject {
                                        "dialog closes with points in a list."});
         addPoints({"1,2", "5,6"}, {"3,4"});
         setGreyFrame(64, 48, 0);
+        captureChoice.source = "virtual";  // kept with them
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
-        QVERIFY(QFile::exists(kept));
+        QFile saved(kept);
+        QVERIFY(saved.open(QIODevice::ReadOnly) &&
+                saved.readAll().contains("\"source\": \"virtual\""));
         open();
         QCOMPARE(dialog->inputPointList->count(), 0);  // the program starts empty
         act("Restore last points");                    // no frame known: taken as they are
