@@ -74,7 +74,7 @@ class DialogTest : public QObject {
 
     std::unique_ptr<PlandisDlg> dialog;
     QStringList messages;
-    QStringList filters;  // of the last file dialog, with the name it started with
+    QStringList filters;  // of the last file dialog, with how it started: "save? name.suffix"
     QString startName;
     std::shared_ptr<FakeDriverLog> log;
     QTemporaryDir folder;
@@ -115,7 +115,10 @@ class DialogTest : public QObject {
     void act(const QString& command, const QString& path = {}) {
         fileDialogStandIn = [this, path](QFileDialog& d) {
             filters = d.nameFilters();
-            startName = d.findChild<QLineEdit*>("fileNameEdit")->text();
+            startName =
+                QString("%1 %2.%3")
+                    .arg(d.acceptMode() == QFileDialog::AcceptSave)
+                    .arg(d.findChild<QLineEdit*>("fileNameEdit")->text(), d.defaultSuffix());
             return std::optional<QString>(path);
         };
         for (QAction* a : dialog->systemMenu().actions())
@@ -267,11 +270,11 @@ class DialogTest : public QObject {
             grey[i] = i % 280 < 120 ? 40 : 200;
         QVERIFY(writeBmp(file("grey.bmp"), grey, 280, 8));
         act("Load BMP", file("grey.bmp"));
-        QCOMPARE(startName, "test");
-        QCOMPARE(filters.mid(0, 2),
-                 QStringList({"Image (*.BMP) (*.BMP *.bmp *.GIF *.gif *.JPG *.jpg)",
-                              "Pictures (*.bmp *.png *.jpg *.jpeg *.gif) (*.bmp *.BMP *.png "
-                              "*.PNG *.jpg *.JPG *.jpeg *.JPEG *.gif *.GIF)"}));
+        QCOMPARE(startName, "0 test.bmp");
+        QCOMPARE(filters, QStringList({"Image (*.BMP) (*.BMP *.bmp *.GIF *.gif *.JPG *.jpg)",
+                                       "Pictures (*.bmp *.png *.jpg *.jpeg *.gif) (*.bmp *.BMP "
+                                       "*.png *.PNG *.jpg *.JPG *.jpeg *.JPEG *.gif *.GIF)",
+                                       "All Files(*.*) (*)"}));
         const QImage shown = grabbed(*dialog->inputView);
         QCOMPARE(shown.pixel(20, 140), qRgb(40, 40, 40));
         QCOMPARE(shown.pixel(220, 140), qRgb(200, 200, 200));
@@ -317,7 +320,7 @@ class DialogTest : public QObject {
 
         startName.clear();
         act("Save BMP", file("saved.bmp"));  // the grey frame, as it was loaded
-        QCOMPARE(startName, "test");
+        QCOMPARE(startName, "1 test.bmp");
         QCOMPARE(readFile(file("saved.bmp").toStdString()),
                  readFile(file("noise.bmp").toStdString()));
 
@@ -723,7 +726,7 @@ class DialogTest : public QObject {
             log->frames.emplace_back(std::size_t(width * height * 3), 90);
             QVERIFY(dialog->captureWindow->previewTick());
         };
-        const QStringList input = {"645,100", "700,50", "600,400", "50,300"};
+        const QStringList input = {"640,100", "700,50", "600,400", "50,300"};
         start(800, 600);
         addPoints(input, {"0,0", "799,0", "799,599", "0,599"});
         click(calibrationId);
@@ -743,7 +746,7 @@ class DialogTest : public QObject {
         QCOMPARE(calibrationOn, 0);
         QVERIFY(!boxChecked());
         QCOMPARE(rows(*dialog->inputPointList), input);
-        const QImage shown = grabbed(*dialog->inputView);  // 645,100 lies just beyond its edge
+        const QImage shown = grabbed(*dialog->inputView);  // 640,100 lies just beyond its edge
         for (int x = shown.width() - 6; x < shown.width(); ++x)
             QVERIFY(shown.pixel(x, shown.height() * 100 / 480) != qRgb(0, 255, 255));
         click(calibrationId);  // refused
@@ -798,7 +801,7 @@ class DialogTest : public QObject {
         // each frame byte around it magnified 8 times or more.
         const QPoint at(v.width() / 3, v.height() / 4);
         QTest::mouseMove(&view, {}), QTest::mouseMove(&view, at);  // in from the centre
-        QVERIFY(loupe.isVisible() && !loupe.geometry().contains(at));
+        QVERIFY(loupe.isVisible() && loupe.x() > at.x() && loupe.y() > at.y());  // facing it
         QCOMPARE(loupe.text(), under(at));
         const QImage lens = grabbed(const_cast<Loupe&>(loupe));
         QRect mark;
@@ -817,6 +820,7 @@ class DialogTest : public QObject {
         QTest::mouseClick(&view, Qt::LeftButton, {}, at);
         QCOMPARE(input(), QStringList{loupe.text()});
         QCOMPARE(grabbed(view).pixel(onView(shown)), qRgb(0, 255, 255));
+        QCOMPARE(grabbed(view).pixel(onView(shown) - QPoint(6, 0)), qRgb(0, 255, 255));  // framed
 
         // Nudged onto the chosen pixel, one frame pixel a key.
         const QPoint chosen = shown + QPoint(2, -1);
@@ -844,9 +848,9 @@ class DialogTest : public QObject {
         key(Qt::Key_Left);
         redo();
         QCOMPARE(input(), QStringList{text(chosen - QPoint(1, 0))});
-        key(Qt::Key_Delete);
+        key(Qt::Key_Backspace);
         QCOMPARE(points(), QStringList{under(at)});  // the output list's, from the first click
-        click(clearOutputId);
+        click(clearOutputId), click(clearOutputId);  // the second changes nothing: no step
         undo();  // Clear Data is a step too, undone from its button
         QCOMPARE(points(), QStringList{under(at)});
         key(Qt::Key_Escape);
@@ -854,15 +858,16 @@ class DialogTest : public QObject {
     }
 
     // A press beside a point adds a point unless it moves dragStart pixels, which drags the
-    // point instead; the point added or dragged is the one the keys move and Delete removes;
-    // Enter closes nothing.
+    // point instead (the later of two as near); the point added or dragged is the one the keys
+    // move, never off the frame, and Delete removes, once; Enter closes nothing.
     void aClickAlwaysAddsAndOnlyAMoveDrags_data() {
         QTest::addColumn<QLine>("pressToRelease");
         QTest::addColumn<QString>("nudged");  // the list after the Right key
-        QTest::newRow("beside a point") << QLine(102, 101, 102, 101) << "100,100 20,20 103,101";
-        QTest::newRow("a tremble") << QLine(102, 101, 104, 101) << "100,100 20,20 103,101";
-        QTest::newRow("a drag") << QLine(102, 101, 102, 104) << "103,104 20,20";
-        QTest::newRow("a new point dragged") << QLine(50, 50, 60, 50) << "100,100 20,20 61,50";
+        QTest::newRow("beside a point") << QLine(12, 11, 12, 11) << "10,10 14,10 2,2 13,11";
+        QTest::newRow("a tremble") << QLine(12, 11, 14, 11) << "10,10 14,10 2,2 13,11";
+        QTest::newRow("a drag") << QLine(12, 11, 12, 14) << "10,10 13,14 2,2";
+        QTest::newRow("a new point dragged") << QLine(50, 50, 60, 50) << "10,10 14,10 2,2 61,50";
+        QTest::newRow("at the edge") << QLine(242, 50, 242, 50) << "10,10 14,10 2,2 242,50";
     }
     void aClickAlwaysAddsAndOnlyAMoveDrags() {
         QFETCH(QLine, pressToRelease);
@@ -870,7 +875,8 @@ class DialogTest : public QObject {
         const QPoint press = pressToRelease.p1(), release = pressToRelease.p2();
         PictureView& view = *dialog->inputView;
         setGreyFrame(view.width(), view.height(), 0);  // a frame pixel for each screen pixel
-        dialog->inputPointList->addItems({"100,100", "20,20"});
+        const QStringList fixed = {"10,10", "14,10", "2,2"};
+        dialog->inputPointList->addItems(fixed);
         QTest::mousePress(&view, Qt::LeftButton, {}, press);
         QTest::mouseMove(&view, release);
         QTest::mouseRelease(&view, Qt::LeftButton, {}, release);
@@ -878,7 +884,8 @@ class DialogTest : public QObject {
         QStringList list = nudged.split(' ');
         QCOMPARE(rows(*dialog->inputPointList), list);
         QTest::keyClick(&view, Qt::Key_Delete);
-        list.removeIf([](const QString& p) { return p != "100,100" && p != "20,20"; });
+        QTest::keyClick(&view, Qt::Key_Delete);  // nothing is picked any more
+        list.removeIf([&](const QString& p) { return !fixed.contains(p); });
         QCOMPARE(rows(*dialog->inputPointList), list);
         QTest::keyClick(&view, Qt::Key_Return);
         QVERIFY(dialog->isVisible());
@@ -906,6 +913,7 @@ class DialogTest : public QObject {
             return QApplication::sendEvent(dialog->inputView, &move),
                    dialog->inputView->findChild<Loupe*>();
         };
+        QVERIFY(!hover({5, 5}, {})->isVisible());  // no picture: nothing to magnify
         show();
         const QPoint at(75, 76);  // the pixel (98, 70) in the 243 × 260 view: corner 11 is near
         QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
@@ -925,6 +933,7 @@ class DialogTest : public QObject {
         act("Snap clicks to corners");
         open(), show();  // remembered
         QVERIFY(hover({5, 5}, {})->text().endsWith(" (no corner)"));
+        QCOMPARE(grabbed(*hover({242, 259}, {})).pixel(61, 37), qRgb(32, 32, 64));  // (320, 238)
         QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
         QVERIFY(near(0, 11));
         act("Snap clicks to corners");  // off again for the other tests
