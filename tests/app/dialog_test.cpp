@@ -466,12 +466,14 @@ class DialogTest : public QObject {
         setGreyFrame(4, 2, 0);
         makeFrameBuffer(rgbFrame, rgbFrameBytes, 24);
         std::memset(rgbFrame, 150, 24);
+        rgbFrame[15] = 20;  // the blue of pixel (1, 1)
         makeFrameBuffer(outputFrame, outputFrameBytes, 8);
         std::memset(outputFrame, 99, 8);
         QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(0, 0, 0));
         QCOMPARE(grabbed(*dialog->outputView).pixel(121, 140), qRgb(99, 99, 99));
         grayFrameBytes = 7;
-        QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(150, 150, 150));
+        QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(150, 150, 20));
+        QVERIFY(dialog->inputView->loupe().framePixel({1, 1}) == qRgb(150, 150, 20));
     }
 
     // Listed anew at each opening: devices, the virtual camera, the chosen device's modes.
@@ -502,13 +504,13 @@ class DialogTest : public QObject {
                               "1280 × 720, 60 fps*"}));
         QCOMPARE(opened, QStringList({"/dev/video2", "virtual"}));
         QVERIFY(log->calls.ends_with("start;stop;disconnect;connect 0;period 33333;start;"));
-        const std::string named = "videotestsrc pattern=ball ! video/x-raw,width=1280,height=720";
-        const QString shown = "videotestsrc pattern…dth=1280,height=720";
+        const std::string named = "rtspsrc location=rtsp://cam/live?w=1280&h=720 ! decodebin";
+        const QString shown = "rtspsrc location=rts…0&&h=720 ! decodebin";
         captureChoice.source = named;  // as --source names it, with --size
         captureChoice.sizeGiven = true;
         const QStringList listed = {"Cam B (/dev/video2)", "Cam C (/dev/video4)", "Virtual camera"};
-        QCOMPARE(cameraMenu("Virtual camera"), listed + QStringList{shown + "*"});
-        QCOMPARE(cameraMenu(shown), QStringList({listed[0], listed[1], listed[2] + "*", shown}));
+        QCOMPARE(cameraMenu("Cam C (/dev/video4)"), listed + QStringList{shown + "*"});
+        QCOMPARE(cameraMenu(shown), QStringList({listed[0], listed[1] + "*", listed[2], shown}));
         QCOMPARE(captureChoice.source, named);
         QVERIFY(captureChoice.sizeGiven);  // a calibration loaded now keeps the size named
         QCOMPARE(dialog->systemMenu().actions()[2]->menu()->actions().last()->toolTip(),
@@ -726,7 +728,7 @@ class DialogTest : public QObject {
             log->frames.emplace_back(std::size_t(width * height * 3), 90);
             QVERIFY(dialog->captureWindow->previewTick());
         };
-        const QStringList input = {"640,100", "700,50", "600,400", "50,300"};
+        const QStringList input = {"640,100", "700,50", "600,400", "100,480"};
         start(800, 600);
         addPoints(input, {"0,0", "799,0", "799,599", "0,599"});
         click(calibrationId);
@@ -746,9 +748,11 @@ class DialogTest : public QObject {
         QCOMPARE(calibrationOn, 0);
         QVERIFY(!boxChecked());
         QCOMPARE(rows(*dialog->inputPointList), input);
-        const QImage shown = grabbed(*dialog->inputView);  // 640,100 lies just beyond its edge
-        for (int x = shown.width() - 6; x < shown.width(); ++x)
-            QVERIFY(shown.pixel(x, shown.height() * 100 / 480) != qRgb(0, 255, 255));
+        const QImage shown = grabbed(*dialog->inputView);  // 640,100 and 100,480 lie just beyond
+        for (int i = 1; i <= 6; ++i)
+            QVERIFY(shown.pixel(shown.width() - i, shown.height() * 100 / 480) !=
+                        qRgb(0, 255, 255) &&
+                    shown.pixel(33 + i, shown.height() - 2) != qRgb(0, 255, 255));
         click(calibrationId);  // refused
         start(800, 600);
         click(calibrationId);
@@ -862,12 +866,12 @@ class DialogTest : public QObject {
     // move, never off the frame, and Delete removes, once; Enter closes nothing.
     void aClickAlwaysAddsAndOnlyAMoveDrags_data() {
         QTest::addColumn<QLine>("pressToRelease");
-        QTest::addColumn<QString>("nudged");  // the list after the Right key
-        QTest::newRow("beside a point") << QLine(12, 11, 12, 11) << "10,10 14,10 2,2 13,11";
-        QTest::newRow("a tremble") << QLine(12, 11, 14, 11) << "10,10 14,10 2,2 13,11";
-        QTest::newRow("a drag") << QLine(12, 11, 12, 14) << "10,10 13,14 2,2";
-        QTest::newRow("a new point dragged") << QLine(50, 50, 60, 50) << "10,10 14,10 2,2 61,50";
-        QTest::newRow("at the edge") << QLine(242, 50, 242, 50) << "10,10 14,10 2,2 242,50";
+        QTest::addColumn<QString>("nudged");  // the list after the Right key, then the Left
+        QTest::newRow("beside a point") << QLine(12, 11, 12, 11) << "10,10 14,10 2,2 12,11";
+        QTest::newRow("a tremble") << QLine(12, 11, 14, 11) << "10,10 14,10 2,2 12,11";
+        QTest::newRow("a drag") << QLine(12, 11, 12, 14) << "10,10 12,14 2,2";
+        QTest::newRow("past the edge") << QLine(50, 50, 300, 50) << "10,10 14,10 2,2 241,50";
+        QTest::newRow("at the other edge") << QLine(0, 50, 0, 50) << "10,10 14,10 2,2 0,50";
     }
     void aClickAlwaysAddsAndOnlyAMoveDrags() {
         QFETCH(QLine, pressToRelease);
@@ -881,6 +885,7 @@ class DialogTest : public QObject {
         QTest::mouseMove(&view, release);
         QTest::mouseRelease(&view, Qt::LeftButton, {}, release);
         QTest::keyClick(&view, Qt::Key_Right);
+        QTest::keyClick(&view, Qt::Key_Left);
         QStringList list = nudged.split(' ');
         QCOMPARE(rows(*dialog->inputPointList), list);
         QTest::keyClick(&view, Qt::Key_Delete);
@@ -921,6 +926,7 @@ class DialogTest : public QObject {
         QTest::keyClick(dialog->inputView, Qt::Key_S);
         QVERIFY(!clicked.contains('.') && near(0, 11));
         QTest::keyClick(dialog->inputView, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(dialog->inputView, Qt::Key_S, Qt::ControlModifier);  // only S alone snaps
         QCOMPARE(rows(*dialog->inputPointList), QStringList{clicked});
         QTest::mouseClick(dialog->inputView, Qt::LeftButton, Qt::ShiftModifier, at);
         QVERIFY(near(1, 11) && dialog->isVisible() && !hover(at, {})->text().contains('.'));
