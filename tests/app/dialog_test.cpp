@@ -904,8 +904,8 @@ class DialogTest : public QObject {
         scene.planeToFrame = {{{20, 0, 60.3}, {0, 20, 50.6}, {0, 0, 1}}};
         scene.width = 320, scene.height = 240;
         const chart::Frame board = chart::render(scene);
-        const auto show = [&board] {
-            setGreyFrame(320, 240, 0), std::copy(board.grey.begin(), board.grey.end(), grayFrame);
+        const auto show = [&board](int height = 240) {  // 200: the board's top, a smaller frame
+            setGreyFrame(320, height, 0), std::copy_n(board.grey.begin(), 320 * height, grayFrame);
         };
         const auto near = [&](int row, int k) {  // "x.xx,y.yy" within 0.1 px of corner k
             const QString t = dialog->inputPointList->item(row)->text();
@@ -913,8 +913,9 @@ class DialogTest : public QObject {
                    std::hypot(t.section(',', 0, 0).toDouble() - board.corners[k].x,
                               t.section(',', 1).toDouble() - board.corners[k].y) < 0.1;
         };
-        const auto hover = [this](QPoint to, Qt::KeyboardModifiers keys) {  // no stale Shift
-            QMouseEvent move(QEvent::MouseMove, to, to, {}, {}, keys);
+        const auto hover = [this](QPoint to, Qt::KeyboardModifiers keys,
+                                  Qt::MouseButtons held = {}) {  // no stale Shift
+            QMouseEvent move(QEvent::MouseMove, to, to, {}, held, keys);
             return QApplication::sendEvent(dialog->inputView, &move),
                    dialog->inputView->findChild<Loupe*>();
         };
@@ -940,16 +941,24 @@ class DialogTest : public QObject {
         open(), show();  // remembered
         QVERIFY(hover({5, 5}, {})->text().endsWith(" (no corner)"));
         QCOMPARE(grabbed(*hover({242, 259}, {})).pixel(61, 37), qRgb(32, 32, 64));  // (320, 238)
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, {5, 5});
+        QTest::keyClick(dialog->inputView, Qt::Key_S);
+        QCOMPARE(messages, QStringList{"There is no chessboard corner near point 1."});
         QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
-        QVERIFY(near(0, 11));
+        QTest::mouseClick(dialog->outputView, Qt::LeftButton, Qt::ShiftModifier, at);  // input only
+        QVERIFY(near(1, 11));
+        QTest::mousePress(dialog->inputView, Qt::LeftButton, {}, at);  // dragged: never snapped
+        QCOMPARE(hover(at + QPoint(15, 0), {}, Qt::LeftButton)->text(), "118,70");
+        QTest::mouseRelease(dialog->inputView, Qt::LeftButton, {}, at);
         act("Snap clicks to corners");  // off again for the other tests
+        show(200);                      // the points' frame becomes the chart's
         textInputStandIn = [](const QString&, const QString& initial) { return initial; };
         act("Find chart…");
         QTRY_COMPARE(dialog->outputPointList->count(), 54);
-        for (int k = 0; k < 54; ++k)  // margin 24; step min(271 / 8, 191 / 5) = 33, centred
+        for (int k = 0; k < 54; ++k)  // margin 20; step min(279 / 8, 159 / 5) = 31, centred
             QVERIFY(near(k, k) &&
                     dialog->outputPointList->item(k)->text() ==
-                        QString("%1,%2").arg(27 + 33 * (k % 9)).arg(37 + 33 * (k / 9)));
+                        QString("%1,%2").arg(35 + 31 * (k % 9)).arg(22 + 31 * (k / 9)));
         QStringList filled;  // corner 13 of the 9 × 6 found: 4 squares across, 1 down
         QTimer::singleShot(0, [&filled] {
             auto* d = QApplication::activeModalWidget();
@@ -966,15 +975,26 @@ class DialogTest : public QObject {
         const QStringList found = points();
         act("Save calibration…", file("chart.json"));
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step
-        QCOMPARE(dialog->outputPointList->count(), 0);
-        open();
+        QCOMPARE(rows(*dialog->outputPointList), QStringList{"98,70"});
+        open(), show(200);
         act("Load calibration…", file("chart.json"));
         QCOMPARE(points(), found);
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step too
         QCOMPARE(points(), QStringList());
-        setGreyFrame(320, 240, 128);
+        show();
         act("Find chart…");
-        QTRY_COMPARE(messages, QStringList{"chart not found"});
+        setGreyFrame(320, 200, 128);  // before the search ends: its corners are not taken
+        QTRY_VERIFY(!messages.isEmpty());
+        textInputStandIn = [](const QString&, const QString&) { return QString("2 x 100"); };
+        act("Find chart…");
+        QTRY_COMPARE(messages.size(), 2);
+        textInputStandIn = [this](const QString&, const QString& offered) {
+            return messages << offered, std::nullopt;
+        };
+        act("Find chart…");  // the size last taken offered again
+        QCOMPARE(messages, QStringList({"The chart was found, but the frame size changed "
+                                        "meanwhile: search again.",
+                                        "chart not found", "2 x 100"}));
     }
 
     // The lens from 80 pairs, then from 4 pairs and a straight line clicked in the input view
