@@ -820,8 +820,12 @@ class DialogTest : public QObject {
                 const unsigned char b = grayFrame[(shown.y() + j) * frame.width() + shown.x() + i];
                 QCOMPARE(lens.pixel(cell.center() + QPoint(i, j) * cell.width()), qRgb(b, b, b));
             }
+        QTest::mouseMove(dialog->outputView, at);
+        QVERIFY(!loupe.isVisible());                                    // gone with the pointer
         QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);  // the other list's
         QTest::mouseClick(&view, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(&view, Qt::LeftButton, {}, at);  // the second press adds nothing
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
         QCOMPARE(input(), QStringList{loupe.text()});
         QCOMPARE(grabbed(view).pixel(onView(shown)), qRgb(0, 255, 255));
         QCOMPARE(grabbed(view).pixel(onView(shown) - QPoint(6, 0)), qRgb(0, 255, 255));  // framed
@@ -1175,25 +1179,29 @@ class DialogTest : public QObject {
                                        "dialog closes with points in a list."});
         addPoints({"1,2", "5,6"}, {"3,4"});
         setGreyFrame(64, 48, 0);
+        captureChoice.source = "virtual";
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
-        QVERIFY(QFile::exists(kept));
+        QFile keptFile(kept);  // with the source they were picked on
+        QVERIFY(keptFile.open(QIODevice::ReadOnly) && keptFile.readAll().contains("\"virtual\""));
         open();
         QCOMPARE(dialog->inputPointList->count(), 0);  // the program starts empty
         act("Restore last points");                    // no frame known: taken as they are
         QCOMPARE(points(), QStringList({"1,2", "5,6", "3,4"}));
+        setGreyFrame(64, 24, 0);  // one side differing is enough
+        click(calibrationId);     // refused: the points keep their 64 x 48 frame
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(points(), QStringList());
-        setGreyFrame(64, 24, 0);  // one side differing is enough
         act("Restore last points");
         std::ofstream(kept.toStdString()) << "{\"version\": 1, \"inputPoints\": [7]}";
         setGreyFrame(64, 48, 0);
         act("Restore last points");
         QCOMPARE(dialog->inputPointList->count(), 0);
-        QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages[0],
+        QCOMPARE(messages.size(), 3);
+        QVERIFY(messages[0].contains("(64 x 48)"));
+        QCOMPARE(messages[1],
                  "The last points are for a 64 x 48 frame, but the current frame "
                  "is 64 x 24.");
-        QVERIFY(messages[1].startsWith("The last points cannot be restored: " + kept));
+        QVERIFY(messages[2].startsWith("The last points cannot be restored: " + kept));
         const QByteArray home = qgetenv("HOME");
         qunsetenv("XDG_STATE_HOME"), qputenv("HOME", QFile::encodeName(file("home")));
         dialog->inputPointList->addItem("1,1");
