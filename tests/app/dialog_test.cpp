@@ -411,6 +411,10 @@ class DialogTest : public QObject {
         row("no such camera", "Start Capture", {}, {},
             camera + "장치가 없습니다.\n연결된 카메라: Cam A (/dev/video0)", C::noDevice);
         row("no camera at all", "Start Capture", {}, {}, {}, C::other);
+        const QString corners =
+            "The inner corners are given as cols x rows, each from 2 to 100, not \"%1\".";
+        row("a chart 1 corner across", "Find chart…", {}, {}, corners.arg("1 x 100"));
+        row("a chart 101 corners down", "Find chart…", {}, {}, corners.arg("2 x 101"));
     }
     void eachRefusalSaysWhyAndChangesNothing() {
         QFETCH(QString, command);
@@ -422,14 +426,19 @@ class DialogTest : public QObject {
         setGreyFrame(noFrame ? 0 : 8, 4, 77);
         if (command.startsWith("Save rectified"))  // left from a former calibration
             makeFrameBuffer(outputFrame, outputFrameBytes, framePixels());
-        const auto why = static_cast<CaptureFailure::Cause>(cause);
+        using C = CaptureFailure::Cause;
+        const auto why = static_cast<C>(cause);
         cameraDevices = [] { return std::vector<CameraDevice>{{"Cam A", "/dev/video0", {}}}; };
-        useFakeDriver(0, {}, {why, why == CaptureFailure::Cause::other ? "" : "/dev/video7", {}});
+        log = useFakeDriver(0, {}, {why, why == C::other ? "" : "/dev/video7", "No such file."});
         addPoints(input, output);
         dialog->homographyList->addItems(exampleRows);
         // A folder is no picture; nothing can be saved under a folder that is not there.
+        textInputStandIn = [message](const QString&, const QString&) {  // the size quoted
+            return message.section('"', 1, 1);
+        };
         act(command, command == "Load BMP" ? folder.path() : file("no/x.bmp"));
         QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(log->calls.find("connect 0;connect") == std::string::npos);  // said why: no retry
         QCOMPARE(points(), input + output);
         QCOMPARE(rows(*dialog->homographyList), exampleRows);
         QCOMPARE(calibrationOn, 0);
@@ -486,7 +495,8 @@ class DialogTest : public QObject {
         QStringList opened;
         log = std::make_shared<FakeDriverLog>(FakeDriverLog{1, {4, 2, 24}, {}, 0, {}, {}});
         captureDriverFactory = [&opened, this] {
-            opened << QString::fromStdString(captureChoice.source);
+            opened << QString::fromStdString(captureChoice.source) +
+                          (dialog->captureWindow ? " while the old window holds it" : "");
             return std::make_unique<FakeCaptureDriver>(log);
         };
         QCOMPARE(cameraMenu("Cam B (/dev/video2)"),
