@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -468,6 +469,14 @@ class DialogTest : public QObject {
         }
         QCOMPARE(painted, QList<bool>({1, 1, 1, 1, 1, 0, 0, 0, 0, 0}));
         QVERIFY(grabbed(*dialog->inputView).pixel(view(160, 40)) != red);  // its own list
+        const QRect label(view(40, 40) + QPoint(5, -16), QSize(14, 12));   // above its right arm
+        QImage one = shown.copy(label);  // the first point numbered 1
+        one.fill(one.pixel(0, 0));
+        QPainter number(&one);
+        number.setFont(dialog->font());
+        number.setPen(QColor(0, 255, 255));
+        number.drawText(0, 12, "1");
+        QCOMPARE(shown.copy(label), one);
     }
 
     // Input: the grey frame, else the colour one, never one of another size. Output: its own.
