@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
@@ -340,6 +341,14 @@ class DialogTest : public QObject {
         QCOMPARE(messages[5],
                  "The calibration is for a 280 x 240 frame, but the current frame is 280 x 24.");
         QCOMPARE(rows(*dialog->inputPointList), exampleInput);
+        messageBoxStandIn = nullptr;  // the real box: its text shown as given, never as markup
+        QTimer::singleShot(0, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            messages << (box->textFormat() == Qt::PlainText ? box->text() : "markup");
+            box->close();
+        });
+        act("Load calibration…", file("cal.json"));
+        QCOMPARE(messages[6], messages[5]);
     }
 
     void liveCaptureCalibratedStoppedStartedAgain() {
@@ -434,9 +443,7 @@ class DialogTest : public QObject {
         addPoints(input, output);
         dialog->homographyList->addItems(exampleRows);
         // A folder is no picture; nothing can be saved under a folder that is not there.
-        textInputStandIn = [message](const QString&, const QString&) {  // the size quoted
-            return message.section('"', 1, 1);
-        };
+        textInputStandIn = [message](auto&, auto&) { return message.section('"', 1, 1); };
         act(command, command == "Load BMP" ? folder.path() : file("no/x.bmp"));
         QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
         QVERIFY(log->calls.find("connect 0;connect") == std::string::npos);  // said why: no retry
@@ -1011,7 +1018,7 @@ class DialogTest : public QObject {
         textInputStandIn = [](const QString&, const QString&) { return QString("2 x 100"); };
         act("Find chart…");
         QTRY_COMPARE(messages.size(), 2);
-        textInputStandIn = [this](const QString&, const QString& offered) {
+        textInputStandIn = [this](auto&, auto& offered) {
             return messages << offered, std::nullopt;
         };
         act("Find chart…");  // the size last taken offered again
