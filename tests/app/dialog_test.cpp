@@ -55,6 +55,7 @@ const QStringList exampleOutput = {"10,10", "200,15", "190,220", "5,180"};
 const QStringList exampleRows = {"1.064644 -0.037490 19.471393", "-0.132800 0.824368 32.741555",
                                  "-0.000323 -0.000534 1.000000"};
 const QRgb red = qRgb(255, 0, 0);
+const QRgb cyan = qRgb(0, 255, 255);  // the points'
 
 // A frame of this size whose grey frame holds `level` everywhere.
 void setGreyFrame(int width, int height, unsigned char level) {
@@ -481,7 +482,7 @@ class DialogTest : public QObject {
         one.fill(one.pixel(0, 0));
         QPainter number(&one);
         number.setFont(dialog->font());
-        number.setPen(QColor(0, 255, 255));
+        number.setPen(QColor(cyan));
         number.drawText(0, 12, "1");
         QCOMPARE(shown.copy(label), one);
     }
@@ -776,9 +777,8 @@ class DialogTest : public QObject {
         QCOMPARE(rows(*dialog->inputPointList), input);
         const QImage shown = grabbed(*dialog->inputView);  // 640,100 and 100,480 lie just beyond
         for (int i = 1; i <= 6; ++i)
-            QVERIFY(shown.pixel(shown.width() - i, shown.height() * 100 / 480) !=
-                        qRgb(0, 255, 255) &&
-                    shown.pixel(33 + i, shown.height() - 2) != qRgb(0, 255, 255));
+            QVERIFY(shown.pixel(shown.width() - i, shown.height() * 100 / 480) != cyan &&
+                    shown.pixel(33 + i, shown.height() - 2) != cyan);
         click(calibrationId);  // refused
         start(800, 600);
         click(calibrationId);
@@ -853,8 +853,8 @@ class DialogTest : public QObject {
         QTest::mouseDClick(&view, Qt::LeftButton, {}, at);  // the second press adds nothing
         QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
         QCOMPARE(input(), QStringList{loupe.text()});
-        QCOMPARE(grabbed(view).pixel(onView(shown)), qRgb(0, 255, 255));
-        QCOMPARE(grabbed(view).pixel(onView(shown) - QPoint(6, 0)), qRgb(0, 255, 255));  // framed
+        QCOMPARE(grabbed(view).pixel(onView(shown)), cyan);
+        QCOMPARE(grabbed(view).pixel(onView(shown) - QPoint(6, 0)), cyan);  // framed
 
         // Nudged onto the chosen pixel, one frame pixel a key.
         const QPoint chosen = shown + QPoint(2, -1);
@@ -1018,9 +1018,7 @@ class DialogTest : public QObject {
         textInputStandIn = [](const QString&, const QString&) { return QString("2 x 100"); };
         act("Find chart…");
         QTRY_COMPARE(messages.size(), 2);
-        textInputStandIn = [this](auto&, auto& offered) {
-            return messages << offered, std::nullopt;
-        };
+        textInputStandIn = [this](auto&, auto& s) { return messages << s, std::nullopt; };
         act("Find chart…");  // the size last taken offered again
         QCOMPARE(messages, QStringList({"The chart was found, but the frame size changed "
                                         "meanwhile: search again.",
