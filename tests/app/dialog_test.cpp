@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -54,6 +56,7 @@ const QStringList exampleOutput = {"10,10", "200,15", "190,220", "5,180"};
 const QStringList exampleRows = {"1.064644 -0.037490 19.471393", "-0.132800 0.824368 32.741555",
                                  "-0.000323 -0.000534 1.000000"};
 const QRgb red = qRgb(255, 0, 0);
+const QRgb cyan = qRgb(0, 255, 255);  // the points'
 
 // A frame of this size whose grey frame holds `level` everywhere.
 void setGreyFrame(int width, int height, unsigned char level) {
@@ -75,7 +78,7 @@ class DialogTest : public QObject {
 
     std::unique_ptr<PlandisDlg> dialog;
     QStringList messages;
-    QStringList filters;  // of the last file dialog, with the name it started with
+    QStringList filters;  // of the last file dialog, with how it started: "save? name.suffix"
     QString startName;
     std::shared_ptr<FakeDriverLog> log;
     QTemporaryDir folder;
@@ -116,7 +119,10 @@ class DialogTest : public QObject {
     void act(const QString& command, const QString& path = {}) {
         fileDialogStandIn = [this, path](QFileDialog& d) {
             filters = d.nameFilters();
-            startName = d.findChild<QLineEdit*>("fileNameEdit")->text();
+            startName =
+                QString("%1 %2.%3")
+                    .arg(d.acceptMode() == QFileDialog::AcceptSave)
+                    .arg(d.findChild<QLineEdit*>("fileNameEdit")->text(), d.defaultSuffix());
             return std::optional<QString>(path);
         };
         for (QAction* a : dialog->systemMenu().actions())
@@ -268,11 +274,11 @@ class DialogTest : public QObject {
             grey[i] = i % 280 < 120 ? 40 : 200;
         QVERIFY(writeBmp(file("grey.bmp"), grey, 280, 8));
         act("Load BMP", file("grey.bmp"));
-        QCOMPARE(startName, "test");
-        QCOMPARE(filters.mid(0, 2),
-                 QStringList({"Image (*.BMP) (*.BMP *.bmp *.GIF *.gif *.JPG *.jpg)",
-                              "Pictures (*.bmp *.png *.jpg *.jpeg *.gif) (*.bmp *.BMP *.png "
-                              "*.PNG *.jpg *.JPG *.jpeg *.JPEG *.gif *.GIF)"}));
+        QCOMPARE(startName, "0 test.bmp");
+        QCOMPARE(filters, QStringList({"Image (*.BMP) (*.BMP *.bmp *.GIF *.gif *.JPG *.jpg)",
+                                       "Pictures (*.bmp *.png *.jpg *.jpeg *.gif) (*.bmp *.BMP "
+                                       "*.png *.PNG *.jpg *.JPG *.jpeg *.JPEG *.gif *.GIF)",
+                                       "All Files(*.*) (*)"}));
         const QImage shown = grabbed(*dialog->inputView);
         QCOMPARE(shown.pixel(20, 140), qRgb(40, 40, 40));
         QCOMPARE(shown.pixel(220, 140), qRgb(200, 200, 200));
@@ -318,7 +324,7 @@ class DialogTest : public QObject {
 
         startName.clear();
         act("Save BMP", file("saved.bmp"));  // the grey frame, as it was loaded
-        QCOMPARE(startName, "test");
+        QCOMPARE(startName, "1 test.bmp");
         QCOMPARE(readFile(file("saved.bmp").toStdString()),
                  readFile(file("noise.bmp").toStdString()));
 
@@ -337,6 +343,14 @@ class DialogTest : public QObject {
         QCOMPARE(messages[5],
                  "The calibration is for a 280 x 240 frame, but the current frame is 280 x 24.");
         QCOMPARE(rows(*dialog->inputPointList), exampleInput);
+        messageBoxStandIn = nullptr;  // the real box: its text shown as given, never as markup
+        QTimer::singleShot(0, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            messages << (box->textFormat() == Qt::PlainText ? box->text() : "markup");
+            box->close();
+        });
+        act("Load calibration…", file("cal.json"));
+        QCOMPARE(messages[6], messages[5]);
     }
 
     void liveCaptureCalibratedStoppedStartedAgain() {
@@ -409,6 +423,10 @@ class DialogTest : public QObject {
         row("no such camera", "Start Capture", {}, {},
             camera + "장치가 없습니다.\n연결된 카메라: Cam A (/dev/video0)", C::noDevice);
         row("no camera at all", "Start Capture", {}, {}, {}, C::other);
+        const QString corners =
+            "The inner corners are given as cols x rows, each from 2 to 100, not \"%1\".";
+        row("a chart 1 corner across", "Find chart…", {}, {}, corners.arg("1 x 100"));
+        row("a chart 101 corners down", "Find chart…", {}, {}, corners.arg("2 x 101"));
     }
     void eachRefusalSaysWhyAndChangesNothing() {
         QFETCH(QString, command);
@@ -420,14 +438,17 @@ class DialogTest : public QObject {
         setGreyFrame(noFrame ? 0 : 8, 4, 77);
         if (command.startsWith("Save rectified"))  // left from a former calibration
             makeFrameBuffer(outputFrame, outputFrameBytes, framePixels());
-        const auto why = static_cast<CaptureFailure::Cause>(cause);
+        using C = CaptureFailure::Cause;
+        const auto why = static_cast<C>(cause);
         cameraDevices = [] { return std::vector<CameraDevice>{{"Cam A", "/dev/video0", {}}}; };
-        useFakeDriver(0, {}, {why, why == CaptureFailure::Cause::other ? "" : "/dev/video7", {}});
+        log = useFakeDriver(0, {}, {why, why == C::other ? "" : "/dev/video7", "No such file."});
         addPoints(input, output);
         dialog->homographyList->addItems(exampleRows);
         // A folder is no picture; nothing can be saved under a folder that is not there.
+        textInputStandIn = [message](auto&, auto&) { return message.section('"', 1, 1); };
         act(command, command == "Load BMP" ? folder.path() : file("no/x.bmp"));
         QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(log->calls.find("connect 0;connect") == std::string::npos);  // said why: no retry
         QCOMPARE(points(), input + output);
         QCOMPARE(rows(*dialog->homographyList), exampleRows);
         QCOMPARE(calibrationOn, 0);
@@ -457,6 +478,14 @@ class DialogTest : public QObject {
         }
         QCOMPARE(painted, QList<bool>({1, 1, 1, 1, 1, 0, 0, 0, 0, 0}));
         QVERIFY(grabbed(*dialog->inputView).pixel(view(160, 40)) != red);  // its own list
+        const QRect label(view(40, 40) + QPoint(5, -16), QSize(14, 12));   // above its right arm
+        QImage one = shown.copy(label);  // the first point numbered 1
+        one.fill(one.pixel(0, 0));
+        QPainter number(&one);
+        number.setFont(dialog->font());
+        number.setPen(QColor(cyan));
+        number.drawText(0, 12, "1");
+        QCOMPARE(shown.copy(label), one);
     }
 
     // Input: the grey frame, else the colour one, never one of another size. Output: its own.
@@ -464,12 +493,14 @@ class DialogTest : public QObject {
         setGreyFrame(4, 2, 0);
         makeFrameBuffer(rgbFrame, rgbFrameBytes, 24);
         std::memset(rgbFrame, 150, 24);
+        rgbFrame[15] = 20;  // the blue of pixel (1, 1)
         makeFrameBuffer(outputFrame, outputFrameBytes, 8);
         std::memset(outputFrame, 99, 8);
         QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(0, 0, 0));
         QCOMPARE(grabbed(*dialog->outputView).pixel(121, 140), qRgb(99, 99, 99));
         grayFrameBytes = 7;
-        QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(150, 150, 150));
+        QCOMPARE(grabbed(*dialog->inputView).pixel(121, 140), qRgb(150, 150, 20));
+        QVERIFY(dialog->inputView->loupe().framePixel({1, 1}) == qRgb(150, 150, 20));
     }
 
     // Listed anew at each opening: devices, the virtual camera, the chosen device's modes.
@@ -482,7 +513,8 @@ class DialogTest : public QObject {
         QStringList opened;
         log = std::make_shared<FakeDriverLog>(FakeDriverLog{1, {4, 2, 24}, {}, 0, {}, {}});
         captureDriverFactory = [&opened, this] {
-            opened << QString::fromStdString(captureChoice.source);
+            opened << QString::fromStdString(captureChoice.source) +
+                          (dialog->captureWindow ? " while the old window holds it" : "");
             return std::make_unique<FakeCaptureDriver>(log);
         };
         QCOMPARE(cameraMenu("Cam B (/dev/video2)"),
@@ -500,13 +532,13 @@ class DialogTest : public QObject {
                               "1280 × 720, 60 fps*"}));
         QCOMPARE(opened, QStringList({"/dev/video2", "virtual"}));
         QVERIFY(log->calls.ends_with("start;stop;disconnect;connect 0;period 33333;start;"));
-        const std::string named = "videotestsrc pattern=ball ! video/x-raw,width=1280,height=720";
-        const QString shown = "videotestsrc pattern…dth=1280,height=720";
+        const std::string named = "rtspsrc location=rtsp://cam/live?w=1280&h=720 ! decodebin";
+        const QString shown = "rtspsrc location=rts…0&&h=720 ! decodebin";
         captureChoice.source = named;  // as --source names it, with --size
         captureChoice.sizeGiven = true;
         const QStringList listed = {"Cam B (/dev/video2)", "Cam C (/dev/video4)", "Virtual camera"};
-        QCOMPARE(cameraMenu("Virtual camera"), listed + QStringList{shown + "*"});
-        QCOMPARE(cameraMenu(shown), QStringList({listed[0], listed[1], listed[2] + "*", shown}));
+        QCOMPARE(cameraMenu("Cam C (/dev/video4)"), listed + QStringList{shown + "*"});
+        QCOMPARE(cameraMenu(shown), QStringList({listed[0], listed[1] + "*", listed[2], shown}));
         QCOMPARE(captureChoice.source, named);
         QVERIFY(captureChoice.sizeGiven);  // a calibration loaded now keeps the size named
         QCOMPARE(dialog->systemMenu().actions()[2]->menu()->actions().last()->toolTip(),
@@ -724,7 +756,7 @@ class DialogTest : public QObject {
             log->frames.emplace_back(std::size_t(width * height * 3), 90);
             QVERIFY(dialog->captureWindow->previewTick());
         };
-        const QStringList input = {"645,100", "700,50", "600,400", "50,300"};
+        const QStringList input = {"640,100", "700,50", "600,400", "100,480"};
         start(800, 600);
         addPoints(input, {"0,0", "799,0", "799,599", "0,599"});
         click(calibrationId);
@@ -744,9 +776,10 @@ class DialogTest : public QObject {
         QCOMPARE(calibrationOn, 0);
         QVERIFY(!boxChecked());
         QCOMPARE(rows(*dialog->inputPointList), input);
-        const QImage shown = grabbed(*dialog->inputView);  // 645,100 lies just beyond its edge
-        for (int x = shown.width() - 6; x < shown.width(); ++x)
-            QVERIFY(shown.pixel(x, shown.height() * 100 / 480) != qRgb(0, 255, 255));
+        const QImage shown = grabbed(*dialog->inputView);  // 640,100 and 100,480 lie just beyond
+        for (int i = 1; i <= 6; ++i)
+            QVERIFY(shown.pixel(shown.width() - i, shown.height() * 100 / 480) != cyan &&
+                    shown.pixel(33 + i, shown.height() - 2) != cyan);
         click(calibrationId);  // refused
         start(800, 600);
         click(calibrationId);
@@ -799,7 +832,7 @@ class DialogTest : public QObject {
         // each frame byte around it magnified 8 times or more.
         const QPoint at(v.width() / 3, v.height() / 4);
         QTest::mouseMove(&view, {}), QTest::mouseMove(&view, at);  // in from the centre
-        QVERIFY(loupe.isVisible() && !loupe.geometry().contains(at));
+        QVERIFY(loupe.isVisible() && loupe.x() > at.x() && loupe.y() > at.y());  // facing it
         QCOMPARE(loupe.text(), under(at));
         const QImage lens = grabbed(const_cast<Loupe&>(loupe));
         QRect mark;
@@ -814,10 +847,15 @@ class DialogTest : public QObject {
                 const unsigned char b = grayFrame[(shown.y() + j) * frame.width() + shown.x() + i];
                 QCOMPARE(lens.pixel(cell.center() + QPoint(i, j) * cell.width()), qRgb(b, b, b));
             }
+        QTest::mouseMove(dialog->outputView, at);
+        QVERIFY(!loupe.isVisible());                                    // gone with the pointer
         QTest::mouseClick(dialog->outputView, Qt::LeftButton, {}, at);  // the other list's
         QTest::mouseClick(&view, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(&view, Qt::LeftButton, {}, at);  // the second press adds nothing
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
         QCOMPARE(input(), QStringList{loupe.text()});
-        QCOMPARE(grabbed(view).pixel(onView(shown)), qRgb(0, 255, 255));
+        QCOMPARE(grabbed(view).pixel(onView(shown)), cyan);
+        QCOMPARE(grabbed(view).pixel(onView(shown) - QPoint(6, 0)), cyan);  // framed
 
         // Nudged onto the chosen pixel, one frame pixel a key.
         const QPoint chosen = shown + QPoint(2, -1);
@@ -845,9 +883,9 @@ class DialogTest : public QObject {
         key(Qt::Key_Left);
         redo();
         QCOMPARE(input(), QStringList{text(chosen - QPoint(1, 0))});
-        key(Qt::Key_Delete);
+        key(Qt::Key_Backspace);
         QCOMPARE(points(), QStringList{under(at)});  // the output list's, from the first click
-        click(clearOutputId);
+        click(clearOutputId), click(clearOutputId);  // the second changes nothing: no step
         undo();  // Clear Data is a step too, undone from its button
         QCOMPARE(points(), QStringList{under(at)});
         key(Qt::Key_Escape);
@@ -855,15 +893,16 @@ class DialogTest : public QObject {
     }
 
     // A press beside a point adds a point unless it moves dragStart pixels, which drags the
-    // point instead; the point added or dragged is the one the keys move and Delete removes;
-    // Enter closes nothing.
+    // point instead (the later of two as near); the point added or dragged is the one the keys
+    // move, never off the frame, and Delete removes, once; Enter closes nothing.
     void aClickAlwaysAddsAndOnlyAMoveDrags_data() {
         QTest::addColumn<QLine>("pressToRelease");
-        QTest::addColumn<QString>("nudged");  // the list after the Right key
-        QTest::newRow("beside a point") << QLine(102, 101, 102, 101) << "100,100 20,20 103,101";
-        QTest::newRow("a tremble") << QLine(102, 101, 104, 101) << "100,100 20,20 103,101";
-        QTest::newRow("a drag") << QLine(102, 101, 102, 104) << "103,104 20,20";
-        QTest::newRow("a new point dragged") << QLine(50, 50, 60, 50) << "100,100 20,20 61,50";
+        QTest::addColumn<QString>("nudged");  // the list after the Right key, then the Left
+        QTest::newRow("beside a point") << QLine(12, 11, 12, 11) << "10,10 14,10 2,2 12,11";
+        QTest::newRow("a tremble") << QLine(12, 11, 14, 11) << "10,10 14,10 2,2 12,11";
+        QTest::newRow("a drag") << QLine(12, 11, 12, 14) << "10,10 12,14 2,2";
+        QTest::newRow("past the edge") << QLine(50, 50, 300, 50) << "10,10 14,10 2,2 241,50";
+        QTest::newRow("at the other edge") << QLine(0, 50, 0, 50) << "10,10 14,10 2,2 0,50";
     }
     void aClickAlwaysAddsAndOnlyAMoveDrags() {
         QFETCH(QLine, pressToRelease);
@@ -871,15 +910,18 @@ class DialogTest : public QObject {
         const QPoint press = pressToRelease.p1(), release = pressToRelease.p2();
         PictureView& view = *dialog->inputView;
         setGreyFrame(view.width(), view.height(), 0);  // a frame pixel for each screen pixel
-        dialog->inputPointList->addItems({"100,100", "20,20"});
+        const QStringList fixed = {"10,10", "14,10", "2,2"};
+        dialog->inputPointList->addItems(fixed);
         QTest::mousePress(&view, Qt::LeftButton, {}, press);
         QTest::mouseMove(&view, release);
         QTest::mouseRelease(&view, Qt::LeftButton, {}, release);
         QTest::keyClick(&view, Qt::Key_Right);
+        QTest::keyClick(&view, Qt::Key_Left);
         QStringList list = nudged.split(' ');
         QCOMPARE(rows(*dialog->inputPointList), list);
         QTest::keyClick(&view, Qt::Key_Delete);
-        list.removeIf([](const QString& p) { return p != "100,100" && p != "20,20"; });
+        QTest::keyClick(&view, Qt::Key_Delete);  // nothing is picked any more
+        list.removeIf([&](const QString& p) { return !fixed.contains(p); });
         QCOMPARE(rows(*dialog->inputPointList), list);
         QTest::keyClick(&view, Qt::Key_Return);
         QVERIFY(dialog->isVisible());
@@ -893,8 +935,8 @@ class DialogTest : public QObject {
         scene.planeToFrame = {{{20, 0, 60.3}, {0, 20, 50.6}, {0, 0, 1}}};
         scene.width = 320, scene.height = 240;
         const chart::Frame board = chart::render(scene);
-        const auto show = [&board] {
-            setGreyFrame(320, 240, 0), std::copy(board.grey.begin(), board.grey.end(), grayFrame);
+        const auto show = [&board](int height = 240) {  // 200: the board's top, a smaller frame
+            setGreyFrame(320, height, 0), std::copy_n(board.grey.begin(), 320 * height, grayFrame);
         };
         const auto near = [&](int row, int k) {  // "x.xx,y.yy" within 0.1 px of corner k
             const QString t = dialog->inputPointList->item(row)->text();
@@ -902,11 +944,13 @@ class DialogTest : public QObject {
                    std::hypot(t.section(',', 0, 0).toDouble() - board.corners[k].x,
                               t.section(',', 1).toDouble() - board.corners[k].y) < 0.1;
         };
-        const auto hover = [this](QPoint to, Qt::KeyboardModifiers keys) {  // no stale Shift
-            QMouseEvent move(QEvent::MouseMove, to, to, {}, {}, keys);
+        const auto hover = [this](QPoint to, Qt::KeyboardModifiers keys,
+                                  Qt::MouseButtons held = {}) {  // no stale Shift
+            QMouseEvent move(QEvent::MouseMove, to, to, {}, held, keys);
             return QApplication::sendEvent(dialog->inputView, &move),
                    dialog->inputView->findChild<Loupe*>();
         };
+        QVERIFY(!hover({5, 5}, {})->isVisible());  // no picture: nothing to magnify
         show();
         const QPoint at(75, 76);  // the pixel (98, 70) in the 243 × 260 view: corner 11 is near
         QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
@@ -914,6 +958,7 @@ class DialogTest : public QObject {
         QTest::keyClick(dialog->inputView, Qt::Key_S);
         QVERIFY(!clicked.contains('.') && near(0, 11));
         QTest::keyClick(dialog->inputView, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(dialog->inputView, Qt::Key_S, Qt::ControlModifier);  // only S alone snaps
         QCOMPARE(rows(*dialog->inputPointList), QStringList{clicked});
         QTest::mouseClick(dialog->inputView, Qt::LeftButton, Qt::ShiftModifier, at);
         QVERIFY(near(1, 11) && dialog->isVisible() && !hover(at, {})->text().contains('.'));
@@ -926,16 +971,25 @@ class DialogTest : public QObject {
         act("Snap clicks to corners");
         open(), show();  // remembered
         QVERIFY(hover({5, 5}, {})->text().endsWith(" (no corner)"));
+        QCOMPARE(grabbed(*hover({242, 259}, {})).pixel(61, 37), qRgb(32, 32, 64));  // (320, 238)
+        QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, {5, 5});
+        QTest::keyClick(dialog->inputView, Qt::Key_S);
+        QCOMPARE(messages, QStringList{"There is no chessboard corner near point 1."});
         QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, at);
-        QVERIFY(near(0, 11));
+        QTest::mouseClick(dialog->outputView, Qt::LeftButton, Qt::ShiftModifier, at);  // input only
+        QVERIFY(near(1, 11));
+        QTest::mousePress(dialog->inputView, Qt::LeftButton, {}, at);  // dragged: never snapped
+        QCOMPARE(hover(at + QPoint(15, 0), {}, Qt::LeftButton)->text(), "118,70");
+        QTest::mouseRelease(dialog->inputView, Qt::LeftButton, {}, at);
         act("Snap clicks to corners");  // off again for the other tests
+        show(200);                      // the points' frame becomes the chart's
         textInputStandIn = [](const QString&, const QString& initial) { return initial; };
         act("Find chart…");
         QTRY_COMPARE(dialog->outputPointList->count(), 54);
-        for (int k = 0; k < 54; ++k)  // margin 24; step min(271 / 8, 191 / 5) = 33, centred
+        for (int k = 0; k < 54; ++k)  // margin 20; step min(279 / 8, 159 / 5) = 31, centred
             QVERIFY(near(k, k) &&
                     dialog->outputPointList->item(k)->text() ==
-                        QString("%1,%2").arg(27 + 33 * (k % 9)).arg(37 + 33 * (k / 9)));
+                        QString("%1,%2").arg(35 + 31 * (k % 9)).arg(22 + 31 * (k / 9)));
         QStringList filled;  // corner 13 of the 9 × 6 found: 4 squares across, 1 down
         QTimer::singleShot(0, [&filled] {
             auto* d = QApplication::activeModalWidget();
@@ -952,15 +1006,24 @@ class DialogTest : public QObject {
         const QStringList found = points();
         act("Save calibration…", file("chart.json"));
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step
-        QCOMPARE(dialog->outputPointList->count(), 0);
-        open();
+        QCOMPARE(rows(*dialog->outputPointList), QStringList{"98,70"});
+        open(), show(200);
         act("Load calibration…", file("chart.json"));
         QCOMPARE(points(), found);
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);  // one step too
         QCOMPARE(points(), QStringList());
-        setGreyFrame(320, 240, 128);
+        show();
         act("Find chart…");
-        QTRY_COMPARE(messages, QStringList{"chart not found"});
+        setGreyFrame(320, 200, 128);  // before the search ends: its corners are not taken
+        QTRY_VERIFY(!messages.isEmpty());
+        textInputStandIn = [](const QString&, const QString&) { return QString("2 x 100"); };
+        act("Find chart…");
+        QTRY_COMPARE(messages.size(), 2);
+        textInputStandIn = [this](auto&, auto& s) { return messages << s, std::nullopt; };
+        act("Find chart…");  // the size last taken offered again
+        QCOMPARE(messages, QStringList({"The chart was found, but the frame size changed "
+                                        "meanwhile: search again.",
+                                        "chart not found", "2 x 100"}));
     }
 
     // The lens from 80 pairs, then from 4 pairs and a straight line clicked in the input view
@@ -1141,28 +1204,30 @@ class DialogTest : public QObject {
                                        "dialog closes with points in a list."});
         addPoints({"1,2", "5,6"}, {"3,4"});
         setGreyFrame(64, 48, 0);
-        captureChoice.source = "virtual";  // kept with them
+        captureChoice.source = "virtual";
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
-        QFile saved(kept);
-        QVERIFY(saved.open(QIODevice::ReadOnly) &&
-                saved.readAll().contains("\"source\": \"virtual\""));
+        QFile keptFile(kept);  // with the source they were picked on
+        QVERIFY(keptFile.open(QIODevice::ReadOnly) &&
+                keptFile.readAll().contains("\"source\": \"virtual\""));
         open();
         QCOMPARE(dialog->inputPointList->count(), 0);  // the program starts empty
         act("Restore last points");                    // no frame known: taken as they are
         QCOMPARE(points(), QStringList({"1,2", "5,6", "3,4"}));
+        setGreyFrame(64, 24, 0);  // one side differing is enough
+        click(calibrationId);     // refused: the points keep their 64 x 48 frame
         QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(points(), QStringList());
-        setGreyFrame(64, 24, 0);  // one side differing is enough
         act("Restore last points");
         std::ofstream(kept.toStdString()) << "{\"version\": 1, \"inputPoints\": [7]}";
         setGreyFrame(64, 48, 0);
         act("Restore last points");
         QCOMPARE(dialog->inputPointList->count(), 0);
-        QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages[0],
+        QCOMPARE(messages.size(), 3);
+        QVERIFY(messages[0].contains("(64 x 48)"));
+        QCOMPARE(messages[1],
                  "The last points are for a 64 x 48 frame, but the current frame "
                  "is 64 x 24.");
-        QVERIFY(messages[1].startsWith("The last points cannot be restored: " + kept));
+        QVERIFY(messages[2].startsWith("The last points cannot be restored: " + kept));
         std::ofstream(kept.toStdString()) << "{\"version\": 2}";
         act("Restore last points");
         QCOMPARE(messages.last(), "The last points cannot be restored: " + kept +
