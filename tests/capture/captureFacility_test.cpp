@@ -6,6 +6,7 @@
 #include <numeric>
 #include <thread>
 
+#include "calib/pointSet.h"
 #include "capture/CaptureWindow.h"
 #include "capture/GstCamera.h"
 #include "capture/TestChart.h"
@@ -286,6 +287,21 @@ TEST(TestChart, CardCornersSwayAroundRestWhiteOnDark) {
         }
     }
     EXPECT_TRUE(largest > 1.0 && largest <= 3.0) << largest;
+    // Through the card's corners: square (1, 1) dark, (2, 1) light, the red disc; split pairs.
+    std::vector<Point> seen;
+    for (const ChartPoint& p : chartCornersAt(100.25))
+        seen.push_back({p.x, p.y});
+    const auto H = estimateHomography(seen, std::vector<Point>{{0, 0}, {9, 0}, {9, 7}, {0, 7}}).H;
+    const auto at = [&](double x, double y, int byte) {
+        const Point p = projectPoint(H, {x, y});
+        return yuy2[std::size_t(
+            (std::lround(p.y) * chartFrameWidth + std::lround(p.x) / 2 * 2) * 2 + byte)];
+    };
+    EXPECT_TRUE(at(2, 2, 0) < 50 && at(3, 2, 0) > 200 && at(1, 1, 1) < 110 && at(1, 1, 3) > 180);
+    int splitPairs = 0;
+    for (std::size_t i = 0; i < yuy2.size(); i += 4)
+        splitPairs += std::abs(yuy2[i] - yuy2[i + 2]) > 100;
+    EXPECT_GT(splitPairs, 20);
 }
 
 // The preview shows the colour frame the callback made: the pixel under each preview pixel's
