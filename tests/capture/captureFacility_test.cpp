@@ -287,7 +287,8 @@ TEST(TestChart, CardCornersSwayAroundRestWhiteOnDark) {
         }
     }
     EXPECT_TRUE(largest > 1.0 && largest <= 3.0) << largest;
-    // Through the card's corners: square (1, 1) dark, (2, 1) light, the red disc; split pairs.
+    // Through the card's corners: square (1, 1) dark, (2, 1) light, the discs red (near its
+    // rim), green and blue; split pairs.
     std::vector<Point> seen;
     for (const ChartPoint& p : chartCornersAt(100.25))
         seen.push_back({p.x, p.y});
@@ -297,7 +298,9 @@ TEST(TestChart, CardCornersSwayAroundRestWhiteOnDark) {
         return yuy2[std::size_t(
             (std::lround(p.y) * chartFrameWidth + std::lround(p.x) / 2 * 2) * 2 + byte)];
     };
-    EXPECT_TRUE(at(2, 2, 0) < 50 && at(3, 2, 0) > 200 && at(1, 1, 1) < 110 && at(1, 1, 3) > 180);
+    EXPECT_TRUE(at(2, 2, 0) < 50 && at(3, 2, 0) > 200 && at(1.2, 1, 0) > 85 &&
+                at(1.2, 1, 1) < 110 && at(1.2, 1, 3) > 180 && at(8, 1, 3) < 90 &&
+                at(1, 6, 1) > 170);
     int splitPairs = 0;
     for (std::size_t i = 0; i < yuy2.size(); i += 4)
         splitPairs += std::abs(yuy2[i] - yuy2[i + 2]) > 100;
