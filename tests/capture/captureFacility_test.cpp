@@ -158,7 +158,7 @@ TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     const std::string sound = path + ".wav";  // a file that answers but holds no video
     write("audiotestsrc num-buffers=2 ! wavenc", sound);
     const auto silent = makeCaptureDriver({"file://" + sound, {}});
-    EXPECT_TRUE(!silent->connect(0)) << silent->failure().detail;
+    EXPECT_TRUE(!silent->connect(0) && silent->failure().cause == CaptureFailure::Cause::other);
     EXPECT_EQ(silent->failure().detail, "no video this program can decode");
     std::remove(sound.c_str());
     const auto dead = makeCaptureDriver({"http://127.0.0.1:9/none.mjpg", {}});
@@ -241,6 +241,10 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
     ASSERT_TRUE(chart.connect(0) && chart.format(format));
     EXPECT_EQ(std::tuple(format.width, format.height, format.bitCount, chart.framePeriod()),
               std::tuple(640, 480, 16, 33333u));
+    Frame first, second;  // drawn at their own times, so the card has swayed in between
+    chart.start();
+    ASSERT_TRUE(frameWithin(chart, first) && frameWithin(chart, second));
+    EXPECT_NE(first, second);
     // A new period moves the rate only within the layout chosen at connect: 15, not 60.
     GstCamera two = cameraOn(
         "videotestsrc ! capsfilter caps=\"video/x-raw,format=YUY2,width=64,"
@@ -323,7 +327,8 @@ TEST(CaptureWindow, PreviewSamplesTheConvertedFrame) {
         Frame bgr(std::size_t(w * h * 3));
         std::iota(bgr.begin(), bgr.end(), static_cast<unsigned char>(1));
         log->frames = {bgr};
-        EXPECT_FALSE(window.driverConnect(0) && window.previewTick());  // not previewing yet
+        window.setPreview(true);  // not before a connect
+        EXPECT_FALSE(window.previewing() || (window.driverConnect(0) && window.previewTick()));
         window.setPreview(true);
         ASSERT_EQ(window.previewTick(), scaled);  // unscaled, the callback drops the frame
         for (int p = 0; p < 80 * 60 * 3; ++p) {
@@ -333,6 +338,11 @@ TEST(CaptureWindow, PreviewSamplesTheConvertedFrame) {
                       x < w && y < h ? bgr[std::size_t((y * w + x) * 3 + p % 3)] : 0)
                 << p;
         }
+        // A new connect ends the preview; a disconnect while previewing stops the driver first.
+        EXPECT_TRUE(window.driverConnect(0) && !window.previewing());
+        window.setPreview(true);
+        window.driverDisconnect();
+        EXPECT_EQ(log->calls, "connect 0;start;connect 0;start;stop;disconnect;");
     }
     resetFrameState();
 }
