@@ -6,6 +6,7 @@
 #include <numeric>
 #include <thread>
 
+#include "calib/pointSet.h"
 #include "capture/CaptureWindow.h"
 #include "capture/GstCamera.h"
 #include "capture/TestChart.h"
@@ -157,7 +158,7 @@ TEST(GstCamera, AFileUriPlaysAtItsOwnSizeAndLoopsAndADeadAddressIsUnreachable) {
     const std::string sound = path + ".wav";  // a file that answers but holds no video
     write("audiotestsrc num-buffers=2 ! wavenc", sound);
     const auto silent = makeCaptureDriver({"file://" + sound, {}});
-    EXPECT_TRUE(!silent->connect(0)) << silent->failure().detail;
+    EXPECT_TRUE(!silent->connect(0) && silent->failure().cause == CaptureFailure::Cause::other);
     EXPECT_EQ(silent->failure().detail, "no video this program can decode");
     std::remove(sound.c_str());
     const auto dead = makeCaptureDriver({"http://127.0.0.1:9/none.mjpg", {}});
@@ -240,6 +241,10 @@ TEST(GstCamera, ChoosesYuy2NearestSizeAndRateAndKeepsOnlyTheNewestFrame) {
     ASSERT_TRUE(chart.connect(0) && chart.format(format));
     EXPECT_EQ(std::tuple(format.width, format.height, format.bitCount, chart.framePeriod()),
               std::tuple(640, 480, 16, 33333u));
+    Frame first, second;  // drawn at their own times, so the card has swayed in between
+    chart.start();
+    ASSERT_TRUE(frameWithin(chart, first) && frameWithin(chart, second));
+    EXPECT_NE(first, second);
     // A new period moves the rate only within the layout chosen at connect: 15, not 60.
     GstCamera two = cameraOn(
         "videotestsrc ! capsfilter caps=\"video/x-raw,format=YUY2,width=64,"
@@ -286,6 +291,24 @@ TEST(TestChart, CardCornersSwayAroundRestWhiteOnDark) {
         }
     }
     EXPECT_TRUE(largest > 1.0 && largest <= 3.0) << largest;
+    // Through the card's corners: square (1, 1) dark, (2, 1) light, the discs red (near its
+    // rim), green and blue; split pairs.
+    std::vector<Point> seen;
+    for (const ChartPoint& p : chartCornersAt(100.25))
+        seen.push_back({p.x, p.y});
+    const auto H = estimateHomography(seen, std::vector<Point>{{0, 0}, {9, 0}, {9, 7}, {0, 7}}).H;
+    const auto at = [&](double x, double y, int byte) {
+        const Point p = projectPoint(H, {x, y});
+        return yuy2[std::size_t(
+            (std::lround(p.y) * chartFrameWidth + std::lround(p.x) / 2 * 2) * 2 + byte)];
+    };
+    EXPECT_TRUE(at(2, 2, 0) < 50 && at(3, 2, 0) > 200 && at(1.2, 1, 0) > 85 &&
+                at(1.2, 1, 1) < 110 && at(1.2, 1, 3) > 180 && at(8, 1, 3) < 90 &&
+                at(1, 6, 1) > 170);
+    int splitPairs = 0;
+    for (std::size_t i = 0; i < yuy2.size(); i += 4)
+        splitPairs += std::abs(yuy2[i] - yuy2[i + 2]) > 100;
+    EXPECT_GT(splitPairs, 20);
 }
 
 // The preview shows the colour frame the callback made: the pixel under each preview pixel's
@@ -304,7 +327,8 @@ TEST(CaptureWindow, PreviewSamplesTheConvertedFrame) {
         Frame bgr(std::size_t(w * h * 3));
         std::iota(bgr.begin(), bgr.end(), static_cast<unsigned char>(1));
         log->frames = {bgr};
-        EXPECT_FALSE(window.driverConnect(0) && window.previewTick());  // not previewing yet
+        window.setPreview(true);  // not before a connect
+        EXPECT_FALSE(window.previewing() || (window.driverConnect(0) && window.previewTick()));
         window.setPreview(true);
         ASSERT_EQ(window.previewTick(), scaled);  // unscaled, the callback drops the frame
         for (int p = 0; p < 80 * 60 * 3; ++p) {
@@ -314,6 +338,11 @@ TEST(CaptureWindow, PreviewSamplesTheConvertedFrame) {
                       x < w && y < h ? bgr[std::size_t((y * w + x) * 3 + p % 3)] : 0)
                 << p;
         }
+        // A new connect ends the preview; a disconnect while previewing stops the driver first.
+        EXPECT_TRUE(window.driverConnect(0) && !window.previewing());
+        window.setPreview(true);
+        window.driverDisconnect();
+        EXPECT_EQ(log->calls, "connect 0;start;connect 0;start;stop;disconnect;");
     }
     resetFrameState();
 }

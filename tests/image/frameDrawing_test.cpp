@@ -32,7 +32,7 @@ TEST(FrameDrawing, WholePixelMappingOfEachDepthAndNothingToDraw) {
     const int frames[][2] = {{1, 1}, {5, 2}, {9, 5}, {640, 480}, {837, 5}, {1919, 4}, {65, 9}};
     // The last rectangle as wide as the first, and depths 8, 24, 8: a new width alone and a
     // new depth alone must each renew the kept column offsets.
-    const int rectangles[][2] = {{23, 4}, {1, 1}, {7, 11}, {209, 280}, {61, 2}, {23, 9}};
+    const int rectangles[][2] = {{23, 4}, {1, 1}, {7, 11}, {209, 280}, {61, 2}, {120, 3}, {23, 9}};
     for (const auto& [w, h] : frames)
         for (int bits : {8, 24, 8}) {
             const Bytes frame = randomBytes(std::size_t(w * h * bits / 8), rng);

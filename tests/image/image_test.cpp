@@ -87,7 +87,7 @@ TEST(Image, CreateAndSetDataRefuseBadGeometry) {
     EXPECT_EQ(packedCopy(image), grey);
     ASSERT_TRUE(image.setData(grey.data(), 6, 4, 8));  // one line fewer: a new geometry
     EXPECT_EQ(packedCopy(image), Bytes(6 * 4, 1));
-    ASSERT_TRUE(image.setData(colour.data(), 6, 5, 24));
+    ASSERT_TRUE(image.setData(colour.data(), 6, 4, 24));  // a new depth alone: a new block
     EXPECT_EQ(image.bitmapInfoBytes, 40u);
     EXPECT_EQ(+image.fileHeader.offBits, 54u);
     unsigned char* buffer = new unsigned char[3]{4, 5, 6};
