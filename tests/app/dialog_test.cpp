@@ -672,6 +672,7 @@ class DialogTest : public QObject {
                 addPoints(exampleInput, exampleOutput);
                 click(calibrationId);
             },
+            [&] { QTest::mouseMove(dialog->outputView, QPoint(60, 60)); },  // the pointer's place
             [&] { click(clearInputId); },
             [&] { QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(10, 10)); },
             [&] { QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(100, 200)); },
