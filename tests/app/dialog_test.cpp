@@ -33,6 +33,7 @@
 #include "app/CaptureView.h"
 #include "app/Loupe.h"
 #include "app/PictureView.h"
+#include "app/Plandis.h"
 #include "app/PlandisDlg.h"
 #include "app/dialogBuilder.h"
 #include "app/resource.h"
@@ -88,7 +89,7 @@ class DialogTest : public QObject {
         messageBoxStandIn = [this](QWidget*, const QString& text) { messages << text; };
         dialog = std::make_unique<PlandisDlg>();
         dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()) && mainDialog == dialog.get());
     }
     void close() {
         dialog.reset();
@@ -409,10 +410,17 @@ class DialogTest : public QObject {
         row("no frame size to save", "Save BMP", {}, {}, "Can not create image!");
         row("measuring uncalibrated", "Measure distance", square, {},
             "Measuring needs a calibration: turn Calibration on.");
-        row("a point beyond the frame", "Save calibration…", {"0,0", "8,0", "7,3", "0,3"},
-            {"0,0", "7,0", "7,3", "0,3"},
-            "The calibration cannot be saved: a point lies outside the frame, or no frame size "
-            "is known yet.");
+        const QStringList inFrame = {"1,1", "6,1", "6,2", "2,3"};  // of 8 x 4
+        const QString outside =
+            "The calibration cannot be saved: a point lies outside the "
+            "frame, or no frame size is known yet.";
+        for (const char* beyond : {"8,0", "7,4", "-1,0", "0,-1"})
+            row(beyond, "Save calibration…", inFrame.mid(0, 3) << beyond, inFrame, outside);
+        row("an output point beyond", "Save calibration…", inFrame, {"1,1", "6,1", "6,2", "2,4"},
+            outside);
+        row("too few points to save", "Save calibration…", {}, {}, count);
+        row("an unwritable calibration", "Save calibration…", inFrame, inFrame,
+            "파일을 저장할 수 없습니다.");
         row("no rectified picture", "Save rectified picture…", square, {},
             "There is no rectified picture yet: turn Calibration on.");
         row("camera not permitted", "Start Capture", {}, {},
@@ -627,9 +635,11 @@ class DialogTest : public QObject {
         QContextMenuEvent event(QContextMenuEvent::Mouse, {9, 9},
                                 dialog->mapToGlobal(QPoint(9, 9)));
         QApplication::sendEvent(dialog.get(), &event);
-        QTimer::singleShot(0, [&seen] {
-            seen << QApplication::activeModalWidget()->metaObject()->className();
-            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+        QTimer::singleShot(0, [&seen] {  // Enter presses OK
+            auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QTest::keyClick(about, Qt::Key_Return);
+            seen << about->metaObject()->className() + QString::number(about->result());
+            about->close();
         });
         dialog->systemMenu().actions().last()->trigger();
         QTimer::singleShot(0, [&seen] {  // F1, the help key, opens it too
@@ -643,7 +653,7 @@ class DialogTest : public QObject {
             "Snap clicks to corners", "Find chart…", "-", "Correct lens distortion",
             "Add straight line", "Clear straight lines", "-", "Plane coordinates…",
             "Measure distance", "Measure angle", "Measure area", "Measurements…", "-",
-            "Restore last points", "-", "Veltro 정보(&A)...", "AboutDlg", "AboutDlg"}));
+            "Restore last points", "-", "Veltro 정보(&A)...", "AboutDlg1", "AboutDlg"}));
         // clang-format on
         QVERIFY(dialog->isVisible());                             // F1 closes nothing
         QTest::keyClick(dialog->inputPointList, Qt::Key_Return);  // no push button takes it
@@ -662,6 +672,7 @@ class DialogTest : public QObject {
                 addPoints(exampleInput, exampleOutput);
                 click(calibrationId);
             },
+            [&] { QTest::mouseMove(dialog->outputView, QPoint(60, 60)); },  // the pointer's place
             [&] { click(clearInputId); },
             [&] { QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(10, 10)); },
             [&] { QTest::mouseClick(dialog->inputView, Qt::LeftButton, {}, QPoint(100, 200)); },
@@ -728,7 +739,8 @@ class DialogTest : public QObject {
         const QStringList added = rows(list);
         QCOMPARE(added.size(), 5);
         QVERIFY(added[3].contains(QRegularExpression("^RMS \\d+\\.\\d{3} px$")));
-        QVERIFY(added[4].contains(QRegularExpression("^max \\d+\\.\\d{3} px \\(pair 3\\)$")));
+        QVERIFY(added[4].contains(QRegularExpression("^max \\d+\\.\\d{3} px \\(pair 3\\)$")) &&
+                added[4].section(' ', 1, 1).toDouble() > added[3].section(' ', 1, 1).toDouble());
         QCOMPARE(estimated(), added);
         QTest::keyClick(dialog->outputView, Qt::Key_Right);  // moved as a drag moves it
         const QStringList moved = rows(list);
@@ -736,6 +748,8 @@ class DialogTest : public QObject {
         QCOMPARE(estimated(), moved);
         QTest::keyClick(dialog->outputView, Qt::Key_Delete);
         QCOMPARE(rows(list), moved.mid(0, 3) + QStringList{"입력 5, 출력 4"});
+        click(clearOutputId), click(clearInputId), click(calibrationId);  // H stays, no lengths
+        QCOMPARE(rows(list), moved.mid(0, 3));
         const QFontMetrics metrics(list.font());
         const int margins = 2 * (list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
         QTRY_VERIFY(list.horizontalScrollBar()->isVisible());
@@ -766,7 +780,8 @@ class DialogTest : public QObject {
         for (const bool given : {false, true}) {
             captureChoice = {"", {640, 480, 0}, given};
             dialog->OnLoadCalibration();
-            QCOMPARE(captureChoice.mode.width, given ? 640 : 800);
+            QCOMPARE(QSize(captureChoice.mode.width, captureChoice.mode.height),
+                     given ? QSize(640, 480) : QSize(800, 600));
         }
         start(640, 480);  // a camera without that size
         const QString other =
@@ -1205,8 +1220,8 @@ class DialogTest : public QObject {
         addPoints({"1,2", "5,6"}, {"3,4"});
         setGreyFrame(64, 48, 0);
         captureChoice.source = "virtual";
-        QTest::keyClick(dialog.get(), Qt::Key_Escape);
-        QFile keptFile(kept);  // with the source they were picked on
+        QTest::keyClick(dialog.get(), Qt::Key_Enter);  // the keypad's
+        QFile keptFile(kept);                          // with the source they were picked on
         QVERIFY(keptFile.open(QIODevice::ReadOnly) &&
                 keptFile.readAll().contains("\"source\": \"virtual\""));
         open();
