@@ -64,10 +64,11 @@ TEST(PlaneMeasure, KnownDistancesWithinTheirStatedUncertainty) {
             EXPECT_LE(std::fabs(d.value - mm), d.plusMinus) << mm;
             EXPECT_LT(d.plusMinus, 0.2 * loose) << mm;
         }
-        const Point quad[] = {pixel(0, 0), pixel(6, 0), pixel(6, 4), pixel(0, 4)};
+        // Not from (0, 0), whose side closing the area would add nothing if left out.
+        const Point quad[] = {pixel(6, 4), pixel(0, 4), pixel(0, 0), pixel(6, 0)};
         // At (600, 400) mm, from (300, 0) to (0, 0): the arms differ in x and y and turn the
         // negative way, so an arm taken from a wrong point or a signed angle shows.
-        const Measurement angle = m.angle(pixel(3, 0), quad[2], quad[0]), area = m.area(quad);
+        const Measurement angle = m.angle(pixel(3, 0), quad[0], quad[2]), area = m.area(quad);
         EXPECT_LE(std::fabs(angle.value - std::atan2(12, 34) * 180 / std::numbers::pi),
                   angle.plusMinus);
         EXPECT_LE(std::fabs(area.value - 240000), area.plusMinus);
