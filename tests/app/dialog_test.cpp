@@ -739,8 +739,8 @@ class DialogTest : public QObject {
         const QStringList added = rows(list);
         QCOMPARE(added.size(), 5);
         QVERIFY(added[3].contains(QRegularExpression("^RMS \\d+\\.\\d{3} px$")));
-        QVERIFY(added[4].contains(QRegularExpression("^max \\d+\\.\\d{3} px \\(pair 3\\)$")) &&
-                added[4].section(' ', 1, 1).toDouble() > added[3].section(' ', 1, 1).toDouble());
+        QVERIFY(added[4].contains(QRegularExpression("^max \\d+\\.\\d{3} px \\(pair 3\\)$")));
+        QVERIFY(added[4].section(' ', 1, 1).toDouble() > added[3].section(' ', 1, 1).toDouble());
         QCOMPARE(estimated(), added);
         QTest::keyClick(dialog->outputView, Qt::Key_Right);  // moved as a drag moves it
         const QStringList moved = rows(list);
@@ -792,9 +792,10 @@ class DialogTest : public QObject {
         QVERIFY(!boxChecked());
         QCOMPARE(rows(*dialog->inputPointList), input);
         const QImage shown = grabbed(*dialog->inputView);  // 640,100 and 100,480 lie just beyond
-        for (int i = 1; i <= 6; ++i)
-            QVERIFY(shown.pixel(shown.width() - i, shown.height() * 100 / 480) != cyan &&
-                    shown.pixel(33 + i, shown.height() - 2) != cyan);
+        for (int i = 1; i <= 6; ++i) {
+            QVERIFY(shown.pixel(shown.width() - i, shown.height() * 100 / 480) != cyan);
+            QVERIFY(shown.pixel(33 + i, shown.height() - 2) != cyan);
+        }
         click(calibrationId);  // refused
         start(800, 600);
         click(calibrationId);
@@ -1054,11 +1055,13 @@ class DialogTest : public QObject {
         setGreyFrame(1280, 720, 90);
         click(calibrationId);
         const auto rmsRow = [this] { return dialog->homographyList->item(3)->text(); };
-        QVERIFY(rmsRow().startsWith("RMS 1.") && dialog->homographyList->count() == 5);
+        QVERIFY(rmsRow().startsWith("RMS 1."));
+        QCOMPARE(dialog->homographyList->count(), 5);
         QVERIFY(lensTable.empty());
         act("Correct lens distortion");
-        QVERIFY(rmsRow().startsWith("RMS 0.0") && !lensTable.empty() &&
-                dialog->homographyList->count() == 6);  // no lines: no lines' row
+        QVERIFY(rmsRow().startsWith("RMS 0.0"));
+        QVERIFY(!lensTable.empty());
+        QCOMPARE(dialog->homographyList->count(), 6);  // no lines: no lines' row
         QVERIFY(dialog->homographyList->item(5)->text().contains(
             QRegularExpression("^k -0\\.02\\d, corner shift 2\\d\\.\\d px$")));
         QTest::keyClick(dialog.get(), Qt::Key_D);  // output pixels (210, 110) and (1053, 609)
@@ -1067,7 +1070,8 @@ class DialogTest : public QObject {
         act("Measurements…");
         act("Copy");  // px without a plane, through the lens and back, to full precision
         const QStringList cells = QGuiApplication::clipboard()->text().split('\n')[1].split('\t');
-        QVERIFY(cells[3] == "px" && std::fabs(cells[1].toDouble() - std::hypot(843, 499)) < 1e-6);
+        QCOMPARE(cells[3], "px");
+        QVERIFY(std::fabs(cells[1].toDouble() - std::hypot(843, 499)) < 1e-6);
         QVERIFY(cells[2].toDouble() > 0.01 && cells[2].toDouble() < 0.3);  // noise, no lens left
         act("Correct lens distortion");
         QCOMPARE(dialog->homographyList->count(), 5);
@@ -1085,11 +1089,12 @@ class DialogTest : public QObject {
             QTest::mouseClick(dialog->inputView, Qt::LeftButton, {},
                               QPoint(x, x == 120 ? 134 : 130));
         QTest::keyClick(dialog->inputView, Qt::Key_Escape);
-        QVERIFY(dialog->isVisible() && dialog->inputPointList->count() == 4 &&
-                !dialog->inputView->testAttribute(Qt::WA_SetCursor));
-        QVERIFY(dialog->homographyList->item(3)->text().startsWith("k ") &&
-                dialog->homographyList->item(4)->text().contains(
-                    QRegularExpression("^lines RMS \\d\\.\\d{3} px$")));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->inputPointList->count(), 4);
+        QVERIFY(!dialog->inputView->testAttribute(Qt::WA_SetCursor));
+        QVERIFY(dialog->homographyList->item(3)->text().startsWith("k "));
+        QVERIFY(dialog->homographyList->item(4)->text().contains(
+            QRegularExpression("^lines RMS \\d\\.\\d{3} px$")));
         const QImage drawn = grabbed(*dialog->inputView);
         int cyan = 0;
         for (int i = 0; i < drawn.width() * drawn.height(); ++i)
@@ -1153,8 +1158,9 @@ class DialogTest : public QObject {
         act("Correct lens distortion");
         typePlane("1e-9");  // refused: the plane measured on stays the one taken before
         typePlane("x");
-        QVERIFY(messages.size() == 2 && messages[0].startsWith("The plane cannot be shown: ") &&
-                messages[0].contains("too large") && messages[0].endsWith("."));
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(messages[0].contains(
+            QRegularExpression("^The plane cannot be shown: .*too large.*\\.$")));
         QCOMPARE(messages[1], "The scale, the margin and the rectangle must be numbers.");
         QCOMPARE(opened, QStringList({"600,400", "points", "-20.1234567,-20,640,440"}));
         act("Measurements…");  // open while measuring: each row comes as it is measured
@@ -1183,15 +1189,18 @@ class DialogTest : public QObject {
         QStringList copied = QGuiApplication::clipboard()->text().split('\n');
         QCOMPARE(copied.size(), 5);  // a header, three measurements, the last newline
         QCOMPARE(copied[0], "measure\tvalue\tplusMinus\tunit");
+        // Each row: what was measured, its value within a tolerance, its unit.
+        const std::tuple<QString, double, double, QString> expected[] = {
+            {"distance", 600, 4, "mm"}, {"angle", 90, 1, "°"}, {"area", 65400, 1000, "mm²"}};
         QStringList cells[3];
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3; ++i) {
+            const auto& [what, value, within, unit] = expected[i];
             cells[i] = copied[i + 1].split('\t');
-        QVERIFY(cells[0][0] == "distance" && cells[0][3] == "mm" && cells[0][2].toDouble() > 0);
-        QVERIFY(std::fabs(cells[0][1].toDouble() - 600) < 4);
-        QVERIFY(cells[1][0] == "angle" && cells[1][3] == "°" &&
-                std::fabs(cells[1][1].toDouble() - 90) < 1);
-        QVERIFY(cells[2][0] == "area" && cells[2][3] == "mm²" &&
-                std::fabs(cells[2][1].toDouble() - 65400) < 1000);  // 600 · 218 / 2
+            QCOMPARE(cells[i][0], what);
+            QVERIFY(std::fabs(cells[i][1].toDouble() - value) < within);  // area 600 · 218 / 2
+            QCOMPARE(cells[i][3], unit);
+        }
+        QVERIFY(cells[0][2].toDouble() > 0);
         act("Export CSV…", file("m.csv"));
         QFile csv(file("m.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));

@@ -299,12 +299,16 @@ TEST(TestChart, CardCornersSwayAroundRestWhiteOnDark) {
     const auto H = estimateHomography(seen, std::vector<Point>{{0, 0}, {9, 0}, {9, 7}, {0, 7}}).H;
     const auto at = [&](double x, double y, int byte) {
         const Point p = projectPoint(H, {x, y});
-        return yuy2[std::size_t(
-            (std::lround(p.y) * chartFrameWidth + std::lround(p.x) / 2 * 2) * 2 + byte)];
+        return int(yuy2[std::size_t(
+            (std::lround(p.y) * chartFrameWidth + std::lround(p.x) / 2 * 2) * 2 + byte)]);
     };
-    EXPECT_TRUE(at(2, 2, 0) < 50 && at(3, 2, 0) > 200 && at(1.2, 1, 0) > 85 &&
-                at(1.2, 1, 1) < 110 && at(1.2, 1, 3) > 180 && at(8, 1, 3) < 90 &&
-                at(1, 6, 1) > 170);
+    EXPECT_LT(at(2, 2, 0), 50);     // square (1, 1): Y
+    EXPECT_GT(at(3, 2, 0), 200);    // square (2, 1): Y
+    EXPECT_GT(at(1.2, 1, 0), 85);   // red disc: Y,
+    EXPECT_LT(at(1.2, 1, 1), 110);  // U
+    EXPECT_GT(at(1.2, 1, 3), 180);  // and V
+    EXPECT_LT(at(8, 1, 3), 90);     // green disc: V
+    EXPECT_GT(at(1, 6, 1), 170);    // blue disc: U
     int splitPairs = 0;
     for (std::size_t i = 0; i < yuy2.size(); i += 4)
         splitPairs += std::abs(yuy2[i] - yuy2[i + 2]) > 100;
