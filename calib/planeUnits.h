@@ -58,8 +58,8 @@ struct PlaneCalibration {
     int horizon = 1;
 };
 
-// G estimated as the pixel calibration estimates H (estimateHomography, or estimateWithLens
-// when withLens, the plane points as output points), then the layout of `plane` over an input
+// G estimated as the pixel calibration estimates H (estimateFit, the plane points as output
+// points), then the layout of `plane` over an input
 // frame of inputWidth × inputHeight delivered pixels. Refuses (problem) rather than lays out an
 // output that is not finite, empty or over largestPlaneSide pixels a side, and a fit extent
 // whose frame reaches the horizon.
