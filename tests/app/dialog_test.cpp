@@ -566,7 +566,8 @@ class DialogTest : public QObject {
             log = useFakeDriver(1, {4, 2, 24}, {cause, "rtsp://cam/1", "Data stream error."});
             click(startCaptureId);
             log->frames.emplace_back(24, 9);
-            QTest::qWait(120);  // the frame, the failure, then ticks of a stopped capture
+            QTRY_VERIFY(!messages.isEmpty());  // the frame, then the failure
+            QTest::qWait(120);                 // ticks of a stopped capture say nothing more
             QCOMPARE(messages, QStringList{"캡처가 멈췄습니다: rtsp://cam/1\n" + reason +
                                            "\nStart Capture를 누르면 다시 시도합니다."});
             QCOMPARE(grayFrame[0], 9);
